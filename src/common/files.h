@@ -1,0 +1,18 @@
+// File-system helpers over the ANSI Win32 calls.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The folder of the running executable, with its trailing backslash.
+std::string ExecutableFolder();
+
+// True when path names an existing file (not a folder).
+bool IsExistingFile(const std::string& path);
+
+// True when path names an existing folder.
+bool IsExistingFolder(const std::string& path);
+
+// The whole content of a file, or nothing when it cannot be opened or read completely, or is
+// larger than maxBytes. Another program may hold the file open for writing meanwhile.
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t maxBytes);

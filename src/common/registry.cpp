@@ -1,0 +1,178 @@
+#include "common/registry.h"
+
+#include "common/errors.h"
+
+namespace {
+
+std::string Quoted(const std::string& name) { return "'" + name + "'"; }
+
+[[noreturn]] void RaiseInvalidType(const std::string& name)
+{
+    throw RegistryError("Invalid data type for " + Quoted(name));
+}
+[[noreturn]] void RaiseGetFailed(const std::string& name)
+{
+    throw RegistryError("Failed to get data for " + Quoted(name));
+}
+[[noreturn]] void RaiseSetFailed(const std::string& name)
+{
+    throw RegistryError("Failed to set data for " + Quoted(name));
+}
+
+// Splits "\A\B" into the root and "A\B"; a relative path stays below parent.
+HKEY ResolveParent(HKEY parent, std::string& path)
+{
+    if (!path.empty() && path[0] == '\\') {
+        path.erase(0, std::min(path.find_first_not_of('\\'), path.size()));
+        return HKEY_LOCAL_MACHINE;
+    }
+    return parent ? parent : HKEY_LOCAL_MACHINE;
+}
+
+void WriteValue(HKEY key, const std::string& name, DWORD type, const void* data, DWORD size)
+{
+    if (RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS) {
+        RaiseSetFailed(name);
+    }
+}
+
+void WriteText(HKEY key, const std::string& name, DWORD type, const std::string& value)
+{
+    WriteValue(key, name, type, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+}  // namespace
+
+UniqueKey OpenRegKey(const std::string& path, REGSAM access) { return OpenRegKey(nullptr, path, access); }
+
+UniqueKey OpenRegKey(HKEY parent, const std::string& path, REGSAM access)
+{
+    std::string subPath = path;
+    HKEY base = ResolveParent(parent, subPath);
+    UniqueKey key;
+    if (RegOpenKeyExA(base, subPath.c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
+    return key;
+}
+
+UniqueKey CreateRegKey(const std::string& path, REGSAM access)
+{
+    std::string subPath = path;
+    HKEY base = ResolveParent(nullptr, subPath);
+    UniqueKey key;
+    if (RegCreateKeyExA(base, subPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS) {
+        key.reset();
+    }
+    return key;
+}
+
+bool RegValueExists(HKEY key, const std::string& name)
+{
+    return RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+std::string ReadRegString(HKEY key, const std::string& name)
+{
+    // The value may change size between the two queries; try again while it grows.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
+        if (rc == ERROR_FILE_NOT_FOUND) return std::string();
+        if (rc != ERROR_SUCCESS) RaiseGetFailed(name);
+        if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseInvalidType(name);
+
+        // Stored strings need not carry their terminator: allow one more byte and cut at the first zero.
+        std::string text(size + 1, '\0');
+        DWORD got = size;
+        rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &got);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc == ERROR_FILE_NOT_FOUND) return std::string();
+        if (rc != ERROR_SUCCESS) RaiseGetFailed(name);
+        if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseInvalidType(name);
+        text.resize(std::min<size_t>(got, text.size()));
+        size_t end = text.find('\0');
+        if (end != std::string::npos) text.resize(end);
+        return text;
+    }
+    RaiseGetFailed(name);
+}
+
+uint32_t ReadRegDword(HKEY key, const std::string& name)
+{
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) RaiseGetFailed(name);
+    if (type != REG_DWORD || size != sizeof(DWORD)) RaiseInvalidType(name);
+    DWORD value = 0;
+    size = sizeof value;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
+        RaiseGetFailed(name);
+    }
+    if (type != REG_DWORD || size != sizeof(DWORD)) RaiseInvalidType(name);
+    return value;
+}
+
+void WriteRegString(HKEY key, const std::string& name, const std::string& value)
+{
+    WriteText(key, name, REG_SZ, value);
+}
+
+void WriteRegExpandString(HKEY key, const std::string& name, const std::string& value)
+{
+    WriteText(key, name, REG_EXPAND_SZ, value);
+}
+
+void WriteRegDword(HKEY key, const std::string& name, uint32_t value)
+{
+    DWORD data = value;
+    WriteValue(key, name, REG_DWORD, &data, sizeof data);
+}
+
+bool DeleteRegValue(HKEY key, const std::string& name)
+{
+    return RegDeleteValueA(key, name.c_str()) == ERROR_SUCCESS;
+}
+
+bool DeleteRegTree(const std::string& path)
+{
+    std::string subPath = path;
+    HKEY base = ResolveParent(nullptr, subPath);
+    if (subPath.empty()) return false;  // never the whole root
+    return RegDeleteTreeA(base, subPath.c_str()) == ERROR_SUCCESS;
+}
+
+std::vector<std::string> RegValueNames(HKEY key)
+{
+    std::vector<std::string> names;
+    DWORD maxLength = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxLength, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return names;
+    }
+    std::string buffer(maxLength + 1, '\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(buffer.size());
+        LONG rc = RegEnumValueA(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) {  // a longer name was added meanwhile
+            buffer.resize(buffer.size() * 2 + 256);
+            --index;
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) break;
+        names.emplace_back(buffer.data(), length);
+    }
+    return names;
+}
+
+std::vector<std::string> RegSubKeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    char buffer[256];  // key names are limited to 255 characters
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof buffer;
+        if (RegEnumKeyExA(key, index, buffer, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(buffer, length);
+    }
+    return names;
+}

@@ -1,0 +1,40 @@
+// Registry access for the whole program. Every key lies under HKEY_LOCAL_MACHINE. A path that
+// begins with a backslash is taken from that root; any other path is relative to the parent
+// key given (the root when none is). Keys are opened, never created, unless a call says so.
+//
+// Reading a value of the wrong type, or failing to read or write one that is there, raises
+// RegistryError with the value's name in the message; the program does not try to recover.
+#pragma once
+
+#include "common/guards.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// An open key, or an empty guard when the key does not exist or access is denied.
+UniqueKey OpenRegKey(const std::string& path, REGSAM access);
+UniqueKey OpenRegKey(HKEY parent, const std::string& path, REGSAM access);
+// Opens the key, creating it and its missing parents; an empty guard when that fails.
+UniqueKey CreateRegKey(const std::string& path, REGSAM access);
+
+bool RegValueExists(HKEY key, const std::string& name);
+
+// A REG_SZ or REG_EXPAND_SZ value as stored (not expanded). A missing value reads as empty text.
+std::string ReadRegString(HKEY key, const std::string& name);
+// A REG_DWORD value. A missing value is "Failed to get data for 'name'".
+uint32_t ReadRegDword(HKEY key, const std::string& name);
+
+void WriteRegString(HKEY key, const std::string& name, const std::string& value);
+void WriteRegExpandString(HKEY key, const std::string& name, const std::string& value);
+void WriteRegDword(HKEY key, const std::string& name, uint32_t value);
+
+// False when the value was not there or could not be deleted.
+bool DeleteRegValue(HKEY key, const std::string& name);
+// Deletes a key with everything below it; false when it was not there or could not be deleted.
+bool DeleteRegTree(const std::string& path);
+
+// The names of the key's values, or of its direct subkeys, in the registry's order.
+std::vector<std::string> RegValueNames(HKEY key);
+std::vector<std::string> RegSubKeyNames(HKEY key);

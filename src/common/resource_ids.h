@@ -1,0 +1,70 @@
+/* Resource ids of the language module: dialog templates, their controls and the strings.
+   Included by the program's code and by every language module's resource script, so each
+   number is written here and nowhere else. Plain #defines only: windres reads this file too. */
+#ifndef TARN_RESOURCE_IDS_H
+#define TARN_RESOURCE_IDS_H
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+/* Password dialog */
+#define IDD_PASSWORD            2000
+#define IDC_PASSWORD_USER       2005
+#define IDC_PASSWORD_USER_LABEL 2006
+#define IDC_PASSWORD_EDIT       2010
+#define IDC_PASSWORD_EDIT_LABEL 2011
+#define IDC_PASSWORD_REPEAT     2015
+#define IDC_PASSWORD_REPEAT_LABEL 2016
+#define IDC_PASSWORD_HEADING    2020
+
+/* Environment dialog */
+#define IDD_ENVIRONMENT         2600
+#define IDC_ENV_TOGGLE          9
+#define IDC_ENV_TARGETS         1001
+#define IDC_ENV_FOLDER          1003
+#define IDC_ENV_BROWSE          1004
+#define IDC_ENV_SHELL           1006
+#define IDC_ENV_LAYOUT          1010
+#define IDC_ENV_TIMEZONE        1011
+#define IDC_ENV_DISPLAY         1012
+#define IDC_ENV_APPLY_LAYOUT    1020
+#define IDC_ENV_APPLY_TIMEZONE  1021
+#define IDC_ENV_APPLY_DISPLAY   1022
+#define IDC_ENV_LAYOUT_LABEL    1030
+#define IDC_ENV_TIMEZONE_LABEL  1031
+#define IDC_ENV_DISPLAY_LABEL   1032
+
+/* Scan dialog */
+#define IDD_SCAN                2800
+#define IDC_SCAN_STATUS         1
+#define IDC_SCAN_ANIMATION      2801
+
+/* Strings */
+#define IDS_ERROR_HINT          3041
+#define IDS_ERROR_CAPTION       3042
+#define IDS_NOT_NT              3043
+#define IDS_SETTINGS_MISSING    3044
+#define IDS_DISPLAY_TEST_FAILED 3050
+#define IDS_DISPLAY_TEST_CAPTION 3051
+#define IDS_BROWSE_NOT_FIXED    3070
+#define IDS_BROWSE_NO_HIVES     3071
+#define IDS_BROWSE_HIVE_LABEL   3072
+#define IDS_BROWSE_TITLE        3073
+#define IDS_COLUMN_FOLDER       3080
+#define IDS_COLUMN_DESCRIPTION  3081
+#define IDS_NO_TARGET_FOLDER    3082
+#define IDS_NO_TARGET_DESCRIPTION 3083
+#define IDS_TOGGLE_COLLAPSE     3084
+#define IDS_TOGGLE_EXPAND       3085
+#define IDS_UNKNOWN_PRODUCT     3086
+#define IDS_SCANNING_DRIVE      3087
+#define IDS_SETPASS_TITLE       3090
+#define IDS_SETPASS_HEADING     3091
+#define IDS_SETPASS_MISMATCH    3092
+#define IDS_LOGON_WRONG         3093
+#define IDS_LOGON_LAST_WRONG    3094
+#define IDS_SETPASS_DONE        3095
+#define IDS_SETPASS_UNCHANGED   3096
+
+#endif

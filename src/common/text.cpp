@@ -1,0 +1,45 @@
+#include "common/text.h"
+
+namespace {
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+}  // namespace
+
+std::string Trim(std::string_view text)
+{
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && IsTrimmed(text[first])) ++first;
+    while (last > first && IsTrimmed(text[last - 1])) --last;
+    return std::string(text.substr(first, last - first));
+}
+
+std::vector<std::string> SplitLines(std::string_view text)
+{
+    size_t end = text.find('\0');
+    if (end != std::string_view::npos) text = text.substr(0, end);
+
+    std::vector<std::string> lines;
+    size_t start = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c != '\r' && c != '\n') {
+            ++i;
+            continue;
+        }
+        lines.emplace_back(text.substr(start, i - start));
+        i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+        start = i;
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+std::string UpperAscii(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return result;
+}

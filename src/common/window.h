@@ -1,0 +1,28 @@
+// Window geometry helpers and common-controls initialisation shared by the dialogs.
+#pragma once
+
+#include <windows.h>
+
+int RectWidth(const RECT& rect);
+int RectHeight(const RECT& rect);
+int ClientWidth(HWND window);   // width of the client rectangle
+int WindowWidth(HWND window);   // width of the screen rectangle, frame included
+int WindowHeight(HWND window);  // height of the screen rectangle, frame included
+
+// Moves the window, without resizing it, to the middle of the primary screen. A window larger
+// than the screen gets a negative position.
+void CentreOnScreen(HWND window);
+
+// A control's top-left corner in its parent's client coordinates.
+POINT ControlPosition(HWND control);
+
+// Registers the common-control classes. Falls back to InitCommonControls when
+// InitCommonControlsEx is missing or fails; the result tells whether the Ex call succeeded.
+bool EnsureCommonControls(DWORD classes);
+
+constexpr LONG MakeLong(LONG low, LONG high)
+{
+    return static_cast<LONG>((static_cast<unsigned long>(low) & 0xFFFFu) |
+                             ((static_cast<unsigned long>(high) & 0xFFFFu) << 16));
+}
+constexpr unsigned HiWord(unsigned long value) { return static_cast<unsigned>((value & 0xFFFFFFFFu) >> 16); }

@@ -1,0 +1,15 @@
+// Start-up order and the shell loop.
+#pragma once
+
+#include <string>
+
+// True when the platform is of the Windows NT family.
+bool IsWindowsNT();
+
+// Ends the process in the orderly way, exit code 0. Nothing is undone beforehand: the hook,
+// the language module and the shared state go with the process.
+[[noreturn]] void EndProgram();
+
+// The whole program: start-up, then the shell loop, which never returns. firstArgument is the
+// first command-line argument, or empty text when there is none.
+[[noreturn]] void RunLogonShell(const std::string& firstArgument);

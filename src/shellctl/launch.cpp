@@ -1,0 +1,86 @@
+#include "shellctl/launch.h"
+
+#include "common/guards.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD kRunOnceExLimitMs = 5000;
+constexpr DWORD kPollIntervalMs = 10;
+
+// Creates the process with the given window state; the caller owns the handles.
+bool CreateProgram(const std::string& commandLine, WORD showWindow, ProcessInfo& process)
+{
+    std::string expanded = ExpandCommand(commandLine);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = showWindow;
+    // CreateProcessA may write into the command line, so it gets a private, terminated copy.
+    return CreateProcessA(nullptr, expanded.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          process.put()) != FALSE;
+}
+
+// At most one message per pass, as a burst of messages must not starve the process check.
+void DispatchOneMessage()
+{
+    MSG message;
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+}  // namespace
+
+std::string ExpandCommand(const std::string& text)
+{
+    DWORD needed = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    if (needed == 0) return std::string();
+    std::string buffer(needed, '\0');
+    DWORD written = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed);
+    // A variable may have grown between the two calls; then the buffer holds no result.
+    if (written == 0 || written > needed) return std::string();
+    buffer.resize(written - 1);
+    return buffer;
+}
+
+void StartHidden(const std::string& commandLine)
+{
+    ProcessInfo process;
+    CreateProgram(commandLine, SW_HIDE, process);
+}
+
+void RunHiddenLimited(const std::string& commandLine)
+{
+    ProcessInfo process;
+    if (!CreateProgram(commandLine, SW_HIDE, process)) return;
+    if (WaitForSingleObject(process.Process(), kRunOnceExLimitMs) == WAIT_TIMEOUT) {
+        TerminateProcess(process.Process(), 0);
+        // Termination is asynchronous; let it finish so the entry is really gone on return.
+        WaitForSingleObject(process.Process(), kRunOnceExLimitMs);
+    }
+}
+
+bool RunShellAndWait(const std::string& commandLine)
+{
+    ProcessInfo process;
+    if (!CreateProgram(commandLine, SW_SHOW, process)) return false;
+    // The signalled handle, not the exit code, tells that the shell has ended: a shell may
+    // well exit with code 259 (STILL_ACTIVE).
+    while (WaitForSingleObject(process.Process(), 0) == WAIT_TIMEOUT) {
+        DispatchOneMessage();
+        SleepEx(kPollIntervalMs, TRUE);
+    }
+    return true;
+}
+
+void PumpMessagesFor(unsigned milliseconds)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        DispatchOneMessage();
+        SleepEx(kPollIntervalMs, TRUE);
+    }
+}

@@ -1,0 +1,26 @@
+// Expanding command lines and starting the programs the system runs. Every program starts with
+// the system's own environment (TARGET_ROOT included) and current folder; failures to start
+// are never reported to the operator.
+#pragma once
+
+#include <string>
+
+// The text with every %NAME% reference to a defined environment variable replaced; references
+// to undefined variables stay as written.
+std::string ExpandCommand(const std::string& text);
+
+// Starts a program hidden and does not wait for it (Run and RunOnce entries).
+void StartHidden(const std::string& commandLine);
+
+// Starts a program hidden and waits for it at most 5000 ms; one still running then is
+// terminated with exit code 0 (RunOnceEx entries). Blocks without pumping messages.
+void RunHiddenLimited(const std::string& commandLine);
+
+// Starts the shell with a normal window and waits for it to end, dispatching the thread's
+// messages meanwhile so that the keyboard hook keeps working. False, at once, when the program
+// could not be started.
+bool RunShellAndWait(const std::string& commandLine);
+
+// Dispatches the thread's messages for about the given time, in the same cheap way as the
+// shell wait.
+void PumpMessagesFor(unsigned milliseconds);

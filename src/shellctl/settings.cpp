@@ -1,0 +1,35 @@
+#include "shellctl/settings.h"
+
+#include "common/files.h"
+#include "langmodule/langmodule.h"
+#include "common/resource_ids.h"
+#include "shellctl/shared_state.h"
+
+namespace {
+// Far beyond any real settings file; a larger one is not read rather than exhausting memory.
+constexpr size_t kMaxSettingsFileBytes = 64u << 20;
+}  // namespace
+
+std::string SettingsFilePath() { return ExecutableFolder() + "tarn_logon.ini"; }
+
+bool ReadSettingsFile(const std::string& path, TSettings& settings)
+{
+    std::optional<std::string> text = ReadWholeFile(path, kMaxSettingsFileBytes);
+    if (!text) return false;
+    ApplySettingsText(*text, settings);
+    return true;
+}
+
+void ReadSettings()
+{
+    TSettings& settings = Shared().Settings;
+    settings.ShellList.Clear();
+
+    std::string path = SettingsFilePath();
+    if (!IsExistingFile(path)) {
+        // Whether or not the box was confirmed, the run goes on with the initial values.
+        ShowErrorBox(nullptr, LoadLangString(IDS_SETTINGS_MISSING));
+        return;
+    }
+    ReadSettingsFile(path, settings);
+}

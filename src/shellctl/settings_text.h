@@ -1,0 +1,43 @@
+// The settings file's format and the values it sets. No platform calls: the text is parsed
+// from a byte buffer, so the rules can be tested (and fuzzed) on their own.
+//
+// The format looks like an INI file but is not parsed as one. Each known key string (with its
+// "=") is found as a case-sensitive substring anywhere in a line, the first key of the table
+// that occurs deciding; there are no comments and no sections, except that after a line
+// containing "[Shell]" every non-blank line is a shell entry "Name=command line".
+#pragma once
+
+#include "common/record_list.h"
+
+#include <string>
+#include <string_view>
+
+// One entry of the [Shell] section.
+struct TShellItem {
+    std::string Name;         // shown in the environment dialog's shell list
+    std::string CommandLine;  // may hold %NAME% references, expanded only when started
+    std::string Reserved;     // kept empty; nothing reads it
+};
+
+using TShellList = RecordList<TShellItem>;
+
+// The values the settings file can set, with the values that hold without one.
+struct TSettings {
+    std::string CADApplication = "%windir%\\system32\\taskmgr.exe";
+    std::string CSEApplication = "%windir%\\system32\\taskmgr.exe";
+    bool UseRegRun = true;
+    bool ShutdownEmulate = false;
+    std::string LangModuleName = "LangPack.dll";
+    bool LessLogonMode = false;
+    bool EnableRebootButton = true;
+    TShellList ShellList;
+};
+
+// The text after the first "=" of the line, trimmed; empty when the line has none.
+std::string ValueAfterEquals(std::string_view line);
+// The text before the first "=" of the line, trimmed; empty when the line has none.
+std::string NameBeforeEquals(std::string_view line);
+
+// Applies every line of text to settings, in file order (a later line overrides an earlier
+// one), and appends the [Shell] entries to settings.ShellList.
+void ApplySettingsText(std::string_view text, TSettings& settings);

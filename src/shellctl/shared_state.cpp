@@ -1,0 +1,7 @@
+#include "shellctl/shared_state.h"
+
+namespace {
+SharedState g_shared;
+}
+
+SharedState& Shared() { return g_shared; }

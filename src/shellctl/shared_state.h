@@ -1,0 +1,29 @@
+// The process-wide values that the parts of the program share. They live for the whole run and
+// are touched only by the program's one thread. Each value has one writer:
+//   Settings            the settings file at start-up (LessLogonMode also by the environment
+//                       dialog, whenever the operator collapses or expands it)
+//   ShellCommand        the environment dialog on OK; the shell loop starts it
+//   TargetRoot          the environment dialog on OK; published as TARGET_ROOT
+//   StoredHash          the password flow (the registry in logon mode, the new hash in set mode)
+//   NewPassword         the set-password dialog; written to the password file
+//   ScanDialogWindow    the environment dialog while the catalogues are built
+#pragma once
+
+#include "shellctl/settings_text.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+struct SharedState {
+    TSettings Settings;
+    // Runs when the environment dialog cannot be shown on the first pass.
+    std::string ShellCommand = "%windir%\\system32\\cmd.exe";
+    std::string TargetRoot;
+    uint32_t StoredHash = 0;  // 0: no password set
+    std::string NewPassword;
+    HWND ScanDialogWindow = nullptr;
+};
+
+SharedState& Shared();

@@ -1,0 +1,92 @@
+// A stand-in for the programs that Tarn Logon starts. It appends one line describing its run
+// to a log file, then waits and exits as told. Settings come from "key=value" arguments or,
+// when started without arguments (as a fake shell), from TARN_PROBE_* environment variables:
+//   log=<file>            where to record the run (TARN_PROBE_LOG)
+//   sleep=<ms>            how long to run (TARN_PROBE_SLEEP_MS)
+//   exit=<code>           exit code (TARN_PROBE_EXIT)
+//   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
+//                         guard: a DWORD there ends the probe through the "Application Error" box
+#include "common/fatal_error_box.h"
+#include "common/guards.h"
+#include "common/registry.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace {
+
+std::map<std::string, std::string> g_options;
+
+std::string Option(const std::string& name, const char* variable)
+{
+    auto it = g_options.find(name);
+    if (it != g_options.end()) return it->second;
+    char value[1024];
+    DWORD n = GetEnvironmentVariableA(variable, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+std::string Environment(const char* name)
+{
+    char value[4096];
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string("<unset>");
+}
+
+void Record(const std::string& logPath)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    char folder[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, folder);
+
+    std::string line = "pid=" + std::to_string(GetCurrentProcessId()) + "\tshow=" +
+                       std::to_string(startup.wShowWindow) + "\tflags=" + std::to_string(startup.dwFlags) +
+                       "\ttarget_root=" + Environment("TARGET_ROOT") + "\tcwd=" + folder +
+                       "\tcmdline=" + GetCommandLineA() + "\r\n";
+
+    // Several probes may record at once: retry while another holds the file.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        UniqueFile file(CreateFileA(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            DWORD written = 0;
+            WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            return;
+        }
+        Sleep(10);
+    }
+}
+
+int ReadWrongTypeValue()
+{
+    UniqueKey key = OpenRegKey(g_options["fatal-registry"], KEY_READ);
+    ReadRegString(key.get(), "Wrong");
+    return 0;
+}
+
+int Run()
+{
+    for (int i = 1; i < __argc; ++i) {
+        std::string argument = __argv[i];
+        size_t equals = argument.find('=');
+        if (equals != std::string::npos) g_options[argument.substr(0, equals)] = argument.substr(equals + 1);
+    }
+
+    if (g_options.count("fatal-registry")) return RunGuarded(ReadWrongTypeValue);
+
+    std::string log = Option("log", "TARN_PROBE_LOG");
+    if (!log.empty()) Record(log);
+    std::string sleep = Option("sleep", "TARN_PROBE_SLEEP_MS");
+    if (!sleep.empty()) Sleep(static_cast<DWORD>(std::strtoul(sleep.c_str(), nullptr, 10)));
+    std::string exitCode = Option("exit", "TARN_PROBE_EXIT");
+    return exitCode.empty() ? 0 : static_cast<int>(std::strtoul(exitCode.c_str(), nullptr, 10));
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return Run(); }

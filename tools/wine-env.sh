@@ -1,0 +1,69 @@
+# Shared by the test and demo scripts: a Wine prefix, an X server and a wineserver that the
+# calling script owns and stops again. Source it; it defines functions only.
+
+TARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TARN_BUILD="$TARN_ROOT/build"
+TARN_TEMPLATE="$TARN_BUILD/wine/template"
+
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+_tarn_xvfb_pid=""
+_tarn_prefix=""
+
+# A pristine 32-bit prefix, made once (wineboot takes several seconds) and copied for each run.
+tarn_ensure_template() {
+    [ -f "$TARN_TEMPLATE/.tarn-ready" ] && return 0
+    rm -rf "$TARN_TEMPLATE"
+    mkdir -p "$(dirname "$TARN_TEMPLATE")"
+    echo "wine: creating the template prefix (once)"
+    WINEPREFIX="$TARN_TEMPLATE" wineboot -i >/dev/null 2>&1
+    # Unmanaged X windows: without a window manager, hiding a managed window waits ~2 s.
+    WINEPREFIX="$TARN_TEMPLATE" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # A crashing program must end, not wait in the debugger's dialog.
+    WINEPREFIX="$TARN_TEMPLATE" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    WINEPREFIX="$TARN_TEMPLATE" wineserver -w
+    touch "$TARN_TEMPLATE/.tarn-ready"
+}
+
+# A fresh copy of the template at $1; exported as WINEPREFIX.
+tarn_fresh_prefix() {
+    tarn_ensure_template
+    _tarn_prefix="$1"
+    rm -rf "$_tarn_prefix"
+    mkdir -p "$(dirname "$_tarn_prefix")"
+    cp -a "$TARN_TEMPLATE" "$_tarn_prefix"
+    export WINEPREFIX="$_tarn_prefix"
+}
+
+# Starts Xvfb on a free display (the server picks it) and exports DISPLAY.
+tarn_start_xvfb() {
+    local size="${1:-1280x1024x24}" fifo display
+    fifo=$(mktemp -u) && mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    _tarn_xvfb_pid=$!
+    read -r -t 20 display <"$fifo" || true
+    rm -f "$fifo"
+    if [ -z "$display" ]; then
+        echo "wine-env: Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=":$display"
+}
+
+# A persistent wineserver for the prefix, so that each Wine process starts in a fraction of a second.
+tarn_start_wineserver() {
+    wineserver -p
+    wine cmd /c exit >/dev/null 2>&1 || true  # bring up the services once
+}
+
+# Stops what the functions above started: the prefix's wineserver (and its processes) and Xvfb.
+tarn_stop_all() {
+    if [ -n "$_tarn_prefix" ]; then
+        WINEPREFIX="$_tarn_prefix" wineserver -k >/dev/null 2>&1 || true
+    fi
+    if [ -n "$_tarn_xvfb_pid" ]; then
+        kill "$_tarn_xvfb_pid" 2>/dev/null || true
+        wait "$_tarn_xvfb_pid" 2>/dev/null || true
+        _tarn_xvfb_pid=""
+    fi
+}
