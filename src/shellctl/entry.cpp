@@ -14,18 +14,19 @@
 
 namespace {
 
-// A pass that neither showed a dialog nor started a shell takes next to no time. Without a
-// pause the loop would then spin at full load, starting nothing, for as long as the machine runs.
-constexpr DWORD kIdlePassMs = 250;
-constexpr unsigned kIdlePauseMs = 1000;
+// A pass so short that no operator can have taken part in it (the dialog could not be shown,
+// and the shell failed to start or ended at once) is followed by a pause. Without it the loop
+// would restart a failing shell flat out for as long as the machine runs.
+constexpr DWORD kUnattendedPassMs = 250;
+constexpr unsigned kUnattendedPauseMs = 1000;
 
 [[noreturn]] void RunShellLoop()
 {
     for (;;) {
         DWORD passStart = GetTickCount();
         RunEnvironmentDialog(GetDesktopWindow());
-        bool started = RunShellAndWait(Shared().ShellCommand);
-        if (!started && GetTickCount() - passStart < kIdlePassMs) PumpMessagesFor(kIdlePauseMs);
+        RunShellAndWait(Shared().ShellCommand);
+        if (GetTickCount() - passStart < kUnattendedPassMs) PumpMessagesFor(kUnattendedPauseMs);
     }
 }
 

@@ -4,6 +4,7 @@
 //   log=<file>            where to record the run (TARN_PROBE_LOG)
 //   sleep=<ms>            how long to run (TARN_PROBE_SLEEP_MS)
 //   exit=<code>           exit code (TARN_PROBE_EXIT)
+//   spin=<ms>             keep a processor busy that long first (to check CPU measurements)
 //   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
 //                         guard: a DWORD there ends the probe through the "Application Error" box
 #include "common/fatal_error_box.h"
@@ -79,6 +80,11 @@ int Run()
 
     if (g_options.count("fatal-registry")) return RunGuarded(ReadWrongTypeValue);
 
+    if (g_options.count("spin")) {
+        DWORD start = GetTickCount();
+        volatile unsigned long counter = 0;
+        while (GetTickCount() - start < std::strtoul(g_options["spin"].c_str(), nullptr, 10)) ++counter;
+    }
     std::string log = Option("log", "TARN_PROBE_LOG");
     if (!log.empty()) Record(log);
     std::string sleep = Option("sleep", "TARN_PROBE_SLEEP_MS");

@@ -1,1 +1,157 @@
+// Runs the real tarn_logon.exe from a case folder, as a PE boot would, and watches what it
+// starts. The shell stand-in is the probe program placed as %windir%\system32\cmd.exe of a
+// fake Windows folder, which is the shell command in force before the operator picks another.
+#include "common/registry.h"
+#include "support/test_support.h"
+
 #include <gtest/gtest.h>
+
+#include <set>
+
+using namespace std::chrono;
+
+namespace {
+
+class LogonShellTest : public testing::Test {
+protected:
+    // Copies the executable (under the given name) and, when given, a settings file into the case folder.
+    void Install(const std::string& exeName = "tarn_logon.exe", const char* settings = "UseRegRun=NO\r\n")
+    {
+        exe_ = folder_.File("pe\\" + exeName);
+        CopyOrFail(BinFolder() + "tarn_logon.exe", exe_);
+        if (settings) WriteBytes(folder_.File("pe\\tarn_logon.ini"), settings);
+        CopyOrFail(BinFolder() + "probe.exe", folder_.File("win\\system32\\cmd.exe"));
+    }
+
+    ChildProcess& Start(const std::string& arguments = std::string(), unsigned shellMs = 300)
+    {
+        std::string command = "\"" + exe_ + "\"" + (arguments.empty() ? "" : " " + arguments);
+        program_ = std::make_unique<ChildProcess>(
+            command, std::map<std::string, std::string>{{"WINDIR", folder_.Path() + "win"},
+                                                        {"TARN_PROBE_LOG", ShellLog()},
+                                                        {"TARN_PROBE_SLEEP_MS", std::to_string(shellMs)}});
+        EXPECT_TRUE(program_->Started());
+        return *program_;
+    }
+
+    std::string ShellLog() const { return folder_.Path() + "shell.log"; }
+    std::vector<ProbeRun> ShellRuns() const { return ReadProbeLog(ShellLog()); }
+    bool WaitForShellRuns(size_t count, seconds timeout = seconds(20))
+    {
+        return WaitUntil([&] { return ShellRuns().size() >= count; }, timeout);
+    }
+
+    CaseFolder folder_;
+    std::string exe_;
+    std::unique_ptr<ChildProcess> program_;
+};
+
+}  // namespace
+
+TEST_F(LogonShellTest, StartsTheShellAgainEachTimeItEnds)
+{
+    Install();
+    ChildProcess& program = Start();
+    ASSERT_TRUE(WaitForShellRuns(3)) << "runs seen: " << ShellRuns().size();
+    EXPECT_EQ(program.WaitForExit(0), STILL_ACTIVE) << "the loop has no end of its own";
+
+    std::set<std::string> pids;
+    for (const ProbeRun& run : ShellRuns()) {
+        pids.insert(run["pid"]);
+        EXPECT_EQ(run["show"], "5") << "the shell's window is shown";
+    }
+    EXPECT_EQ(pids.size(), ShellRuns().size()) << "each pass starts a new shell";
+}
+
+TEST_F(LogonShellTest, RunsWithoutASettingsFile)
+{
+    Install("tarn_logon.exe", nullptr);
+    Start();
+    EXPECT_TRUE(WaitForShellRuns(1));
+}
+
+TEST_F(LogonShellTest, WaitsForTheShellAtNextToNoCpuCost)
+{
+    Install();
+    ChildProcess& program = Start(std::string(), 5000);
+    ASSERT_TRUE(WaitForShellRuns(1));
+    Sleep(300);  // past the start-up work
+    milliseconds before = ProcessCpuTime(program.Id());
+    Sleep(4000);
+    milliseconds used = ProcessCpuTime(program.Id()) - before;
+    RecordProperty("cpu_ms_per_4s_wait", static_cast<int>(used.count()));
+    std::printf("CPU time of tarn_logon.exe over 4 s of waiting for the shell: %lld ms\n",
+                static_cast<long long>(used.count()));
+    EXPECT_LT(used, milliseconds(200));
+    EXPECT_EQ(ShellRuns().size(), 1u);
+}
+
+// The measurement above must be able to see load at all.
+TEST(ProcessCpuTime, SeesABusyProcess)
+{
+    ChildProcess busy("\"" + BinFolder() + "probe.exe\" spin=3000");
+    Sleep(1500);
+    EXPECT_GT(ProcessCpuTime(busy.Id()), milliseconds(700));
+}
+
+TEST_F(LogonShellTest, DoesNotSpinWhenNoShellCanBeStarted)
+{
+    Install();
+    DeleteFileA((folder_.Path() + "win\\system32\\cmd.exe").c_str());
+    ChildProcess& program = Start();
+    Sleep(500);
+    milliseconds before = ProcessCpuTime(program.Id());
+    Sleep(3000);
+    milliseconds used = ProcessCpuTime(program.Id()) - before;
+    EXPECT_EQ(program.WaitForExit(0), STILL_ACTIVE);
+    EXPECT_LT(used, milliseconds(600)) << "the shell loop must not run flat out";
+}
+
+TEST_F(LogonShellTest, RestartsAShellThatEndsAtOnceAboutOnceASecond)
+{
+    Install();
+    Start(std::string(), 0);
+    Sleep(3500);
+    size_t runs = ShellRuns().size();
+    EXPECT_GE(runs, 2u);
+    EXPECT_LE(runs, 5u);
+}
+
+TEST_F(LogonShellTest, SetpassModeRunsNothingElse)
+{
+    Install();
+    ChildProcess& program = Start("setpass");
+    EXPECT_EQ(program.WaitForExit(15000), 0u);
+    EXPECT_TRUE(ShellRuns().empty());
+}
+
+TEST_F(LogonShellTest, OnlyTheExactFirstArgumentSelectsSetpass)
+{
+    Install();
+    for (const char* arguments : {"SETPASS", "SetPass", "other setpass", "setpass2"}) {
+        DeleteFileA(ShellLog().c_str());
+        ChildProcess& program = Start(arguments);
+        EXPECT_TRUE(WaitForShellRuns(1)) << arguments;
+        EXPECT_EQ(program.WaitForExit(0), STILL_ACTIVE) << arguments;
+        program.Terminate();
+    }
+}
+
+TEST_F(LogonShellTest, EndsWithExitCodeZeroOnAPlatformThatIsNotWindowsNT)
+{
+    // Wine reports a Windows 9x platform to an executable of this name.
+    const std::string exeName = "tarn_logon_w98.exe";
+    const std::string appDefaults = "Software\\Wine\\AppDefaults\\" + exeName;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, appDefaults.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    UniqueKey owned(key);
+    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+    ScopeExit removeKey([&] { RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults.c_str()); });
+
+    Install(exeName);
+    ChildProcess& program = Start();
+    EXPECT_EQ(program.WaitForExit(15000), 0u);
+    EXPECT_TRUE(ShellRuns().empty()) << "no shell on the wrong platform";
+}
