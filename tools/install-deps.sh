@@ -18,7 +18,6 @@ packages=(
 # Wine's 32-bit half (wine32) lives in the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
-    need_update=1
 fi
 
 missing=()
