@@ -17,10 +17,7 @@ trap 'exit 130' INT TERM
 tarn_fresh_prefix "$demo/prefix"
 pe="$WINEPREFIX/drive_c/TarnPE"
 mkdir -p "$pe"
-cp "$TARN_BUILD/x86/bin/tarn_logon.exe" "$pe/"
-for module in "$TARN_BUILD"/x86/bin/*.dll; do
-    [ -e "$module" ] && cp "$module" "$pe/"
-done
+cp "$TARN_BUILD/x86/bin/tarn_logon.exe" "$TARN_BUILD/x86/bin/LangPack.dll" "$pe/"
 cp "$TARN_ROOT/config/tarn_logon.ini" "$pe/"
 
 desktop_size="1024x768"

@@ -1,12 +1,106 @@
 #include "langmodule/langmodule.h"
 
-// The language module arrives with its own change; until then there is no module, every string
-// is empty and no box is shown.
+#include "common/files.h"
+#include "common/resource_ids.h"
+#include "langmodule/langmodule_testing.h"
+#include "shellctl/launch.h"
+#include "shellctl/shared_state.h"
 
-HMODULE LoadLangModule() { return nullptr; }
+namespace {
 
-std::string LoadLangString(UINT) { return std::string(); }
+using ShowShutdownDlgProc = DWORD(WINAPI*)(HWND owner, DWORD setupLoader);
+using InitShutdownProc = void(WINAPI*)();
+using ShutdownSystemProc = void(WINAPI*)(DWORD code);
 
-bool ShowErrorBox(HWND, const std::string&) { return false; }
+// The module is loaded once and never freed: its dialogs and strings are used until the end.
+struct LangModule {
+    HMODULE handle = nullptr;
+    ShowShutdownDlgProc showShutdownDlg = nullptr;
+    InitShutdownProc initShutdown = nullptr;
+    ShutdownSystemProc shutdownSystem = nullptr;
+};
+LangModule g_module;
 
-bool RunShutdownChoice(HWND, bool) { return false; }
+constexpr int kStringBufferSize = 1024;
+constexpr unsigned kQuitCode = 0;
+constexpr unsigned kLastShutdownCode = 6;
+
+template <class Proc>
+Proc EntryPoint(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+HMODULE LoadLangModule()
+{
+    if (g_module.handle) return g_module.handle;
+
+    std::string path = ExecutableFolder() + Shared().Settings.LangModuleName;
+    // A broken or half-copied module must fail quietly, not stop the boot in a system error box.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, 0);
+    SetErrorMode(oldMode);
+    if (!module) return nullptr;
+
+    g_module.handle = module;
+    g_module.showShutdownDlg = EntryPoint<ShowShutdownDlgProc>(module, "ShowShutdownDlg");
+    g_module.initShutdown = EntryPoint<InitShutdownProc>(module, "InitShutdown");
+    g_module.shutdownSystem = EntryPoint<ShutdownSystemProc>(module, "ShutdownSystem");
+    return module;
+}
+
+void ForgetLangModule() { g_module = LangModule(); }
+
+std::string LoadLangString(UINT id)
+{
+    HMODULE module = LoadLangModule();
+    if (!module) return std::string();
+    char buffer[kStringBufferSize];
+    int length = LoadStringA(module, id, buffer, kStringBufferSize);
+    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+bool ShowErrorBox(HWND owner, const std::string& message)
+{
+    std::string text = message + "\r\n\r\n" + LoadLangString(IDS_ERROR_HINT);
+    std::string caption = LoadLangString(IDS_ERROR_CAPTION);
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR) == IDOK;
+}
+
+INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter)
+{
+    HMODULE module = LoadLangModule();
+    if (!module) return -1;
+    return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
+}
+
+HWND CreateLangDialog(UINT templateId, HWND owner)
+{
+    HMODULE module = LoadLangModule();
+    if (!module) return nullptr;
+    return CreateDialogParamA(module, MAKEINTRESOURCEA(templateId), owner, nullptr, 0);
+}
+
+bool IsSetupLoaderPresent() { return IsExistingFile(ExpandCommand("%WinDir%\\setupldr.bin")); }
+
+bool RunShutdownChoice(HWND owner, bool setupLoader)
+{
+    LoadLangModule();
+    // A module without all three entry points cannot shut down properly; offering a choice it
+    // cannot carry out would be worse than treating the request as cancelled.
+    if (!g_module.showShutdownDlg || !g_module.initShutdown || !g_module.shutdownSystem) return false;
+
+    unsigned choice = g_module.showShutdownDlg(owner, setupLoader ? 1 : 0) & 0xFF;
+    if (choice == kQuitCode) {
+        PostMessageA(nullptr, WM_QUIT, 0, 0);
+        return true;
+    }
+    if (choice > kLastShutdownCode) return false;
+
+    if (Shared().Settings.ShutdownEmulate) g_module.initShutdown();
+    ShowWindow(owner, SW_HIDE);
+    g_module.shutdownSystem(choice);
+    return true;
+}

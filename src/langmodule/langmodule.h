@@ -1,21 +1,36 @@
 // The language module: the resource library beside the executable that supplies the dialog
-// templates, the strings, the shutdown dialog and the shutdown itself.
+// templates, the strings, the shutdown dialog and the shutdown itself. The executable holds
+// none of these, so a site can ship its own translation by naming it in LangModuleName=.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-// The module's handle, loaded from the executable's folder on first use; null while it cannot
-// be loaded (every later use tries again).
+// The module's handle, loaded from the executable's folder on first use and kept until the
+// process ends; null while it cannot be loaded (every later use tries again).
 HMODULE LoadLangModule();
 
-// The string with the given id, at most 1023 characters; empty when the id or the module is missing.
+// The string with the given id, cut to 1023 characters; empty when the id or the module is missing.
 std::string LoadLangString(UINT id);
 
-// An error box with the language module's caption and hint; true when it was confirmed with OK.
+// An error box: the message, a blank line and the module's hint, under the module's error
+// caption. True when it was confirmed with OK.
 bool ShowErrorBox(HWND owner, const std::string& message);
 
-// Hands over to the module's shutdown dialog. True when the program is to end (quit chosen, or
-// a shutdown or restart under way); false when the operator cancelled.
+// A modal dialog from one of the module's templates; -1 when there is no module or the
+// dialog cannot be created.
+INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter);
+
+// A modeless dialog without a dialog procedure, from one of the module's templates; null when
+// there is no module or the dialog cannot be created.
+HWND CreateLangDialog(UINT templateId, HWND owner);
+
+// True when %WinDir%\setupldr.bin exists: the machine was booted from a Windows setup medium.
+// The shutdown dialog is told so.
+bool IsSetupLoaderPresent();
+
+// Hands over to the module's shutdown dialog. True when the program is to end: quit was chosen
+// (a quit message is queued), or a shutdown or restart is under way (the owner is hidden first).
+// False when the operator cancelled, or the module lacks one of its three entry points.
 bool RunShutdownChoice(HWND owner, bool setupLoader);

@@ -23,6 +23,27 @@ protected:
         CopyOrFail(BinFolder() + "probe.exe", folder_.File("win\\system32\\cmd.exe"));
     }
 
+    // The recording test module, under the name the program will look for.
+    void InstallLanguage(const std::string& name = "LangPack.dll")
+    {
+        CopyOrFail(BinFolder() + "TestLang.dll", folder_.File("pe\\" + name));
+    }
+
+    // The program's message box with the given caption, once it is shown.
+    HWND WaitForBox(const std::string& caption)
+    {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindProcessWindow(program_->Id(), caption)) != nullptr; }, seconds(20));
+        return box;
+    }
+
+    static std::string BoxText(HWND box)
+    {
+        char text[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message box's text control
+        return text;
+    }
+
     ChildProcess& Start(const std::string& arguments = std::string(), unsigned shellMs = 300)
     {
         std::string command = "\"" + exe_ + "\"" + (arguments.empty() ? "" : " " + arguments);
@@ -63,10 +84,29 @@ TEST_F(LogonShellTest, StartsTheShellAgainEachTimeItEnds)
     EXPECT_EQ(pids.size(), ShellRuns().size()) << "each pass starts a new shell";
 }
 
-TEST_F(LogonShellTest, RunsWithoutASettingsFile)
+TEST_F(LogonShellTest, MissingSettingsFileIsReportedThenTheStartGoesOn)
+{
+    Install("tarn_logon.exe", nullptr);
+    InstallLanguage();
+    Start();
+    HWND box = WaitForBox("CAPTION");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), "SETTINGS MISSING\r\n\r\nHINT");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+    EXPECT_TRUE(ShellRuns().empty()) << "the start waits for the operator";
+
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitForShellRuns(1));
+}
+
+TEST_F(LogonShellTest, WithoutLanguageModuleTheBoxHasOnlyTheSystemsOwnTexts)
 {
     Install("tarn_logon.exe", nullptr);
     Start();
+    HWND box = WaitForBox("");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), "\r\n\r\n");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitForShellRuns(1));
 }
 
@@ -137,7 +177,7 @@ TEST_F(LogonShellTest, OnlyTheExactFirstArgumentSelectsSetpass)
     }
 }
 
-TEST_F(LogonShellTest, EndsWithExitCodeZeroOnAPlatformThatIsNotWindowsNT)
+TEST_F(LogonShellTest, RefusesAPlatformThatIsNotWindowsNTWithABoxThenEndsWithExitCodeZero)
 {
     // Wine reports a Windows 9x platform to an executable of this name.
     const std::string exeName = "tarn_logon_w98.exe";
@@ -150,8 +190,16 @@ TEST_F(LogonShellTest, EndsWithExitCodeZeroOnAPlatformThatIsNotWindowsNT)
     RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
     ScopeExit removeKey([&] { RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults.c_str()); });
 
-    Install(exeName);
+    // The module named in the settings file is the one the texts come from.
+    Install(exeName, "LangModuleName=lang\\Other.dll\r\n");
+    InstallLanguage("lang\\Other.dll");
     ChildProcess& program = Start();
+    HWND box = WaitForBox("CAPTION");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), "NOT NT\r\n\r\nHINT");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(program.WaitForExit(15000), 0u);
     EXPECT_TRUE(ShellRuns().empty()) << "no shell on the wrong platform";
 }

@@ -1,0 +1,360 @@
+// What the program relies on in LangPack.dll: every text, the three templates with their control
+// ids, classes, styles and geometry, the scan clip, and the three exports.
+#include "common/resource_ids.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+HMODULE LangPack()
+{
+    static HMODULE module = LoadLibraryExA((BinFolder() + "LangPack.dll").c_str(), nullptr, 0);
+    return module;
+}
+
+class LangPackTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        ASSERT_NE(LangPack(), nullptr) << "cannot load " << BinFolder() << "LangPack.dll";
+    }
+};
+
+INT_PTR CALLBACK InertProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// A template created hidden from the test's point of view: destroyed when the case ends.
+class TemplateWindow {
+public:
+    TemplateWindow(int id, DLGPROC proc = InertProc)
+        : dialog_(CreateDialogParamA(LangPack(), MAKEINTRESOURCEA(id), nullptr, proc, 0)) {}
+    ~TemplateWindow() { if (dialog_) DestroyWindow(dialog_); }
+    HWND get() const { return dialog_; }
+
+private:
+    HWND dialog_;
+};
+
+std::string ClassOf(HWND dialog, int id)
+{
+    char name[64] = "";
+    GetClassNameA(GetDlgItem(dialog, id), name, sizeof name);
+    return name;
+}
+
+LONG StyleOf(HWND dialog, int id) { return GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE); }
+
+RECT RectOf(HWND dialog, int id)
+{
+    RECT r{};
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void ExpectControls(HWND dialog, const std::vector<std::pair<int, const char*>>& controls)
+{
+    for (const auto& [id, className] : controls) {
+        EXPECT_NE(GetDlgItem(dialog, id), nullptr) << "control " << id;
+        EXPECT_STRCASEEQ(ClassOf(dialog, id).c_str(), className) << "control " << id;
+    }
+}
+
+void ExpectDisabledDefaultOk(HWND dialog)
+{
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+    EXPECT_EQ(StyleOf(dialog, IDOK) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+}
+
+std::vector<std::string> ExportNames(HMODULE module)
+{
+    auto base = reinterpret_cast<const BYTE*>(module);
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (entry.VirtualAddress == 0) return {};
+    auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
+    auto names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    std::vector<std::string> result;
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+        result.emplace_back(reinterpret_cast<const char*>(base + names[i]));
+    }
+    return result;
+}
+
+// Control styles as written in a DIALOGEX template, before the controls adjust them.
+std::map<int, DWORD> TemplateStyles(int dialogId)
+{
+    HRSRC found = FindResourceA(LangPack(), MAKEINTRESOURCEA(dialogId), MAKEINTRESOURCEA(5));  // RT_DIALOG
+    auto p = found ? static_cast<const WORD*>(LockResource(LoadResource(LangPack(), found))) : nullptr;
+    std::map<int, DWORD> styles;
+    if (!p || p[0] != 1 || p[1] != 0xFFFF) return styles;  // not a DIALOGEX
+    auto skipName = [](const WORD* w) {
+        if (*w == 0xFFFF) return w + 2;
+        while (*w) ++w;
+        return w + 1;
+    };
+    const DWORD dialogStyle = *reinterpret_cast<const DWORD*>(p + 6);
+    const WORD count = p[8];
+    p = skipName(skipName(skipName(p + 13)));  // menu, class, title
+    if (dialogStyle & DS_SETFONT) p = skipName(p + 3);
+    for (WORD i = 0; i < count; ++i) {
+        p = reinterpret_cast<const WORD*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR(3));
+        const DWORD style = *reinterpret_cast<const DWORD*>(p + 4);
+        const int id = static_cast<int>(*reinterpret_cast<const DWORD*>(p + 10));
+        styles[id] = style;
+        p = skipName(skipName(p + 12));  // class, title
+        p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p + 1) + *p);
+    }
+    return styles;
+}
+
+BOOL CALLBACK CollectAvi(HMODULE, LPCSTR, LPSTR name, LONG_PTR found)
+{
+    reinterpret_cast<std::vector<LPCSTR>*>(found)->push_back(name);
+    return TRUE;
+}
+
+}  // namespace
+
+TEST_F(LangPackTest, EveryContractStringIsPresent)
+{
+    const UINT ids[] = {IDS_ERROR_HINT, IDS_ERROR_CAPTION, IDS_NOT_NT, IDS_SETTINGS_MISSING,
+                        IDS_DISPLAY_TEST_FAILED, IDS_DISPLAY_TEST_CAPTION, IDS_BROWSE_NOT_FIXED,
+                        IDS_BROWSE_NO_HIVES, IDS_BROWSE_HIVE_LABEL, IDS_BROWSE_TITLE, IDS_COLUMN_FOLDER,
+                        IDS_COLUMN_DESCRIPTION, IDS_NO_TARGET_FOLDER, IDS_NO_TARGET_DESCRIPTION,
+                        IDS_TOGGLE_COLLAPSE, IDS_TOGGLE_EXPAND, IDS_UNKNOWN_PRODUCT, IDS_SCANNING_DRIVE,
+                        IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
+                        IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED};
+    for (UINT id : ids) {
+        char text[1024] = "";
+        EXPECT_GT(LoadStringA(LangPack(), id, text, sizeof text), 0) << "string " << id;
+    }
+    // The program appends "c:\" to the scan prefix as it is.
+    char prefix[256] = "";
+    LoadStringA(LangPack(), IDS_SCANNING_DRIVE, prefix, sizeof prefix);
+    EXPECT_EQ(std::string(prefix).back(), ' ');
+}
+
+TEST_F(LangPackTest, ExportsExactlyTheThreeUndecoratedEntryPoints)
+{
+    std::vector<std::string> names = ExportNames(LangPack());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"InitShutdown", "ShowShutdownDlg", "ShutdownSystem"}));
+    for (const char* name : {"InitShutdown", "ShowShutdownDlg", "ShutdownSystem"}) {
+        EXPECT_NE(GetProcAddress(LangPack(), name), nullptr) << name;
+    }
+}
+
+TEST_F(LangPackTest, PasswordTemplateHasItsControlsAndRowsTheProgramMoves)
+{
+    TemplateWindow dialog(IDD_PASSWORD);
+    ASSERT_NE(dialog.get(), nullptr);
+    HWND d = dialog.get();
+    ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_PASSWORD_USER, "Static"},
+                       {IDC_PASSWORD_USER_LABEL, "Static"}, {IDC_PASSWORD_EDIT, "Edit"},
+                       {IDC_PASSWORD_EDIT_LABEL, "Static"}, {IDC_PASSWORD_REPEAT, "Edit"},
+                       {IDC_PASSWORD_REPEAT_LABEL, "Static"}, {IDC_PASSWORD_HEADING, "Static"}});
+    ExpectDisabledDefaultOk(d);
+    EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_USER) & WS_VISIBLE);
+    EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_EDIT) & ES_PASSWORD);
+    EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_EDIT) & ES_AUTOHSCROLL);
+    EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_REPEAT) & ES_PASSWORD);
+
+    const RECT heading = RectOf(d, IDC_PASSWORD_HEADING), user = RectOf(d, IDC_PASSWORD_USER),
+               edit = RectOf(d, IDC_PASSWORD_EDIT), repeat = RectOf(d, IDC_PASSWORD_REPEAT), ok = RectOf(d, IDOK);
+    // Logon mode hides the repeat row and lifts the buttons by 25 px: that must close the gap exactly.
+    EXPECT_EQ(repeat.top - edit.top, 25);
+    // Set mode hides the user row and lifts the rest by 25 px. With 13 px per 8 DLU no template
+    // puts three rows exactly 25 px apart, so the user row may take one pixel more.
+    EXPECT_GE(edit.top - user.top, 25);
+    EXPECT_LE(edit.top - user.top, 26);
+    // After either lift nothing may overlap what stays above it.
+    EXPECT_LE(heading.bottom, edit.top - 25);
+    EXPECT_LE(edit.bottom, ok.top - 25);
+    EXPECT_LE(user.bottom, edit.top);
+    EXPECT_LE(edit.bottom, repeat.top);
+    EXPECT_EQ(RectOf(d, IDCANCEL).top, ok.top);
+}
+
+TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
+{
+    TemplateWindow dialog(IDD_ENVIRONMENT);
+    ASSERT_NE(dialog.get(), nullptr);
+    HWND d = dialog.get();
+    const int band[] = {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE_LABEL, IDC_ENV_DISPLAY_LABEL,
+                        IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY,
+                        IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY};
+    const int fixed[] = {IDC_ENV_TARGETS, IDC_ENV_FOLDER, IDC_ENV_BROWSE, IDC_ENV_SHELL};
+    const int buttons[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE};
+    ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_ENV_TOGGLE, "Button"},
+                       {IDC_ENV_TARGETS, WC_LISTVIEWA}, {IDC_ENV_FOLDER, "Edit"}, {IDC_ENV_BROWSE, "Button"},
+                       {IDC_ENV_SHELL, "ComboBox"}, {IDC_ENV_LAYOUT, "ComboBox"}, {IDC_ENV_TIMEZONE, "ComboBox"},
+                       {IDC_ENV_DISPLAY, "ComboBox"}, {IDC_ENV_APPLY_LAYOUT, "Button"},
+                       {IDC_ENV_APPLY_TIMEZONE, "Button"}, {IDC_ENV_APPLY_DISPLAY, "Button"},
+                       {IDC_ENV_LAYOUT_LABEL, "Static"}, {IDC_ENV_TIMEZONE_LABEL, "Static"},
+                       {IDC_ENV_DISPLAY_LABEL, "Static"}});
+    ExpectDisabledDefaultOk(d);
+    std::map<int, DWORD> authored = TemplateStyles(IDD_ENVIRONMENT);
+
+    // The program fills the lists in its own order; a sorting style would scramble it.
+    const LONG list = StyleOf(d, IDC_ENV_TARGETS);
+    EXPECT_EQ(list & LVS_TYPEMASK, LVS_REPORT);
+    EXPECT_EQ(list & (LVS_SORTASCENDING | LVS_SORTDESCENDING), 0);
+    EXPECT_TRUE(list & LVS_SINGLESEL);
+    EXPECT_TRUE(list & LVS_SHOWSELALWAYS);
+    for (int id : {IDC_ENV_SHELL, IDC_ENV_LAYOUT, IDC_ENV_TIMEZONE, IDC_ENV_DISPLAY}) {
+        EXPECT_EQ(StyleOf(d, id) & 3, CBS_DROPDOWNLIST) << "combo " << id;
+        EXPECT_EQ(StyleOf(d, id) & CBS_SORT, 0) << "combo " << id;
+        // The created combo box drops WS_VSCROLL from its own style, so the template is read.
+        if (id != IDC_ENV_SHELL) {
+            EXPECT_TRUE(authored[id] & WS_VSCROLL) << "combo " << id;
+        }
+    }
+
+    const int buttonTop = RectOf(d, IDOK).top;
+    for (int id : buttons) EXPECT_EQ(RectOf(d, id).top, buttonTop) << "button " << id;
+    for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const int id = GetDlgCtrlID(child);
+        if (std::find(std::begin(buttons), std::end(buttons), id) != std::end(buttons)) continue;
+        EXPECT_LE(RectOf(d, id).bottom, buttonTop) << "control " << id << " reaches into the button row";
+    }
+    // Collapsing lifts the buttons 80 px: the band must hold all nine and nothing that stays.
+    int bandTop = buttonTop;
+    for (int id : band) {
+        EXPECT_GE(RectOf(d, id).top, buttonTop - 80) << "control " << id << " lies above the band";
+        bandTop = std::min<int>(bandTop, RectOf(d, id).top);
+    }
+    for (int id : fixed) EXPECT_LE(RectOf(d, id).bottom, buttonTop - 80) << "control " << id << " lies in the band";
+    // The collapsed buttons take the first band row's place, keeping its gap to the shell row.
+    EXPECT_EQ(bandTop, buttonTop - 80);
+}
+
+TEST_F(LangPackTest, ScanTemplateShowsItselfAndPlaysTheClip)
+{
+    HWND dialog = CreateDialogParamA(LangPack(), MAKEINTRESOURCEA(IDD_SCAN), nullptr, nullptr, 0);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    ExpectControls(dialog, {{IDC_SCAN_STATUS, "Static"}, {IDC_SCAN_ANIMATION, ANIMATE_CLASSA}});
+    const LONG style = StyleOf(dialog, IDC_SCAN_ANIMATION);
+    EXPECT_EQ(style & (ACS_TRANSPARENT | ACS_AUTOPLAY | ACS_CENTER), ACS_TRANSPARENT | ACS_AUTOPLAY | ACS_CENTER);
+
+    // The longest status the program writes must fit on the line.
+    char prefix[256] = "";
+    LoadStringA(LangPack(), IDS_SCANNING_DRIVE, prefix, sizeof prefix);
+    const std::string status = std::string(prefix) + "c:\\";
+    HWND line = GetDlgItem(dialog, IDC_SCAN_STATUS);
+    HDC dc = GetDC(line);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(line, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, status.c_str(), static_cast<int>(status.size()), &extent);
+    SelectObject(dc, oldFont);
+    ReleaseDC(line, dc);
+    RECT client{};
+    GetClientRect(line, &client);
+    EXPECT_LE(extent.cx, client.right);
+
+    // Wine does not open the clip named in the template text, so the clip is opened by its id.
+    std::vector<LPCSTR> clips;
+    EnumResourceNamesA(LangPack(), "AVI", CollectAvi, reinterpret_cast<LONG_PTR>(&clips));
+    ASSERT_EQ(clips.size(), 1u);
+    HWND animation = GetDlgItem(dialog, IDC_SCAN_ANIMATION);
+    EXPECT_TRUE(SendMessageA(animation, ACM_OPENA, 0, reinterpret_cast<LPARAM>(clips[0])));
+    EXPECT_TRUE(SendMessageA(animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 8)));
+    DestroyWindow(dialog);
+}
+
+namespace {
+
+enum class ShutdownAnswer { Cancel, Escape, Ok, QuitThenOk };
+ShutdownAnswer g_answer;
+HWND g_shutdownDialog;
+int g_ticksSinceAnswer;
+constexpr DWORD kStuck = 0xEE;
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM)
+{
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
+    g_shutdownDialog = window;
+    return FALSE;
+}
+
+void CALLBACK AnswerShutdownDialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    g_shutdownDialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, 0);
+    if (!g_shutdownDialog) return;  // not up yet
+    HWND d = g_shutdownDialog;
+    // An answer the dialog ignored would otherwise hang the whole test run.
+    if (g_ticksSinceAnswer > 0) {
+        if (++g_ticksSinceAnswer > 100) EndDialog(d, kStuck);
+        return;
+    }
+    g_ticksSinceAnswer = 1;
+    switch (g_answer) {
+    case ShutdownAnswer::Cancel: SendMessageA(d, WM_COMMAND, IDCANCEL, 0); break;
+    case ShutdownAnswer::Escape: PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); break;  // the modal loop maps it
+    case ShutdownAnswer::Ok: SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); break;
+    case ShutdownAnswer::QuitThenOk: {
+        // The quit choice is the radio button whose text mentions quitting; click it as the operator would.
+        for (HWND c = GetWindow(d, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            char text[256] = "";
+            GetWindowTextA(c, text, sizeof text);
+            const bool isRadio = (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
+            if (isRadio && std::string(text).find("Quit") != std::string::npos) SendMessageA(c, BM_CLICK, 0, 0);
+        }
+        SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+        break;
+    }
+    }
+}
+
+DWORD RunShutdownDialog(ShutdownAnswer answer, DWORD setupLoader)
+{
+    using ShowShutdownDlgFn = DWORD(WINAPI*)(HWND, DWORD);
+    auto show = reinterpret_cast<ShowShutdownDlgFn>(
+        reinterpret_cast<void*>(GetProcAddress(LangPack(), "ShowShutdownDlg")));
+    if (!show) return 0xDEAD;
+    g_answer = answer;
+    g_ticksSinceAnswer = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, AnswerShutdownDialog);
+    const DWORD code = show(nullptr, setupLoader) & 0xFF;
+    KillTimer(nullptr, timer);
+    return code;
+}
+
+}  // namespace
+
+TEST_F(LangPackTest, ShutdownDialogReturnsTheChosenCode)
+{
+    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Cancel, FALSE), 7u);
+    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Escape, FALSE), 7u);
+    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::QuitThenOk, TRUE), 0u);
+    // From a setup medium a restart would boot setup again, so power off is the default there.
+    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, TRUE), 1u);
+    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, FALSE), 2u);
+    // Only the low byte carries the flag.
+    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, 0x100), 2u);
+}
+
+TEST_F(LangPackTest, InitShutdownFlushesAndReturnsPromptly)
+{
+    using InitShutdownFn = void(WINAPI*)();
+    auto init =
+        reinterpret_cast<InitShutdownFn>(reinterpret_cast<void*>(GetProcAddress(LangPack(), "InitShutdown")));
+    ASSERT_NE(init, nullptr);
+    const DWORD start = GetTickCount();
+    init();
+    EXPECT_LT(GetTickCount() - start, 10000u);
+}
