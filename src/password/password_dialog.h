@@ -3,9 +3,29 @@
 
 #include <windows.h>
 
-enum class PasswordMode { Logon, Set };
+#include <cstdint>
 
-// Logon mode returns when no password is stored, the right one was entered, or the dialog
-// cannot be shown; it ends the program after the last wrong attempt or a shutdown choice.
-// Set mode returns when the dialog is closed, having written the password file on success.
+enum class PasswordMode { Logon = 0, Set = 1 };
+
+// Dialog results that carry the operator's decision back to RunPasswordDialog.
+enum PasswordResult : INT_PTR {
+    kLogonAccepted = 0,
+    kNewPasswordAccepted = 1,
+    kSetCancelled = 3,
+    kEndProgram = 10,
+};
+
+// Logon mode returns when no password is stored or the right one was entered; it ends the
+// program after the fifth wrong entry, a shutdown choice, or when the prompt cannot be shown
+// while a password is configured. Set mode returns when the dialog is closed, having written
+// the password file when a new password was accepted.
 void RunPasswordDialog(HWND owner, PasswordMode mode);
+
+// The dialog procedure of the password template; the mode comes as the creation parameter.
+INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+void LayoutSetMode(HWND dialog);
+void LayoutLogonMode(HWND dialog);
+bool CheckPassword(HWND dialog);
+uint32_t AcceptNewPassword(HWND dialog);
+bool EntriesMatch(HWND dialog);

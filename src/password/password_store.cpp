@@ -1,0 +1,54 @@
+#include "password/password_store.h"
+
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/guards.h"
+#include "common/registry.h"
+#include "password/password_hash.h"
+#include "shellctl/shared_state.h"
+
+namespace {
+
+std::string SystemReason(DWORD error)
+{
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length && text ? std::string(text, length) : "System error " + std::to_string(error);
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+    return reason;
+}
+
+[[noreturn]] void RaiseCannotWrite(const std::string& path, DWORD error)
+{
+    throw FileError("Cannot create file \"" + path + "\". " + SystemReason(error));
+}
+
+}  // namespace
+
+void ReadStoredHash()
+{
+    Shared().StoredHash = 0;
+    // Reading needs no more than read access; asking for more would turn a password into none
+    // for a caller that may read the key but not change it.
+    UniqueKey key = OpenRegKey(kPasswordKey, KEY_READ);
+    if (!key || !RegValueExists(key.get(), kPasswordValue)) return;
+    Shared().StoredHash = ReadRegDword(key.get(), kPasswordValue);
+}
+
+std::string PasswordFilePath() { return ExecutableFolder() + "tarn_password.txt"; }
+
+void WritePasswordFile()
+{
+    std::string path = PasswordFilePath();
+    std::string text = PasswordFileText(Shared().NewPassword, Shared().StoredHash);
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) RaiseCannotWrite(path, GetLastError());
+    DWORD written = 0;
+    if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+        RaiseCannotWrite(path, GetLastError());
+    }
+    if (written != text.size()) RaiseCannotWrite(path, ERROR_DISK_FULL);
+}

@@ -1,0 +1,90 @@
+#include "common/errors.h"
+#include "common/registry.h"
+#include "password/password_store.h"
+#include "shellctl/shared_state.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class StoredHashTest : public testing::Test {
+protected:
+    void SetUp() override { DeleteRegTree("\\Software\\Quillon"); }
+    void TearDown() override
+    {
+        DeleteRegTree("\\Software\\Quillon");
+        Shared().StoredHash = 0;
+    }
+    void SetRaw(DWORD type, const std::string& bytes)
+    {
+        UniqueKey key = CreateRegKey(kPasswordKey, KEY_ALL_ACCESS);
+        ASSERT_TRUE(key);
+        RegSetValueExA(key.get(), kPasswordValue, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
+    }
+};
+
+}  // namespace
+
+TEST_F(StoredHashTest, MissingKeyOrValueMeansNoPassword)
+{
+    Shared().StoredHash = 123;
+    ReadStoredHash();
+    EXPECT_EQ(Shared().StoredHash, 0u);
+    ASSERT_TRUE(CreateRegKey(kPasswordKey, KEY_ALL_ACCESS));
+    Shared().StoredHash = 123;
+    ReadStoredHash();
+    EXPECT_EQ(Shared().StoredHash, 0u);
+}
+
+TEST_F(StoredHashTest, KeepsAllThirtyTwoBits)
+{
+    SetRaw(REG_DWORD, std::string("\xC4\xEA\xBF\x8F", 4));  // 0x8FBFEAC4, negative as a signed value
+    ReadStoredHash();
+    EXPECT_EQ(Shared().StoredHash, 0x8FBFEAC4u);
+}
+
+TEST_F(StoredHashTest, AValueOfAnotherTypeOrSizeIsAnError)
+{
+    SetRaw(REG_SZ, std::string("8FBFEAC4\0", 9));
+    EXPECT_THROW(ReadStoredHash(), RegistryError);
+    SetRaw(REG_BINARY, std::string(8, '\1'));
+    EXPECT_THROW(ReadStoredHash(), RegistryError);
+    SetRaw(REG_DWORD, std::string(8, '\1'));
+    try {
+        ReadStoredHash();
+        FAIL() << "no error";
+    } catch (const RegistryError& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'PassHash'");
+    }
+}
+
+TEST(PasswordFile, IsWrittenNextToTheExecutableAndReplacedEachTime)
+{
+    std::string path = PasswordFilePath();
+    EXPECT_EQ(path, BinFolder() + "tarn_password.txt");
+    ScopeExit remove([&] {
+        DeleteFileA(path.c_str());
+        RemoveDirectoryA(path.c_str());
+        Shared() = SharedState();
+    });
+    WriteBytes(path, std::string(5000, 'x'));
+    Shared().NewPassword = "ab";
+    Shared().StoredHash = 0x2E4A8F72u;
+    WritePasswordFile();
+    std::string text = ReadBytes(path);
+    EXPECT_EQ(text.substr(text.size() - 14), "0x2E4A8F72\r\n\r\n");
+    EXPECT_NE(text.find("\"ab\"\r\n"), std::string::npos);
+
+    // A folder in the file's place cannot be replaced by a file (read-only files can be, for root under Wine).
+    DeleteFileA(path.c_str());
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    try {
+        WritePasswordFile();
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("\"" + path + "\""), std::string::npos) << e.what();
+        EXPECT_GT(std::string(e.what()).size(), path.size() + 25) << "the system's reason follows: " << e.what();
+    }
+}
