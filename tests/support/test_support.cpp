@@ -161,6 +161,7 @@ struct WindowSearch {
     DWORD processId;
     std::string caption;
     HWND found = nullptr;
+    int control = 0;  // when set, match by this child instead of the caption
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
@@ -170,7 +171,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &owner);
     char text[512] = "";
     GetWindowTextA(window, text, sizeof text);
-    if (owner == search->processId && IsWindowVisible(window) && search->caption == text) {
+    bool matches = search->control ? GetDlgItem(window, search->control) != nullptr : search->caption == text;
+    if (owner == search->processId && IsWindowVisible(window) && matches) {
         search->found = window;
         return FALSE;
     }
@@ -195,6 +197,13 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
 HWND FindProcessWindow(DWORD processId, const std::string& caption)
 {
     WindowSearch search{processId, caption};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindProcessWindowWithControl(DWORD processId, int control)
+{
+    WindowSearch search{processId, std::string(), nullptr, control};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

@@ -64,6 +64,9 @@ private:
 // The first visible top-level window of the process with the given caption, or null.
 HWND FindProcessWindow(DWORD processId, const std::string& caption);
 
+// The first visible top-level window of the process that has a child with the given id, or null.
+HWND FindProcessWindowWithControl(DWORD processId, int control);
+
 // All text of the static controls of a dialog or message box, joined with "\n".
 std::string DialogText(HWND dialog);
 
