@@ -29,6 +29,9 @@ tarn_ensure_template() {
 tarn_fresh_prefix() {
     tarn_ensure_template
     _tarn_prefix="$1"
+    # A server left from an interrupted run would outlive its prefix, unreachable once the
+    # prefix is replaced.
+    if [ -d "$_tarn_prefix" ]; then WINEPREFIX="$_tarn_prefix" wineserver -k >/dev/null 2>&1 || true; fi
     rm -rf "$_tarn_prefix"
     mkdir -p "$(dirname "$_tarn_prefix")"
     cp -a "$TARN_TEMPLATE" "$_tarn_prefix"
