@@ -7,13 +7,20 @@
 //   StoredHash          the password flow (the registry in logon mode, the new hash in set mode)
 //   NewPassword         the set-password dialog; written to the password file
 //   ScanDialogWindow    the environment dialog while the catalogues are built
+//   the four catalogues created empty and destroyed by the environment dialog once per pass,
+//                       filled by their builders; absent between passes
 #pragma once
 
+#include "catalogues/display_modes.h"
+#include "catalogues/layouts.h"
+#include "catalogues/targets.h"
+#include "catalogues/timezones.h"
 #include "shellctl/settings_text.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct SharedState {
@@ -24,6 +31,10 @@ struct SharedState {
     uint32_t StoredHash = 0;  // 0: no password set
     std::string NewPassword;
     HWND ScanDialogWindow = nullptr;
+    std::unique_ptr<TTargetList> TargetList;
+    std::unique_ptr<TLayoutList> LayoutList;
+    std::unique_ptr<TTimeZoneList> TimeZoneList;
+    std::unique_ptr<TDisplayModeList> DisplayModeList;
 };
 
 SharedState& Shared();
