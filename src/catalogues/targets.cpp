@@ -1,9 +1,140 @@
 #include "catalogues/targets.h"
 
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/guards.h"
+#include "common/registry.h"
+#include "common/resource_ids.h"
+#include "langmodule/langmodule.h"
 #include "shellctl/shared_state.h"
 
-// Being written.
-void BuildTargetList() { Shared().TargetList->Add(); }
-void ScanDrive(char) {}
-std::string ReadInstallationName(const std::string&) { return std::string(); }
-bool EnableRestorePrivilege() { return false; }
+#include <windows.h>
+
+namespace {
+
+const char kHiveName[] = "TARN_ERD";
+
+// The operator holds the left Shift key to skip a slow or hanging disk; the state is read
+// afresh before each drive so that pressing it mid-scan stops at the next one.
+bool IsLeftShiftDown()
+{
+    BYTE keys[256] = {};
+    if (!GetKeyboardState(keys)) return false;
+    return (keys[VK_LSHIFT] & 0x80) != 0;
+}
+
+void ShowScanningDrive(char lowerLetter)
+{
+    std::string text = LoadLangString(IDS_SCANNING_DRIVE) + lowerLetter + ":\\";
+    SetDlgItemTextA(Shared().ScanDialogWindow, IDC_SCAN_STATUS, text.c_str());
+}
+
+// A broken installation may carry a product value of another type; it must not end the scan,
+// so such a value reads as empty text like a missing one.
+std::string ReadProductText(HKEY key, const std::string& name)
+{
+    try {
+        return ReadRegString(key, name);
+    } catch (const RegistryError&) {
+        return std::string();
+    }
+}
+
+// Wine leaves an empty key behind when a load fails (Windows leaves nothing), and that key
+// makes every later load under the same name fail with ERROR_ALREADY_EXISTS. Only a key with
+// no subkeys and no values is removed, so a hive that really is mounted there stays.
+void RemoveEmptyMountPoint()
+{
+    HKEY raw = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHiveName, 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
+    UniqueKey key(raw);
+    DWORD subKeys = 0;
+    DWORD values = 0;
+    if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    key.reset();
+    if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHiveName);
+}
+
+}  // namespace
+
+void BuildTargetList()
+{
+    TTargetList& list = *Shared().TargetList;
+    DWORD drives = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if (!(drives & (1u << i))) continue;
+        if (IsLeftShiftDown()) break;
+        char lower = static_cast<char>('a' + i);
+        ShowScanningDrive(lower);
+        // Removable, optical and network drives are left alone: searching them can take long
+        // or wake a device, and Windows is not run from them.
+        const char root[] = {lower, ':', '\\', '\0'};
+        if (GetDriveTypeA(root) == DRIVE_FIXED) ScanDrive(static_cast<char>('A' + i));
+    }
+
+    TLokInfo& none = list.Add();
+    none.Path = LoadLangString(IDS_NO_TARGET_FOLDER);
+    none.Description = LoadLangString(IDS_NO_TARGET_DESCRIPTION);
+}
+
+void ScanDrive(char letter)
+{
+    const std::string root = std::string(1, letter) + ":\\";
+    WIN32_FIND_DATAA entry;
+    UniqueFind find(FindFirstFileA((root + "*.*").c_str(), &entry));
+    if (!find) return;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        std::string path = root + entry.cFileName;
+        if (!IsExistingFolder(path + "\\system32\\config\\")) continue;
+        // Reading the name first keeps the list unchanged if reading it raises.
+        std::string description = ReadInstallationName(path);
+        TLokInfo& target = Shared().TargetList->Add();
+        target.Path = path;
+        target.Description = description;
+    } while (FindNextFileA(find.get(), &entry));
+}
+
+std::string ReadInstallationName(const std::string& path)
+{
+    std::string result = LoadLangString(IDS_UNKNOWN_PRODUCT);
+    const std::string hive = path + "\\system32\\config\\software";
+    if (!IsExistingFile(hive)) return result;
+    if (!EnableRestorePrivilege()) return result;
+
+    if (RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()) != ERROR_SUCCESS) {
+        RemoveEmptyMountPoint();
+        return result;
+    }
+    // Declared before the key so that the key is closed first: a hive with an open key in it
+    // cannot be unloaded.
+    MountedHive mounted(HKEY_LOCAL_MACHINE, kHiveName);
+    UniqueKey version =
+        OpenRegKey(std::string("\\") + kHiveName + "\\Microsoft\\Windows NT\\CurrentVersion\\", KEY_READ);
+    if (version) {
+        result = ReadProductText(version.get(), "ProductName") + " " + ReadProductText(version.get(), "CSDVersion");
+    }
+    return result;
+}
+
+bool EnableRestorePrivilege()
+{
+    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId()));
+    if (!process) return false;
+    UniqueHandle token;
+    if (!OpenProcessToken(process.get(), TOKEN_ADJUST_PRIVILEGES, token.put())) return false;
+
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueA(nullptr, "SeRestorePrivilege", &privileges.Privileges[0].Luid)) return false;
+
+    // AdjustTokenPrivileges succeeds even when the token lacks the privilege; only the last
+    // error (ERROR_NOT_ALL_ASSIGNED) tells.
+    DWORD returnLength = 0;
+    AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, &returnLength);
+    return GetLastError() == ERROR_SUCCESS;
+}

@@ -97,6 +97,9 @@ TEST_F(PasswordLogonTest, RightPasswordLeadsToTheShell)
     ASSERT_TRUE(dialog);
     Enter(dialog, IDC_PASSWORD_EDIT, "rescue-100-abcdefghijklmnopqrstuvwxyz");
     PressOk(dialog);
+    HWND environment = WaitForWindowWith(IDC_ENV_TARGETS);
+    ASSERT_TRUE(environment) << "the environment dialog follows the password";
+    PressOk(environment);
     EXPECT_TRUE(WaitForShellRuns(1));
 }
 
