@@ -2,6 +2,7 @@
 // starts. The shell stand-in is the probe program placed as %windir%\system32\cmd.exe of a
 // fake Windows folder, which is the shell command in force before the operator picks another.
 #include "common/registry.h"
+#include "common/resource_ids.h"
 #include "support/logon_case.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ TEST_F(LogonShellTest, MissingSettingsFileIsReportedThenTheStartGoesOn)
     EXPECT_TRUE(ShellRuns().empty()) << "the start waits for the operator";
 
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitForShellRuns(1));
+    EXPECT_TRUE(WaitForWindowWith(IDC_ENV_TARGETS)) << "the environment dialog comes next";
 }
 
 TEST_F(LogonShellTest, WithoutLanguageModuleTheBoxHasOnlyTheSystemsOwnTexts)

@@ -1,0 +1,275 @@
+#include "common/registry.h"
+#include "common/resource_ids.h"
+#include "common/window.h"
+#include "envdialog/environment_dialog.h"
+#include "langmodule/langmodule.h"
+#include "langmodule/langmodule_testing.h"
+#include "shellctl/shared_state.h"
+#include "support/dialog_driver.h"
+#include "support/test_support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+INT_PTR CALLBACK PassiveProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// Drives the environment dialog over catalogues the test lays out itself.
+class EnvironmentDialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseModule("LangPack.dll");
+        SharedState& shared = Shared();
+        shared.TargetList = std::make_unique<TTargetList>();
+        shared.LayoutList = std::make_unique<TLayoutList>();
+        shared.TimeZoneList = std::make_unique<TTimeZoneList>();
+        shared.DisplayModeList = std::make_unique<TDisplayModeList>();
+        AddTarget("C:\\Windows", "Windows 10 Pro ");
+        AddTarget("D:\\WINNT", "Windows XP Professional Service Pack 3");
+        AddTarget("(none)", "no target");
+        AddShell("Prompt", "cmd.exe /k");
+        AddShell("Explorer", "explorer.exe");
+    }
+    void TearDown() override
+    {
+        Shared() = SharedState();
+        ForgetLangModule();
+        SetEnvironmentVariableA("TARN_TESTLANG_RESULT", nullptr);
+    }
+    void UseModule(const std::string& name)
+    {
+        Shared().Settings.LangModuleName = name;
+        ForgetLangModule();
+        ASSERT_TRUE(LoadLangModule());
+    }
+    static void AddTarget(const std::string& path, const std::string& description)
+    {
+        TLokInfo& target = Shared().TargetList->Add();
+        target.Path = path;
+        target.Description = description;
+    }
+    static void AddShell(const std::string& name, const std::string& command)
+    {
+        TShellItem& shell = Shared().Settings.ShellList.Add();
+        shell.Name = name;
+        shell.CommandLine = command;
+    }
+    INT_PTR Run(std::vector<DriverStep> steps)
+    {
+        DialogDriver driver(std::move(steps));
+        INT_PTR result = ShowLangDialog(IDD_ENVIRONMENT, nullptr, EnvironmentDlgProc, 0);
+        EXPECT_TRUE(driver.Finished());
+        return result;
+    }
+};
+
+HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+void Select(HWND dialog, int index, bool selected = true)
+{
+    LVITEMA state{};
+    state.stateMask = LVIS_SELECTED;
+    state.state = selected ? LVIS_SELECTED : 0;
+    SendMessageA(Item(dialog, IDC_ENV_TARGETS), LVM_SETITEMSTATE, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&state));
+}
+
+std::string ItemText(HWND dialog, int item, int column)
+{
+    char text[260] = "";
+    LVITEMA request{};
+    request.iSubItem = column;
+    request.pszText = text;
+    request.cchTextMax = sizeof text;
+    SendMessageA(Item(dialog, IDC_ENV_TARGETS), LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&request));
+    return text;
+}
+
+std::string Text(HWND dialog, int id)
+{
+    char text[1024] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+DriverStep EndWith(INT_PTR code)
+{
+    return Check([code](HWND dialog) { EndDialog(dialog, code); });
+}
+
+}  // namespace
+
+TEST_F(EnvironmentDialogTest, ListsTargetsByCallbackInListOrderUnderTwoColumns)
+{
+    Run({Check([](HWND dialog) {
+             HWND list = Item(dialog, IDC_ENV_TARGETS);
+             EXPECT_EQ(GetWindowLongPtrA(dialog, GWLP_USERDATA), 1973);
+             EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0), 100);
+             EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0), ClientWidth(list) - 100);
+             EXPECT_EQ(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & 0x421, 0x421);
+             ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+             EXPECT_EQ(ItemText(dialog, 0, 0), "C:\\Windows");
+             EXPECT_EQ(ItemText(dialog, 1, 1), "Windows XP Professional Service Pack 3");
+             EXPECT_EQ(ItemText(dialog, 2, 0), "(none)");
+             LVITEMA item{};
+             item.mask = LVIF_PARAM | LVIF_TEXT;
+             item.iItem = 1;
+             SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+             EXPECT_EQ(item.lParam, 1);
+             EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0) << "nothing starts selected";
+             EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_GETCOUNT, 0, 0), 2);
+             EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_GETCURSEL, 0, 0), 0);
+             EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_ENV_LAYOUT, CB_GETCURSEL, 0, 0), CB_ERR);
+             EXPECT_TRUE(IsWindowEnabled(Item(dialog, IDCANCEL)));
+             RECT rect{};
+             GetWindowRect(dialog, &rect);
+             EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - RectWidth(rect)) / 2);
+         }),
+         EndWith(5)});
+}
+
+TEST_F(EnvironmentDialogTest, SelectionFillsTheFolderAndDrivesOk)
+{
+    Run({Check([](HWND dialog) {
+             Select(dialog, 1);
+             EXPECT_EQ(Text(dialog, IDC_ENV_FOLDER), "D:\\WINNT");
+             EXPECT_TRUE(IsWindowEnabled(Item(dialog, IDC_ENV_FOLDER)));
+             EXPECT_TRUE(IsWindowEnabled(Item(dialog, IDC_ENV_BROWSE)));
+             EXPECT_TRUE(IsWindowEnabled(Item(dialog, IDOK)));
+
+             Select(dialog, 2);  // the no-target entry, known by its position
+             EXPECT_EQ(Text(dialog, IDC_ENV_FOLDER), "");
+             EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDC_ENV_FOLDER)));
+             EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDC_ENV_BROWSE)));
+             EXPECT_TRUE(IsWindowEnabled(Item(dialog, IDOK)));
+
+             Select(dialog, 0);
+             Select(dialog, 0, false);  // as a click on an empty area of the list does
+             EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDOK)));
+             EXPECT_EQ(Text(dialog, IDC_ENV_FOLDER), "C:\\Windows") << "the folder stays";
+         }),
+         EndWith(5)});
+}
+
+TEST_F(EnvironmentDialogTest, OkTakesTheTypedFolderCutTo259AndTheChosenShell)
+{
+    std::string typed(300, 'p');
+    INT_PTR result = Run({Check([&](HWND dialog) {
+                              SetDlgItemTextA(dialog, IDC_ENV_FOLDER, typed.c_str());
+                              SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_SETCURSEL, 1, 0);
+                          }),
+                          Click(IDOK)});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Shared().TargetRoot, typed.substr(0, 259));
+    EXPECT_EQ(Shared().ShellCommand, "explorer.exe");
+}
+
+TEST_F(EnvironmentDialogTest, WithoutShellEntriesOkKeepsTheShellInForce)
+{
+    Shared().Settings.ShellList.Clear();
+    EXPECT_EQ(Run({Check([](HWND dialog) { Select(dialog, 0); }), Click(IDOK)}), 1);
+    EXPECT_EQ(Shared().ShellCommand, "%windir%\\system32\\cmd.exe");
+    EXPECT_EQ(Shared().TargetRoot, "C:\\Windows");
+}
+
+TEST_F(EnvironmentDialogTest, CollapsesAndExpandsByExactlyEightyPixelsAndRemembersTheForm)
+{
+    HWND plain = CreateDialogParamA(LoadLangModule(), MAKEINTRESOURCEA(IDD_ENVIRONMENT), nullptr, PassiveProc, 0);
+    const int templateHeight = WindowHeight(plain);
+    POINT templateOk = ControlPosition(GetDlgItem(plain, IDOK));
+    POINT templateToggle = ControlPosition(GetDlgItem(plain, IDC_ENV_TOGGLE));
+    POINT templateList = ControlPosition(GetDlgItem(plain, IDC_ENV_TARGETS));
+    DestroyWindow(plain);
+
+    Shared().Settings.LessLogonMode = true;
+    Shared().Settings.EnableRebootButton = false;
+    auto expectForm = [&](HWND dialog, bool collapsed) {
+        int shift = collapsed ? 80 : 0;
+        EXPECT_EQ(WindowHeight(dialog), templateHeight - shift);
+        EXPECT_EQ(ControlPosition(Item(dialog, IDOK)).y, templateOk.y - shift);
+        EXPECT_EQ(ControlPosition(Item(dialog, IDOK)).x, templateOk.x);
+        EXPECT_EQ(ControlPosition(Item(dialog, IDC_ENV_TOGGLE)).y, templateToggle.y - shift);
+        EXPECT_EQ(ControlPosition(Item(dialog, IDC_ENV_TARGETS)).y, templateList.y) << "the list never moves";
+        for (int id : {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE, IDC_ENV_APPLY_DISPLAY}) {
+            EXPECT_EQ(IsWindowVisible(Item(dialog, id)) != FALSE, !collapsed) << id;
+        }
+        EXPECT_EQ(Text(dialog, IDC_ENV_TOGGLE), LoadLangString(collapsed ? IDS_TOGGLE_EXPAND : IDS_TOGGLE_COLLAPSE));
+        EXPECT_EQ(Shared().Settings.LessLogonMode, collapsed);
+        EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDCANCEL))) << "shutdown button off in both forms";
+        RECT rect{};
+        GetWindowRect(dialog, &rect);
+        EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - RectHeight(rect)) / 2);
+    };
+    Run({Check([&](HWND dialog) { expectForm(dialog, true); }), Click(IDC_ENV_TOGGLE),
+         Check([&](HWND dialog) { expectForm(dialog, false); }), Click(IDC_ENV_TOGGLE),
+         Check([&](HWND dialog) { expectForm(dialog, true); }), EndWith(5)});
+}
+
+TEST_F(EnvironmentDialogTest, ShutdownButtonEndsOnlyWhenTheChoiceIsTaken)
+{
+    UseModule("TestLang.dll");
+    SetEnvironmentVariableA("TARN_TESTLANG_RESULT", "7");
+    INT_PTR result = Run({Click(IDCANCEL), Check([](HWND dialog) {
+                              EXPECT_TRUE(IsWindowVisible(dialog));
+                              SetEnvironmentVariableA("TARN_TESTLANG_RESULT", "0");
+                          }),
+                          Click(IDCANCEL)});
+    EXPECT_EQ(result, 10);
+    MSG message;
+    EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(EnvironmentDialogTest, BrowsingWithoutAChoiceEmptiesTheFolderAndDisablesOk)
+{
+    Run({Check([](HWND dialog) {
+             Select(dialog, 0);
+             SendMessageA(dialog, WM_COMMAND, IDC_ENV_BROWSE, 0);
+             EXPECT_EQ(Text(dialog, IDC_ENV_FOLDER), "");
+             EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDOK)));
+         }),
+         EndWith(5)});
+}
+
+TEST(RunEnvironmentDialog, WithoutTheDialogPublishesTheTargetInForceAndFreesTheCatalogues)
+{
+    Shared().Settings.LangModuleName = "NoSuchModule.dll";
+    ForgetLangModule();
+    Shared().TargetRoot = "E:\\Kept";
+    RunEnvironmentDialog(GetDesktopWindow());
+    EXPECT_FALSE(Shared().TargetList);
+    EXPECT_FALSE(Shared().LayoutList);
+    EXPECT_FALSE(Shared().ScanDialogWindow);
+    char value[64] = "";
+    GetEnvironmentVariableA("TARGET_ROOT", value, sizeof value);
+    EXPECT_STREQ(value, "E:\\Kept");
+    EXPECT_EQ(Shared().ShellCommand, "%windir%\\system32\\cmd.exe");
+    PublishSystemVariable("TARGET_ROOT", "");
+    Shared() = SharedState();
+}
+
+namespace {
+const char* kEnvironmentKey = "\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+}
+
+TEST(PublishSystemVariable, WritesExpandableTextOrDeletesAndSetsTheOwnEnvironment)
+{
+    const std::string name = "TARN_TEST_PUBLISH";
+    ASSERT_TRUE(PublishSystemVariable(name, "%SystemDrive%\\Target"));
+    UniqueKey key = OpenRegKey(kEnvironmentKey, KEY_READ);
+    ASSERT_TRUE(key);
+    DWORD type = 0;
+    DWORD size = 0;
+    ASSERT_EQ(RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(size, std::string("%SystemDrive%\\Target").size() + 1) << "with its terminating zero";
+    char own[64] = "";
+    GetEnvironmentVariableA(name.c_str(), own, sizeof own);
+    EXPECT_STREQ(own, "%SystemDrive%\\Target");
+
+    ASSERT_TRUE(PublishSystemVariable(name, ""));
+    EXPECT_FALSE(RegValueExists(key.get(), name));
+    EXPECT_EQ(GetEnvironmentVariableA(name.c_str(), own, sizeof own), 0u);
+    EXPECT_TRUE(PublishSystemVariable(name, "")) << "deleting what is not there is no error";
+}
