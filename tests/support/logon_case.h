@@ -52,13 +52,14 @@ protected:
         return text;
     }
 
-    ChildProcess& Start(const std::string& arguments = std::string(), unsigned shellMs = 300)
+    ChildProcess& Start(const std::string& arguments = std::string(), unsigned shellMs = 300,
+                        std::map<std::string, std::string> environment = {})
     {
         std::string command = "\"" + exe_ + "\"" + (arguments.empty() ? "" : " " + arguments);
-        program_ = std::make_unique<ChildProcess>(
-            command, std::map<std::string, std::string>{{"WINDIR", folder_.Path() + "win"},
-                                                        {"TARN_PROBE_LOG", ShellLog()},
-                                                        {"TARN_PROBE_SLEEP_MS", std::to_string(shellMs)}});
+        environment["WINDIR"] = folder_.Path() + "win";
+        environment["TARN_PROBE_LOG"] = ShellLog();
+        environment["TARN_PROBE_SLEEP_MS"] = std::to_string(shellMs);
+        program_ = std::make_unique<ChildProcess>(command, environment);
         EXPECT_TRUE(program_->Started());
         return *program_;
     }

@@ -1,0 +1,185 @@
+// One pass after another of the real program, driven from outside as an operator would drive
+// it: pick a target and a shell, work in the shell, come back to the dialog.
+#include "common/resource_ids.h"
+#include "support/logon_case.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr const char* kEnvironmentKey = "\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+
+// The list view of another process, reached through memory allocated in that process.
+class RemoteListView {
+public:
+    RemoteListView(HANDLE process, HWND list) : process_(process), list_(list)
+    {
+        memory_ = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteListView() { VirtualFreeEx(process_, memory_, 0, MEM_RELEASE); }
+
+    int Count() const { return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
+    std::string Text(int index) const
+    {
+        LVITEMA item{};
+        item.pszText = memory_ + 1024;
+        item.cchTextMax = 1024;
+        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        SendMessageA(list_, LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(memory_));
+        char text[1024] = "";
+        ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - 1, nullptr);
+        return text;
+    }
+    void Select(int index) const
+    {
+        LVITEMA item{};
+        item.stateMask = LVIS_SELECTED;
+        item.state = LVIS_SELECTED;
+        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        SendMessageA(list_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(memory_));
+    }
+    int Find(const std::string& text) const
+    {
+        for (int i = 0; i < Count(); ++i) {
+            if (Text(i) == text) return i;
+        }
+        return -1;
+    }
+
+private:
+    HANDLE process_;
+    HWND list_;
+    char* memory_ = nullptr;
+};
+
+class EnvironmentLogonTest : public LogonCase {
+protected:
+    void SetUp() override
+    {
+        // An installation folder at the root of the fixed drive C: (no hive: an unreadable product).
+        installation_ = "C:\\TarnE2E-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(installation_.c_str(), nullptr);
+        CreateDirectoryA((installation_ + "\\system32").c_str(), nullptr);
+        CreateDirectoryA((installation_ + "\\system32\\config").c_str(), nullptr);
+        SetMachineTarget(nullptr);
+    }
+    void TearDown() override
+    {
+        if (program_) program_->Terminate();
+        RemoveTree(installation_);
+        SetMachineTarget(nullptr);
+    }
+    static void SetMachineTarget(const char* value)
+    {
+        UniqueKey key = OpenRegKey(kEnvironmentKey, KEY_ALL_ACCESS);
+        if (value) {
+            WriteRegExpandString(key.get(), "TARGET_ROOT", value);
+        } else {
+            DeleteRegValue(key.get(), "TARGET_ROOT");
+        }
+    }
+    static std::string MachineTarget()
+    {
+        UniqueKey key = OpenRegKey(kEnvironmentKey, KEY_READ);
+        return RegValueExists(key.get(), "TARGET_ROOT") ? ReadRegString(key.get(), "TARGET_ROOT") : "<none>";
+    }
+    // Waits for a fresh environment dialog (not the one given) and returns it.
+    HWND WaitForDialog(HWND previous = nullptr)
+    {
+        HWND found = nullptr;
+        WaitUntil(
+            [&] {
+                found = FindProcessWindowWithControl(program_->Id(), IDC_ENV_TARGETS);
+                return found && found != previous;
+            },
+            std::chrono::seconds(20));
+        return found != previous ? found : nullptr;
+    }
+    static void Command(HWND dialog, int control) { PostMessageA(dialog, WM_COMMAND, control, 0); }
+
+    std::string installation_;
+};
+
+const char* kSettings = "UseRegRun=NO\r\n[Shell]\r\nMissing=C:\\no\\such\\shell.exe\r\nProbe shell=%windir%\\system32\\cmd.exe /probe\r\n";
+
+}  // namespace
+
+TEST_F(EnvironmentLogonTest, ChosenInstallationReachesTheShellAndTheDialogComesBack)
+{
+    Install("tarn_logon.exe", kSettings);
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start(std::string(), 500);
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+
+    RemoteListView list(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
+    int index = list.Find(installation_);
+    ASSERT_GE(index, 0) << "the scan found the installation folder";
+    EXPECT_LT(index, list.Count() - 1) << "the no-target entry stays last";
+    list.Select(index);
+    char folder[MAX_PATH] = "";
+    GetDlgItemTextA(dialog, IDC_ENV_FOLDER, folder, sizeof folder);
+    EXPECT_EQ(folder, installation_);
+    SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_SETCURSEL, 1, 0);
+    Command(dialog, IDOK);
+
+    ASSERT_TRUE(WaitForShellRuns(1));
+    ProbeRun run = ShellRuns()[0];
+    EXPECT_EQ(run["target_root"], installation_);
+    EXPECT_NE(run["cmdline"].find("system32\\cmd.exe /probe"), std::string::npos) << run["cmdline"];
+    EXPECT_EQ(MachineTarget(), installation_);
+    EXPECT_TRUE(WaitForDialog(dialog)) << "the dialog is back when the shell ends";
+}
+
+TEST_F(EnvironmentLogonTest, NoTargetDeletesTheValueAndTheShortFormCarriesOver)
+{
+    SetMachineTarget("X:\\old");
+    Install("tarn_logon.exe", kSettings);
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start(std::string(), 200);
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    Command(dialog, IDC_ENV_TOGGLE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(GetDlgItem(dialog, IDC_ENV_LAYOUT_LABEL)); },
+                          std::chrono::seconds(5)));
+    RemoteListView list(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
+    list.Select(list.Count() - 1);
+    SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_SETCURSEL, 1, 0);
+    Command(dialog, IDOK);
+
+    ASSERT_TRUE(WaitForShellRuns(1));
+    EXPECT_EQ(MachineTarget(), "<none>");
+    HWND next = WaitForDialog(dialog);
+    ASSERT_TRUE(next);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(next, IDC_ENV_LAYOUT_LABEL))) << "opens in the short form again";
+}
+
+TEST_F(EnvironmentLogonTest, AShellThatCannotStartBringsTheDialogBackAtOnce)
+{
+    Install("tarn_logon.exe", kSettings);
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start();
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_SETCURSEL, 0, 0);
+    auto pressed = std::chrono::steady_clock::now();
+    Command(dialog, IDOK);
+    ASSERT_TRUE(WaitForDialog(dialog));
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::seconds(3));
+    EXPECT_TRUE(ShellRuns().empty());
+}
+
+TEST_F(EnvironmentLogonTest, QuitFromTheShutdownChoiceEndsWithoutPublishing)
+{
+    SetMachineTarget("X:\\old");
+    Install("tarn_logon.exe", kSettings);
+    InstallLanguage();  // the recording test module answers the shutdown dialog with "quit"
+    ChildProcess& program = Start(std::string(), 300, {{"TARN_TESTLANG_RESULT", "0"}});
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    Command(dialog, IDCANCEL);
+    EXPECT_EQ(program.WaitForExit(15000), 0u);
+    EXPECT_EQ(MachineTarget(), "X:\\old");
+    EXPECT_TRUE(ShellRuns().empty());
+}
