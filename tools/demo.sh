@@ -15,18 +15,39 @@ trap tarn_stop_all EXIT
 trap 'exit 130' INT TERM
 
 tarn_fresh_prefix "$demo/prefix"
+
+# A second fixed disk, D:, with three installations to find. The drive letter must exist before
+# the wineserver starts, or Wine lists it only after a restart.
+disk="$demo/disk-d"
+rm -rf "$disk"
+for folder in Windows WINNT Windows.old Data Tools; do mkdir -p "$disk/$folder"; done
+for folder in Windows WINNT Windows.old; do mkdir -p "$disk/$folder/system32/config"; done
+ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
+
+make_hive() {  # folder, product name, optional service pack
+    local args=("make-hive=D:\\$1\\system32\\config\\software" "product=$2")
+    [ -n "${3:-}" ] && args+=("csd=$3")
+    wine "$TARN_BUILD/x86/bin/probe.exe" "${args[@]}" </dev/null >/dev/null 2>&1
+}
+
 pe="$WINEPREFIX/drive_c/TarnPE"
 mkdir -p "$pe"
 cp "$TARN_BUILD/x86/bin/tarn_logon.exe" "$TARN_BUILD/x86/bin/LangPack.dll" "$pe/"
 cp "$TARN_ROOT/config/tarn_logon.ini" "$pe/"
 
 desktop_size="1024x768"
+add_samples() {
+    make_hive Windows "Windows 10 Pro"
+    make_hive WINNT "Microsoft Windows XP" "Service Pack 3"
+    make_hive Windows.old "Windows 7 Ultimate" "Service Pack 1"
+}
 # Started through "start" so that it has no Unix standard handles: Wine hands those down to
 # console shells, which then read end-of-file and end at once instead of opening a console.
 launch=(wine explorer "/desktop=TarnLogon,$desktop_size" cmd /c start "" 'C:\TarnPE\tarn_logon.exe')
 cd "$pe"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     tarn_start_wineserver
+    add_samples
     echo "demo: Tarn Logon runs in a Wine desktop window; close it to stop."
     "${launch[@]}" </dev/null >/dev/null 2>&1 || true
     exit 0
@@ -35,6 +56,7 @@ fi
 seconds="${DEMO_SECONDS:-12}"
 tarn_start_xvfb "${desktop_size}x24"
 tarn_start_wineserver
+add_samples
 echo "demo: no display; running under Xvfb for $seconds s"
 "${launch[@]}" </dev/null >/dev/null 2>&1 &
 sleep "$seconds"

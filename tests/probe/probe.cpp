@@ -4,6 +4,8 @@
 //   log=<file>            where to record the run (TARN_PROBE_LOG)
 //   sleep=<ms>            how long to run (TARN_PROBE_SLEEP_MS)
 //   exit=<code>           exit code (TARN_PROBE_EXIT)
+//   make-hive=<file>      write an offline SOFTWARE hive whose Microsoft\Windows NT\CurrentVersion
+//                         holds product=<text> and, when given, csd=<text> (for samples and demos)
 //   spin=<ms>             keep a processor busy that long first (to check CPU measurements)
 //   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
 //                         guard: a DWORD there ends the probe through the "Application Error" box
@@ -70,6 +72,37 @@ int ReadWrongTypeValue()
     return 0;
 }
 
+void EnablePrivilege(const char* name)
+{
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put())) return;
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid)) {
+        AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    }
+}
+
+int MakeHive()
+{
+    const std::string scratch = "Software\\TarnSampleHive" + std::to_string(GetCurrentProcessId());
+    {
+        UniqueKey version = CreateRegKey(scratch + "\\Microsoft\\Windows NT\\CurrentVersion", KEY_ALL_ACCESS);
+        if (!version) return 2;
+        WriteRegString(version.get(), "ProductName", g_options["product"]);
+        if (g_options.count("csd")) WriteRegString(version.get(), "CSDVersion", g_options["csd"]);
+    }
+    EnablePrivilege("SeBackupPrivilege");
+    DeleteFileA(g_options["make-hive"].c_str());
+    LONG saved = ERROR_INVALID_HANDLE;
+    if (UniqueKey root = OpenRegKey(scratch, KEY_ALL_ACCESS)) {
+        saved = RegSaveKeyA(root.get(), g_options["make-hive"].c_str(), nullptr);
+    }
+    DeleteRegTree(scratch);
+    return saved == ERROR_SUCCESS ? 0 : 3;
+}
+
 int Run()
 {
     for (int i = 1; i < __argc; ++i) {
@@ -79,6 +112,7 @@ int Run()
     }
 
     if (g_options.count("fatal-registry")) return RunGuarded(ReadWrongTypeValue);
+    if (g_options.count("make-hive")) return MakeHive();
 
     if (g_options.count("spin")) {
         DWORD start = GetTickCount();
