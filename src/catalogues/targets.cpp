@@ -45,9 +45,8 @@ std::string ReadProductText(HKEY key, const std::string& name)
 // no subkeys and no values is removed, so a hive that really is mounted there stays.
 void RemoveEmptyMountPoint()
 {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHiveName, 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
-    UniqueKey key(raw);
+    UniqueKey key = OpenRegKey(std::string("\\") + kHiveName, KEY_READ);
+    if (!key) return;
     DWORD subKeys = 0;
     DWORD values = 0;
     if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
@@ -90,11 +89,9 @@ void ScanDrive(char letter)
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         std::string path = root + entry.cFileName;
         if (!IsExistingFolder(path + "\\system32\\config\\")) continue;
-        // Reading the name first keeps the list unchanged if reading it raises.
-        std::string description = ReadInstallationName(path);
         TLokInfo& target = Shared().TargetList->Add();
         target.Path = path;
-        target.Description = description;
+        target.Description = ReadInstallationName(path);
     } while (FindNextFileA(find.get(), &entry));
 }
 
@@ -135,6 +132,7 @@ bool EnableRestorePrivilege()
     // AdjustTokenPrivileges succeeds even when the token lacks the privilege; only the last
     // error (ERROR_NOT_ALL_ASSIGNED) tells.
     DWORD returnLength = 0;
+    SetLastError(ERROR_SUCCESS);
     AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, &returnLength);
     return GetLastError() == ERROR_SUCCESS;
 }

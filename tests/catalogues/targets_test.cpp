@@ -1,0 +1,310 @@
+#include "catalogues/targets.h"
+#include "common/files.h"
+#include "common/registry.h"
+#include "common/resource_ids.h"
+#include "langmodule/langmodule.h"
+#include "langmodule/langmodule_testing.h"
+#include "shellctl/shared_state.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+// Wine's mount manager request (as winecfg sends it): defines or, with DRIVE_NO_ROOT_DIR and no
+// path, removes a drive letter at once, with its type, for every process of the server.
+struct UnixDriveRequest {
+    ULONG size, type, fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset, deviceOffset, labelOffset;
+};
+const DWORD kDefineUnixDrive = CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+bool DefineDrive(char letter, UINT type, const std::string& unixPath)
+{
+    std::string request(sizeof(UnixDriveRequest) + unixPath.size() + 1, '\0');
+    auto* drive = reinterpret_cast<UnixDriveRequest*>(request.data());
+    drive->size = static_cast<ULONG>(request.size());
+    drive->type = type;
+    drive->letter = static_cast<WCHAR>(letter | 0x20);
+    if (!unixPath.empty()) {
+        drive->mountPointOffset = sizeof(UnixDriveRequest);
+        unixPath.copy(request.data() + sizeof(UnixDriveRequest), unixPath.size());
+    }
+    UniqueFile manager(CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    DWORD returned = 0;
+    return manager && DeviceIoControl(manager.get(), kDefineUnixDrive, request.data(), drive->size, nullptr, 0,
+                                      &returned, nullptr);
+}
+
+std::string UnixPathOf(const std::string& path)
+{
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    std::wstring wide(path.begin(), path.end());
+    char* unix = toUnix ? toUnix(wide.c_str()) : nullptr;
+    std::string result = unix ? unix : "";
+    if (unix) HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// A drive letter onto a fresh case folder for the length of one test.
+class TestDrive {
+public:
+    TestDrive(char letter, UINT type) : letter_(letter), unixPath_(UnixPathOf(folder_.Path()))
+    {
+        ok_ = DefineDrive(letter, type, unixPath_) && (GetLogicalDrives() & (1u << (letter - 'A')));
+    }
+    ~TestDrive() { DefineDrive(letter_, DRIVE_NO_ROOT_DIR, ""); }
+    bool Ok() const { return ok_; }
+    std::string Root() const { return std::string(1, letter_) + ":\\"; }
+    const std::string& UnixPath() const { return unixPath_; }
+
+private:
+    CaseFolder folder_;
+    char letter_;
+    std::string unixPath_;
+    bool ok_ = false;
+};
+
+void CreateFolders(const std::string& path)
+{
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
+        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+    }
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+bool EnablePrivilege(const char* name)
+{
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw)) return false;
+    UniqueHandle token(raw);
+    TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    return LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid) &&
+           AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) && GetLastError() == 0;
+}
+
+// An installation folder whose SOFTWARE hive holds the given CurrentVersion values.
+void MakeInstallation(const std::string& folder, const std::map<std::string, std::pair<DWORD, std::string>>& values,
+                      const std::string& versionKey = "Microsoft\\Windows NT\\CurrentVersion")
+{
+    static bool backup = EnablePrivilege(SE_BACKUP_NAME);  // RegSaveKeyA fails with 1314 without it
+    ASSERT_TRUE(backup);
+    static int serial = 0;
+    std::string source = "\\Software\\TarnTestsHive" + std::to_string(GetCurrentProcessId()) + "-" +
+                         std::to_string(++serial);
+    {
+        UniqueKey version = CreateRegKey(source + "\\" + versionKey, KEY_ALL_ACCESS);
+        ASSERT_TRUE(version);
+        for (const auto& [name, value] : values) {
+            RegSetValueExA(version.get(), name.c_str(), 0, value.first, reinterpret_cast<const BYTE*>(value.second.data()),
+                           static_cast<DWORD>(value.second.size()));
+        }
+        UniqueKey root = OpenRegKey(source, KEY_READ);
+        CreateFolders(folder + "\\system32\\config");
+        EXPECT_EQ(RegSaveKeyA(root.get(), (folder + "\\system32\\config\\software").c_str(), nullptr), ERROR_SUCCESS);
+    }
+    DeleteRegTree(source);
+}
+std::pair<DWORD, std::string> Sz(const std::string& text) { return {REG_SZ, text + '\0'}; }
+
+std::vector<std::string> g_shownTexts;
+WNDPROC g_staticProc = nullptr;
+std::string g_shiftAtText;  // the shown text at which the left Shift key goes down
+
+LRESULT CALLBACK RecordingStaticProc(HWND window, UINT message, WPARAM wp, LPARAM lp)
+{
+    if (message == WM_SETTEXT) {
+        g_shownTexts.push_back(reinterpret_cast<const char*>(lp));
+        if (g_shownTexts.back() == g_shiftAtText) {
+            BYTE keys[256] = {};
+            GetKeyboardState(keys);
+            keys[VK_LSHIFT] = 0x80;
+            SetKeyboardState(keys);
+        }
+    }
+    return CallWindowProcA(g_staticProc, window, message, wp, lp);
+}
+
+// The drive letters and the hive's mount name are machine-wide: cases hold a named mutex so that
+// the ones running in parallel processes take turns.
+class TargetScanTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(WaitForSingleObject(turn_.get(), 120000), WAIT_TIMEOUT);
+        Shared().Settings.LangModuleName = "LangPack.dll";
+        ForgetLangModule();
+        Shared().ScanDialogWindow = CreateLangDialog(IDD_SCAN, nullptr);
+        ASSERT_TRUE(Shared().ScanDialogWindow);
+        HWND status = GetDlgItem(Shared().ScanDialogWindow, IDC_SCAN_STATUS);
+        g_staticProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingStaticProc)));
+    }
+    void TearDown() override
+    {
+        SetShift(VK_LSHIFT, false);
+        DestroyWindow(Shared().ScanDialogWindow);
+        Shared().ScanDialogWindow = nullptr;
+        Shared().TargetList.reset();
+        Shared().Settings = TSettings();
+        ForgetLangModule();
+        EXPECT_FALSE(OpenRegKey("\\TARN_ERD", KEY_READ)) << "a mount point was left behind";
+        ReleaseMutex(turn_.get());
+    }
+    static void SetShift(int key, bool down)
+    {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[key] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    }
+    // The entries found on one drive, as "Path|Description", after a fresh scan.
+    std::vector<std::string> Scan(const std::string& root)
+    {
+        g_shownTexts.clear();
+        Shared().TargetList = std::make_unique<TTargetList>();
+        BuildTargetList();
+        std::vector<std::string> found;
+        for (size_t i = 0; i < Shared().TargetList->Count(); ++i) {
+            const TLokInfo& target = Shared().TargetList->At(i);
+            if (target.Path.compare(0, root.size(), root) == 0) found.push_back(target.Path + "|" + target.Description);
+        }
+        return found;
+    }
+    bool Shown(char lower) const
+    {
+        std::string text = LoadLangString(IDS_SCANNING_DRIVE) + lower + ":\\";
+        return std::find(g_shownTexts.begin(), g_shownTexts.end(), text) != g_shownTexts.end();
+    }
+
+    UniqueHandle turn_{CreateMutexA(nullptr, FALSE, "TarnTargetScanTests")};
+};
+
+}  // namespace
+
+TEST_F(TargetScanTest, DescribesEachInstallationFromItsOwnHive)
+{
+    TestDrive drive('M', DRIVE_FIXED);
+    ASSERT_TRUE(drive.Ok());
+    const std::string m = drive.Root();
+    const std::string unknown = LoadLangString(IDS_UNKNOWN_PRODUCT);
+    ASSERT_FALSE(unknown.empty());
+    std::map<std::string, std::string> expected = {
+        {"Full", "Tarn OS Service Pack 2"}, {"NoCsd", "Tarn Server "},
+        {"DwordName", " SP1"},               {"BinaryCsd", "Tarn OS "},
+        {"NoHive", unknown},                 {"Garbage", unknown},
+        {"HiveIsFolder", unknown},           {"NoVersionKey", unknown},
+        {"NoValues", " "}};
+    MakeInstallation(m + "Full", {{"ProductName", Sz("Tarn OS")}, {"CSDVersion", Sz("Service Pack 2")}});
+    MakeInstallation(m + "NoCsd", {{"ProductName", Sz("Tarn Server")}});
+    MakeInstallation(m + "DwordName", {{"ProductName", {REG_DWORD, "\1\0\0\0"}}, {"CSDVersion", Sz("SP1")}});
+    MakeInstallation(m + "BinaryCsd", {{"ProductName", Sz("Tarn OS")}, {"CSDVersion", {REG_BINARY, "xy"}}});
+    MakeInstallation(m + "NoVersionKey", {{"ProductName", Sz("Tarn OS")}}, "Microsoft\\Windows");
+    MakeInstallation(m + "NoValues", {});
+    CreateFolders(m + "NoHive\\system32\\config");
+    CreateFolders(m + "Garbage\\system32\\config");
+    WriteBytes(m + "Garbage\\system32\\config\\software", "not a hive at all");
+    CreateFolders(m + "HiveIsFolder\\system32\\config\\software");
+    CreateFolders(m + "ConfigIsFile\\system32");
+    WriteBytes(m + "ConfigIsFile\\system32\\config", "");
+    CreateDirectoryA((m + "Plain").c_str(), nullptr);
+    WriteBytes(m + "file.txt", "");
+
+    std::vector<std::string> found = Scan(m);
+
+    std::vector<std::string> inFolderOrder;  // the file system's order, which the list keeps
+    WIN32_FIND_DATAA entry;
+    UniqueFind find(FindFirstFileA((m + "*").c_str(), &entry));
+    for (bool more = bool(find); more; more = FindNextFileA(find.get(), &entry)) {
+        if (expected.count(entry.cFileName)) inFolderOrder.push_back(m + entry.cFileName + "|" + expected[entry.cFileName]);
+    }
+    EXPECT_EQ(found, inFolderOrder);
+    EXPECT_EQ(found.size(), expected.size());
+    EXPECT_TRUE(Shown('m'));
+}
+
+TEST_F(TargetScanTest, SearchesOnlyFixedDrivesShowsEveryDriveAndEndsWithTheNoTargetEntry)
+{
+    TestDrive fixed('M', DRIVE_FIXED), cdrom('N', DRIVE_CDROM), removable('O', DRIVE_REMOVABLE);
+    ASSERT_TRUE(fixed.Ok() && cdrom.Ok() && removable.Ok());
+    for (const TestDrive* drive : {&fixed, &cdrom, &removable}) {
+        MakeInstallation(drive->Root() + "Windows", {{"ProductName", Sz("Tarn OS")}});
+    }
+
+    EXPECT_EQ(Scan("M:\\"), std::vector<std::string>{"M:\\Windows|Tarn OS "});
+    EXPECT_TRUE(Scan("N:\\").empty());
+    EXPECT_TRUE(Scan("O:\\").empty());
+    EXPECT_TRUE(Shown('m') && Shown('n') && Shown('o'));
+
+    const TLokInfo& last = Shared().TargetList->At(Shared().TargetList->Count() - 1);
+    EXPECT_EQ(last.Path, LoadLangString(IDS_NO_TARGET_FOLDER));
+    EXPECT_EQ(last.Description, LoadLangString(IDS_NO_TARGET_DESCRIPTION));
+    EXPECT_FALSE(last.Path.empty());
+}
+
+TEST_F(TargetScanTest, LeftShiftStopsTheScanAtTheNextDrive)
+{
+    TestDrive first('M', DRIVE_FIXED), second('N', DRIVE_FIXED);
+    ASSERT_TRUE(first.Ok() && second.Ok());
+    MakeInstallation("M:\\Windows", {{"ProductName", Sz("First")}});
+    MakeInstallation("N:\\Windows", {{"ProductName", Sz("Second")}});
+
+    SetShift(VK_LSHIFT, true);
+    Scan("M:\\");
+    EXPECT_EQ(Shared().TargetList->Count(), 1u) << "only the no-target entry";
+    EXPECT_TRUE(g_shownTexts.empty());
+    SetShift(VK_LSHIFT, false);
+
+    SetShift(VK_RSHIFT, true);
+    SetShift(VK_SHIFT, true);
+    EXPECT_EQ(Scan("N:\\").size(), 1u) << "the right or generic Shift key does not stop";
+    SetShift(VK_RSHIFT, false);
+    SetShift(VK_SHIFT, false);
+
+    g_shiftAtText = LoadLangString(IDS_SCANNING_DRIVE) + "m:\\";
+    EXPECT_EQ(Scan("M:\\").size(), 1u) << "the drive shown before the key went down is still searched";
+    EXPECT_TRUE(Scan("N:\\").empty() && !Shown('n')) << "later drives are not";
+    g_shiftAtText.clear();
+}
+
+// Wine looks every new name up case-insensitively by reading the whole folder, so 10,000
+// CreateDirectoryA calls into one folder take about 13 s (and deleting them 6 s); a Unix shell,
+// which Wine starts for an ELF program, does both in a moment. Its handle does not follow the
+// shell, so the test waits for the last name instead.
+TEST_F(TargetScanTest, TimePerThousandFolders)
+{
+    TestDrive drive('M', DRIVE_FIXED);
+    ASSERT_TRUE(drive.Ok());
+    auto shell = [&](const std::string& command) {
+        std::string line = "/bin/sh -c \"cd '" + drive.UnixPath() + "' && " + command + "\"";
+        ProcessInfo process;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              process.put()) != FALSE;
+    };
+    const int kFolders = 10000;
+    ASSERT_TRUE(shell("seq -f folder%g 0 9999 | xargs mkdir"));
+    ASSERT_TRUE(WaitUntil([] { return IsExistingFolder("M:\\folder9999"); }, std::chrono::seconds(20)));
+    for (int i : {10, 5000, 9990}) MakeInstallation("M:\\folder" + std::to_string(i), {{"ProductName", Sz("Tarn")}});
+
+    auto start = std::chrono::steady_clock::now();
+    size_t found = Scan("M:\\").size();
+    auto perThousand = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() * 1000 / kFolders;
+
+    std::printf("[ TIMING   ] target scan: %.1f ms per 1,000 folders\n", perThousand * 1000);
+    EXPECT_EQ(found, 3u);
+    EXPECT_LT(perThousand, 2.0);
+    ASSERT_TRUE(shell("rm -rf folder*"));
+    EXPECT_TRUE(WaitUntil([] { return !IsExistingFolder("M:\\folder9999"); }, std::chrono::seconds(20)));
+}
