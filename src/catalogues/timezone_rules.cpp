@@ -1,0 +1,1 @@
+// Decisions without platform calls; being written.
