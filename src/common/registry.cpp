@@ -98,6 +98,18 @@ std::string ReadRegString(HKEY key, const std::string& name)
     RaiseGetFailed(name);
 }
 
+std::optional<std::string> ReadRegTextIfString(HKEY key, const std::string& name)
+{
+    DWORD type = 0;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return std::nullopt;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    try {
+        return ReadRegString(key, name);
+    } catch (const RegistryError&) {
+        return std::nullopt;  // changed under our feet
+    }
+}
+
 uint32_t ReadRegDword(HKEY key, const std::string& name)
 {
     DWORD type = 0;

@@ -23,6 +23,10 @@ bool RegValueExists(HKEY key, const std::string& name);
 
 // A REG_SZ or REG_EXPAND_SZ value as stored (not expanded). A missing value reads as empty text.
 std::string ReadRegString(HKEY key, const std::string& name);
+// A REG_SZ or REG_EXPAND_SZ value up to its first zero byte (a value without data reads as empty
+// text); nothing for a missing value or one of another type. Never raises.
+std::optional<std::string> ReadRegTextIfString(HKEY key, const std::string& name);
+
 // A REG_DWORD value. A missing value is "Failed to get data for 'name'".
 uint32_t ReadRegDword(HKEY key, const std::string& name);
 

@@ -1,6 +1,62 @@
 #include "shellctl/autorun.h"
 
-// The registry autorun arrives with its own change; until then nothing is run.
-void ProcessRunOnceEx() {}
-void ProcessRunOnce() {}
-void ProcessRun() {}
+#include "common/registry.h"
+#include "shellctl/launch.h"
+
+#include <vector>
+
+namespace {
+
+constexpr const char* kRunKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+constexpr const char* kRunOnceKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\";
+constexpr const char* kRunOnceExKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\";
+
+enum class AfterStart { Keep, Delete };
+
+// The names are all read before the first entry starts, so deleting values cannot disturb the
+// enumeration. A value that is not text (a number, binary data) is no command line: it is
+// neither started nor deleted, so nothing the image carries is lost.
+void RunEntries(const std::string& keyPath, void (*start)(const std::string&), AfterStart after)
+{
+    UniqueKey key = OpenRegKey(keyPath, KEY_ALL_ACCESS);
+    if (!key) return;
+    for (const std::string& name : RegValueNames(key.get())) {
+        std::optional<std::string> command = ReadRegTextIfString(key.get(), name);
+        if (!command) continue;
+        if (!command->empty()) start(*command);
+        // A once-only entry goes whether or not its program started: a broken entry must not
+        // be retried at every boot.
+        if (after == AfterStart::Delete) DeleteRegValue(key.get(), name);
+    }
+}
+
+// Deepest keys first, as RegDeleteKeyA removes only keys without subkeys.
+void DeleteKeyWithSubkeys(HKEY parent, const std::string& name)
+{
+    if (UniqueKey key = OpenRegKey(parent, name, KEY_ALL_ACCESS)) {
+        std::vector<std::string> subkeys = RegSubKeyNames(key.get());
+        for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) DeleteKeyWithSubkeys(key.get(), *it);
+    }
+    RegDeleteKeyA(parent, name.c_str());
+}
+
+}  // namespace
+
+void ProcessRunOnceExSection(const std::string& sectionPath)
+{
+    RunEntries(sectionPath, RunHiddenLimited, AfterStart::Delete);
+}
+
+void ProcessRunOnceEx()
+{
+    UniqueKey key = OpenRegKey(kRunOnceExKey, KEY_ALL_ACCESS);
+    if (!key) return;
+    for (const std::string& section : RegSubKeyNames(key.get())) {
+        ProcessRunOnceExSection(std::string(kRunOnceExKey) + section + "\\");
+        DeleteKeyWithSubkeys(key.get(), section);
+    }
+}
+
+void ProcessRunOnce() { RunEntries(kRunOnceKey, StartHidden, AfterStart::Delete); }
+
+void ProcessRun() { RunEntries(kRunKey, StartHidden, AfterStart::Keep); }

@@ -1,4 +1,44 @@
 #include "shellctl/hotkeys.h"
 
-// The system hot keys arrive with their own change; until then no hook is installed.
-void InstallHotKeys() {}
+#include "shellctl/chords.h"
+#include "shellctl/launch.h"
+#include "shellctl/shared_state.h"
+
+#include <shellapi.h>
+
+namespace {
+
+// Installed once and kept until the process ends; the platform removes it then.
+HHOOK g_hook = nullptr;
+
+// The state at this moment, not the event's: either left or right modifier counts.
+bool IsKeyDown(unsigned vk) { return (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0; }
+
+void StartSetting(HWND owner, const std::string& setting)
+{
+    // The whole expanded setting is the file; a setting with arguments is not split.
+    ShellExecuteA(owner, nullptr, ExpandCommand(setting).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+void InstallHotKeys()
+{
+    g_hook = SetWindowsHookExA(WH_KEYBOARD_LL, HotKeyProc, GetModuleHandleA(nullptr), 0);
+}
+
+LRESULT CALLBACK HotKeyProc(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode != HC_ACTION) return CallNextHookEx(g_hook, nCode, wParam, lParam);
+    const auto& event = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    switch (MatchChord(event.vkCode, event.flags, IsKeyDown)) {
+    case HotKeyChord::CtrlAltDel: StartCadApplication(GetDesktopWindow()); break;
+    case HotKeyChord::CtrlShiftEsc: StartCseApplication(GetDesktopWindow()); break;
+    case HotKeyChord::None: break;
+    }
+    return 0;
+}
+
+void StartCadApplication(HWND owner) { StartSetting(owner, Shared().Settings.CADApplication); }
+
+void StartCseApplication(HWND owner) { StartSetting(owner, Shared().Settings.CSEApplication); }

@@ -47,7 +47,8 @@ void Record(const std::string& logPath)
     char folder[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, folder);
 
-    std::string line = "pid=" + std::to_string(GetCurrentProcessId()) + "\tshow=" +
+    std::string line = "pid=" + std::to_string(GetCurrentProcessId()) + "\ttick=" + std::to_string(GetTickCount()) +
+                       "\tshow=" +
                        std::to_string(startup.wShowWindow) + "\tflags=" + std::to_string(startup.dwFlags) +
                        "\ttarget_root=" + Environment("TARGET_ROOT") + "\tcwd=" + folder +
                        "\tcmdline=" + GetCommandLineA() + "\r\n";
