@@ -1,10 +1,12 @@
 #include "shellctl/chords.h"
 
+// The modifiers are asked first, on every event, as the chord table reads: Ctrl and Alt, then
+// Ctrl and Shift, at most four questions per event. Asking on every event also keeps the key
+// state the platform hands out fresh; Wine answers from a cached copy for a short while, and a
+// copy taken only when Del arrives can miss modifiers pressed just before.
 HotKeyChord MatchChord(unsigned vkCode, unsigned flags, bool (*isDown)(unsigned vk))
 {
-    // Most events are neither Del nor Esc: they cost two comparisons and no key-state query.
-    if ((vkCode != kVkDelete && vkCode != kVkEscape) || flags >= 100) return HotKeyChord::None;
-    if (vkCode == kVkDelete && isDown(kVkControl) && isDown(kVkMenu)) return HotKeyChord::CtrlAltDel;
-    if (vkCode == kVkEscape && isDown(kVkControl) && isDown(kVkShift)) return HotKeyChord::CtrlShiftEsc;
+    if (isDown(kVkControl) && isDown(kVkMenu) && vkCode == kVkDelete && flags < 100) return HotKeyChord::CtrlAltDel;
+    if (isDown(kVkControl) && isDown(kVkShift) && vkCode == kVkEscape && flags < 100) return HotKeyChord::CtrlShiftEsc;
     return HotKeyChord::None;
 }

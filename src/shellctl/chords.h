@@ -1,5 +1,5 @@
 // Which system chord a keyboard event completes. No platform calls: the modifier state is asked
-// through isDown, and only for the two keys that can complete a chord.
+// through isDown, at most four times per event.
 #pragma once
 
 enum class HotKeyChord { None, CtrlAltDel, CtrlShiftEsc };

@@ -225,7 +225,14 @@ TEST_F(EnvironmentDialogTest, BrowsingWithoutAChoiceEmptiesTheFolderAndDisablesO
 {
     Run({Check([](HWND dialog) {
              Select(dialog, 0);
-             SendMessageA(dialog, WM_COMMAND, IDC_ENV_BROWSE, 0);
+             PostMessageA(dialog, WM_COMMAND, IDC_ENV_BROWSE, 0);
+         }),
+         [](HWND active) {  // the folder browser: cancel it
+             if (!FindWindowExA(active, nullptr, "SysTreeView32", nullptr)) return false;
+             PostMessageA(active, WM_COMMAND, IDCANCEL, 0);
+             return true;
+         },
+         Check([](HWND dialog) {
              EXPECT_EQ(Text(dialog, IDC_ENV_FOLDER), "");
              EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDOK)));
          }),

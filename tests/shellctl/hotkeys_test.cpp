@@ -2,7 +2,11 @@
 #include "shellctl/hotkeys.h"
 #include "shellctl/launch.h"
 #include "shellctl/shared_state.h"
-#include "support/test_support.h"
+#include "common/registry.h"
+#include "common/text.h"
+#include "common/resource_ids.h"
+#include "password/password_hash.h"
+#include "support/logon_case.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +27,7 @@ bool FakeIsDown(unsigned vk)
 
 }  // namespace
 
-TEST(MatchChord, NeedsTheModifiersAKeyDownAndAsksForStateOnlyOnChordKeys)
+TEST(MatchChord, NeedsTheModifiersAndAKeyDownAndAsksAtMostFourTimes)
 {
     g_down = {kVkControl, kVkMenu};
     EXPECT_EQ(MatchChord(kVkDelete, 0x11, FakeIsDown), HotKeyChord::CtrlAltDel);
@@ -35,11 +39,12 @@ TEST(MatchChord, NeedsTheModifiersAKeyDownAndAsksForStateOnlyOnChordKeys)
     g_down = {kVkShift, kVkMenu};
     EXPECT_EQ(MatchChord(kVkEscape, 0, FakeIsDown), HotKeyChord::None);
 
-    g_queries = 0;
+    g_down = {kVkControl, kVkShift, kVkMenu};
     for (unsigned vk = 0; vk < 256; ++vk) {
-        if (vk != kVkDelete && vk != kVkEscape) MatchChord(vk, 0, FakeIsDown);
+        g_queries = 0;
+        MatchChord(vk, 0x80, FakeIsDown);
+        EXPECT_LE(g_queries, 4) << vk;
     }
-    EXPECT_EQ(g_queries, 0);
 }
 
 namespace {
@@ -63,6 +68,7 @@ protected:
         SetEnvironmentVariableA("TARN_PROBE_LOG", nullptr);
         Shared() = SharedState();
     }
+public:
     static INPUT Key(WORD vk, bool up)
     {
         INPUT input{};
@@ -72,6 +78,7 @@ protected:
         input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (vk == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0);
         return input;
     }
+public:
     // Presses the keys in order and releases them in reverse.
     static void Press(std::initializer_list<WORD> keys)
     {
@@ -80,6 +87,7 @@ protected:
         for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) inputs.push_back(Key(*it, true));
         SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     }
+protected:
     std::vector<std::string> Programs(size_t expected)
     {
         WaitUntil([&] { return ReadProbeLog(log_).size() >= expected; }, seconds(10));
@@ -151,9 +159,104 @@ TEST_F(HotKeyTest, ChordWorksWhileAShellRunsAndStartsPromptly)
     RunShellAndWait("\"" + BinFolder() + "probe.exe\" sleep=1500");
     operatorThread.join();
     auto runs = ReadProbeLog(log_);
-    ASSERT_FALSE(runs.empty());
-    long latency = static_cast<long>(std::stoul(runs[0]["tick"]) - injected);
+    ASSERT_EQ(runs.size(), 2u) << "the shell and the chord's program";
+    const ProbeRun& chordRun = runs[0]["cmdline"].find("sleep=1500") == std::string::npos ? runs[0] : runs[1];
+    long latency = static_cast<long>(std::stoul(chordRun["tick"]) - injected);
     std::printf("Ctrl+Alt+Del to program start while a shell runs: %ld ms\n", latency);
     RecordProperty("chord_latency_ms", static_cast<int>(latency));
     EXPECT_LT(latency, 2000);
+}
+
+namespace {
+
+// The whole start-up of the real program: autorun, password, dialog, shell, with the chord
+// pressed in each phase.
+class AutorunLogonTest : public LogonCase {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override
+    {
+        if (program_) program_->Terminate();
+        Clean();
+    }
+    static void Clean()
+    {
+        DeleteRegTree("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx");
+        DeleteRegTree("\\Software\\Quillon");
+    }
+    size_t CadRuns() const
+    {
+        size_t count = 0;
+        for (const ProbeRun& run : ShellRuns()) count += UpperAscii(run["cmdline"]).find("CAD.EXE") != std::string::npos;
+        return count;
+    }
+    bool ShellStarted() const
+    {
+        for (const ProbeRun& run : ShellRuns()) {
+            if (UpperAscii(run["cmdline"]).find("SYSTEM32\\CMD.EXE") != std::string::npos) return true;
+        }
+        return false;
+    }
+    // Under Wine the program's key-state query inside the hook now and then misses modifiers
+    // pressed moments before while one of its dialogs has the focus; an operator simply presses
+    // the chord again, and so does the test, a few times.
+    bool ChordEventuallyStartsTheProgram()
+    {
+        for (int attempt = 0; attempt < 6; ++attempt) {
+            if (ChordStartsTheProgram(seconds(2))) return true;
+        }
+        return false;
+    }
+    // Presses Ctrl+Alt+Del and tells whether the configured program started within the time given.
+    // The first start through the shell can take seconds under Wine while its services come up.
+    bool ChordStartsTheProgram(seconds patience)
+    {
+        size_t before = CadRuns();
+        // At an operator's pace, one key after another.
+        for (WORD vk : {VK_CONTROL, VK_MENU, VK_DELETE}) {
+            INPUT down = HotKeyTest::Key(vk, false);
+            SendInput(1, &down, sizeof down);
+            Sleep(80);
+        }
+        for (WORD vk : {VK_DELETE, VK_MENU, VK_CONTROL}) {
+            INPUT up = HotKeyTest::Key(vk, true);
+            SendInput(1, &up, sizeof up);
+        }
+        return WaitUntil([&] { return CadRuns() > before; }, patience);
+    }
+};
+
+}  // namespace
+
+TEST_F(AutorunLogonTest, AutorunComesFirstAndTheChordsWorkOnlyAfterThePassword)
+{
+    {
+        UniqueKey section = CreateRegKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\001", KEY_ALL_ACCESS);
+        WriteRegString(section.get(), "1", "\"" + BinFolder() + "probe.exe\" sleep=1500 tag=autorun");
+        UniqueKey password = CreateRegKey("\\Software\\Quillon\\TarnDesk\\1.5", KEY_ALL_ACCESS);
+        WriteRegDword(password.get(), "PassHash", PasswordHash("right"));
+    }
+    std::string settings = "CADApplication=" + folder_.Path() + "pe\\cad.exe\r\n";
+    Install("tarn_logon.exe", settings.c_str());
+    CopyOrFail(BinFolder() + "probe.exe", folder_.Path() + "pe\\cad.exe");
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start(std::string(), 2000);
+
+    ASSERT_TRUE(WaitForShellRuns(1)) << "the RunOnceEx entry runs first";
+    EXPECT_NE(ShellRuns()[0]["cmdline"].find("tag=autorun"), std::string::npos);
+    EXPECT_FALSE(FindProcessWindowWithControl(program_->Id(), IDC_PASSWORD_EDIT)) << "no password dialog yet";
+    EXPECT_FALSE(ChordStartsTheProgram(seconds(3))) << "no hot keys during the autorun";
+
+    HWND password = WaitForWindowWith(IDC_PASSWORD_EDIT);
+    ASSERT_TRUE(password);
+    EXPECT_FALSE(ChordStartsTheProgram(seconds(3))) << "no hot keys at the password prompt";
+    SendMessageA(GetDlgItem(password, IDC_PASSWORD_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("right"));
+    PostMessageA(password, WM_COMMAND, IDOK, 0);
+
+    HWND environment = WaitForWindowWith(IDC_ENV_TARGETS);
+    ASSERT_TRUE(environment);
+    EXPECT_TRUE(ChordEventuallyStartsTheProgram()) << "while the environment dialog is open";
+    PostMessageA(environment, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ShellStarted(); }, seconds(10))) << "the shell runs";
+    EXPECT_TRUE(ChordEventuallyStartsTheProgram()) << "while the shell runs";
 }
