@@ -1,4 +1,206 @@
 #include "envdialog/folder_browser.h"
 
-// The folder browser arrives with its own change; until then browsing chooses nothing.
-std::string BrowseTargetFolder(HWND, const std::string&) { return std::string(); }
+#include "catalogues/targets.h"
+#include "common/guards.h"
+#include "common/resource_ids.h"
+#include "common/text.h"
+#include "common/window.h"
+#include "envdialog/hive_names.h"
+#include "langmodule/langmodule.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+namespace {
+
+constexpr int kWidening = 135;     // a gap of 10 and a column 125 wide
+constexpr int kColumnGap = 10;
+constexpr int kColumnWidth = 125;
+constexpr int kPathLineHeight = 20;
+constexpr int kListBelowPathLine = 19;
+constexpr int kListShorterThanTree = 60;
+constexpr int kDescriptionGap = 10;
+constexpr int kDescriptionHeight = 50;
+constexpr int kPlacementWidth = 800;  // the browser is placed in a fixed area, not by the screen
+constexpr int kPlacementHeight = 600;
+constexpr int kPlacementLift = 20;
+
+// Only one browser is open at a time; these belong to the latest one and are used only while it is.
+HWND g_browser = nullptr;
+HWND g_treeView = nullptr;
+HWND g_pathLine = nullptr;
+HWND g_hiveList = nullptr;
+HWND g_descriptionBox = nullptr;
+
+// The window rectangle in the browser's client coordinates.
+RECT ClientRectOf(HWND browser, HWND child)
+{
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, browser, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void AddStyle(HWND window, LONG bits)
+{
+    SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) | bits);
+}
+
+HWND CreateColumnWindow(DWORD exStyle, const char* className, const std::string& text, DWORD style, int x, int y,
+                        int height, HFONT font)
+{
+    HWND window = CreateWindowExA(exStyle, className, text.c_str(), style, x, y, kColumnWidth, height, g_browser,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    return window;
+}
+
+// "C:\" of "C:\Windows"; empty when the path has no backslash.
+std::string RootOf(const std::string& path)
+{
+    size_t slash = path.find('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void OnSelectionChanged(HWND browser, LPCITEMIDLIST item)
+{
+    int okDecision = 0;
+    char path[MAX_PATH] = "";
+    if (!SHGetPathFromIDListA(item, path)) path[0] = '\0';  // a virtual item (the drive list) has no path
+    SetWindowTextA(g_pathLine, path);
+
+    // GetDriveTypeA("") would judge the current folder's drive, not the selection.
+    const std::string root = RootOf(path);
+    if (!root.empty() && GetDriveTypeA(root.c_str()) == DRIVE_FIXED) okDecision = 1;
+    FillHiveList(g_hiveList, path, "\\*.");
+    const std::string status = UpdateFolderStatus(okDecision, path);
+    SetWindowTextA(g_descriptionBox, status.c_str());
+    SendMessageA(browser, BFFM_ENABLEOK, 0, okDecision);
+}
+
+}  // namespace
+
+std::string BrowseTargetFolder(HWND owner, const std::string& initialPath)
+{
+    UniqueInterface<IMalloc> allocator;
+    if (SHGetMalloc(allocator.put()) != S_OK || !allocator) return std::string();
+
+    LPITEMIDLIST rootItem = nullptr;
+    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &rootItem);  // on failure the browser roots at the desktop
+    ShellMemory root(allocator.get(), rootItem);
+    ShellMemory buffer(allocator.get(), allocator->Alloc(MAX_PATH));
+    if (!buffer) return std::string();  // the browser would write its display name through a null pointer
+
+    BROWSEINFOA info{};
+    info.hwndOwner = owner;
+    info.pidlRoot = rootItem;
+    info.pszDisplayName = static_cast<char*>(buffer.get());
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = BrowserCallback;
+    info.lParam = reinterpret_cast<LPARAM>(initialPath.c_str());
+    ShellMemory chosen(allocator.get(), SHBrowseForFolderA(&info));
+    if (!chosen) return std::string();
+
+    // The buffer holds the browser's display name until this; a failed lookup must not return that.
+    char* path = static_cast<char*>(buffer.get());
+    if (!SHGetPathFromIDListA(static_cast<LPCITEMIDLIST>(chosen.get()), path)) return std::string();
+    return path;
+}
+
+int CALLBACK BrowserCallback(HWND browser, UINT message, LPARAM lParam, LPARAM lpData)
+{
+    switch (message) {
+    case BFFM_INITIALIZED:
+        CustomiseBrowser(browser);
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, lpData);
+        break;
+    case BFFM_SELCHANGED:
+        OnSelectionChanged(browser, reinterpret_cast<LPCITEMIDLIST>(lParam));
+        break;
+    }
+    return 0;
+}
+
+void CustomiseBrowser(HWND browser)
+{
+    g_browser = browser;
+    g_hiveList = nullptr;
+    g_descriptionBox = nullptr;
+    g_treeView = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+    g_pathLine = FindWindowExA(browser, nullptr, "Static", nullptr);  // the (empty) title line
+    const std::string title = LoadLangString(IDS_BROWSE_TITLE);
+    if (!g_treeView || !g_pathLine) {  // a browser of another layout: leave its shape alone
+        SetWindowTextA(browser, title.c_str());
+        return;
+    }
+    const int browserWidth = WindowWidth(browser);
+    const int browserHeight = WindowHeight(browser);
+
+    const RECT tree = ClientRectOf(browser, g_treeView);
+    AddStyle(g_treeView, TVS_SHOWSELALWAYS);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(g_treeView, WM_GETFONT, 0, 0));
+    const int pathTop = ControlPosition(g_pathLine).y;
+    AddStyle(g_pathLine, SS_LEFTNOWORDWRAP);  // a long path is cut at the right, not wrapped
+
+    const int offset = tree.top - pathTop - kPathLineHeight;
+    EnumChildWindows(browser, ShiftBrowserChild, offset);
+    SetWindowPos(g_pathLine, nullptr, 0, 0, tree.right - tree.left, kPathLineHeight, SWP_NOMOVE | SWP_NOOWNERZORDER);
+
+    // Created after the shift, so they stay where they are put.
+    const int columnX = tree.right + kColumnGap;
+    const int listTop = pathTop + kListBelowPathLine;
+    const int listHeight = tree.bottom - tree.top - kListShorterThanTree;
+    g_hiveList = CreateColumnWindow(WS_EX_STATICEDGE, "listbox", "",
+                                    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOSEL | LBS_NOINTEGRALHEIGHT |
+                                        LBS_SORT | LBS_NOTIFY,
+                                    columnX, listTop, listHeight, font);
+    CreateColumnWindow(0, "static", LoadLangString(IDS_BROWSE_HIVE_LABEL), WS_CHILD | WS_VISIBLE | SS_SIMPLE, columnX,
+                       pathTop, kPathLineHeight, font);
+    g_descriptionBox = CreateColumnWindow(WS_EX_STATICEDGE, "static", "", WS_CHILD | WS_VISIBLE | SS_LEFT, columnX,
+                                          listTop + listHeight + kDescriptionGap, kDescriptionHeight, font);
+
+    SetWindowPos(browser, nullptr, (kPlacementWidth - (browserWidth + kWidening)) / 2,
+                 (kPlacementHeight - browserHeight) / 2 - kPlacementLift, browserWidth + kWidening,
+                 browserHeight - offset, 0);
+    SetWindowTextA(browser, title.c_str());
+}
+
+BOOL CALLBACK ShiftBrowserChild(HWND child, LPARAM offset)
+{
+    // Grandchildren are placed by their own parents; moving them in browser coordinates would
+    // throw them off.
+    if (child == g_pathLine || GetParent(child) != g_browser) return TRUE;
+    const POINT corner = ControlPosition(child);
+    char className[10] = "";
+    GetClassNameA(child, className, sizeof className);
+    const int dx = UpperAscii(className) == "BUTTON" ? kWidening : 0;
+    SetWindowPos(child, nullptr, corner.x + dx, corner.y - static_cast<int>(offset), 0, 0,
+                 SWP_NOSIZE | SWP_NOOWNERZORDER);
+    return TRUE;
+}
+
+void FillHiveList(HWND list, const std::string& folder, const std::string& pattern)
+{
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    if (folder.empty()) return;
+    // With the pattern "\*." the text holds "\\" before the wildcard; path handling reads it as one.
+    const std::string search = folder + "\\system32\\config\\" + pattern;
+    WIN32_FIND_DATAA entry{};
+    UniqueFind find(FindFirstFileA(search.c_str(), &entry));
+    if (!find) return;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        CharUpperA(entry.cFileName);
+        if (IsHiveName(entry.cFileName)) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.cFileName));
+    } while (FindNextFileA(find.get(), &entry));
+}
+
+std::string UpdateFolderStatus(int& okDecision, const std::string& folder)
+{
+    if (okDecision == 0) return LoadLangString(IDS_BROWSE_NOT_FIXED);
+    if (SendMessageA(g_hiveList, LB_GETCOUNT, 0, 0) <= 0) {  // LB_ERR (no list) counts as empty
+        okDecision = 0;
+        return LoadLangString(IDS_BROWSE_NO_HIVES);
+    }
+    return ReadInstallationName(folder);
+}

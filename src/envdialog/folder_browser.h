@@ -1,4 +1,7 @@
-// The target folder browser: any folder can be picked as target root.
+// The target folder browser: any folder can be picked as target root. The platform's folder
+// browser, rooted at the drive list, grows a strip on the right that lists the hive files of the
+// selection's system32\config and describes the selection; OK is offered only for a folder on a
+// fixed disk that holds at least one hive file.
 #pragma once
 
 #include <windows.h>
@@ -6,4 +9,23 @@
 #include <string>
 
 // The chosen folder's path, or empty text when the operator cancelled or no browser could be shown.
+// initialPath is selected when the browser opens; it must live until the call returns.
 std::string BrowseTargetFolder(HWND owner, const std::string& initialPath);
+
+// The browser's callback; lpData is the initial path's characters. Always returns 0.
+int CALLBACK BrowserCallback(HWND browser, UINT message, LPARAM lParam, LPARAM lpData);
+
+// Reshapes the browser once, when it opens, and keeps the handles of the windows the callback
+// updates until the next browser opens.
+void CustomiseBrowser(HWND browser);
+
+// Moves one child of the browser being customised up by offset (and buttons 135 to the right).
+BOOL CALLBACK ShiftBrowserChild(HWND child, LPARAM offset);
+
+// Refills the list box with the hive files found by folder + "\system32\config\" + pattern,
+// upper-cased.
+void FillHiveList(HWND list, const std::string& folder, const std::string& pattern);
+
+// The description of the selected folder for an OK decision of 1 (fixed disk) or 0; clears the
+// decision when the open browser's hive list is empty.
+std::string UpdateFolderStatus(int& okDecision, const std::string& folder);
