@@ -6,6 +6,7 @@
 #include "langmodule/langmodule_testing.h"
 #include "shellctl/shared_state.h"
 #include "support/test_support.h"
+#include "support/wine_drives.h"
 
 #include <gtest/gtest.h>
 
@@ -14,108 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-// Wine's mount manager request (as winecfg sends it): defines or, with DRIVE_NO_ROOT_DIR and no
-// path, removes a drive letter at once, with its type, for every process of the server.
-struct UnixDriveRequest {
-    ULONG size, type, fsType;
-    DWORD serial;
-    ULONGLONG unixDevice;
-    WCHAR letter;
-    USHORT mountPointOffset, deviceOffset, labelOffset;
-};
-const DWORD kDefineUnixDrive = CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-
-bool DefineDrive(char letter, UINT type, const std::string& unixPath)
-{
-    std::string request(sizeof(UnixDriveRequest) + unixPath.size() + 1, '\0');
-    auto* drive = reinterpret_cast<UnixDriveRequest*>(request.data());
-    drive->size = static_cast<ULONG>(request.size());
-    drive->type = type;
-    drive->letter = static_cast<WCHAR>(letter | 0x20);
-    if (!unixPath.empty()) {
-        drive->mountPointOffset = sizeof(UnixDriveRequest);
-        unixPath.copy(request.data() + sizeof(UnixDriveRequest), unixPath.size());
-    }
-    UniqueFile manager(CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    DWORD returned = 0;
-    return manager && DeviceIoControl(manager.get(), kDefineUnixDrive, request.data(), drive->size, nullptr, 0,
-                                      &returned, nullptr);
-}
-
-std::string UnixPathOf(const std::string& path)
-{
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
-    std::wstring wide(path.begin(), path.end());
-    char* unix = toUnix ? toUnix(wide.c_str()) : nullptr;
-    std::string result = unix ? unix : "";
-    if (unix) HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
-// A drive letter onto a fresh case folder for the length of one test.
-class TestDrive {
-public:
-    TestDrive(char letter, UINT type) : letter_(letter), unixPath_(UnixPathOf(folder_.Path()))
-    {
-        ok_ = DefineDrive(letter, type, unixPath_) && (GetLogicalDrives() & (1u << (letter - 'A')));
-    }
-    ~TestDrive() { DefineDrive(letter_, DRIVE_NO_ROOT_DIR, ""); }
-    bool Ok() const { return ok_; }
-    std::string Root() const { return std::string(1, letter_) + ":\\"; }
-    const std::string& UnixPath() const { return unixPath_; }
-
-private:
-    CaseFolder folder_;
-    char letter_;
-    std::string unixPath_;
-    bool ok_ = false;
-};
-
-void CreateFolders(const std::string& path)
-{
-    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-    }
-    CreateDirectoryA(path.c_str(), nullptr);
-}
-
-bool EnablePrivilege(const char* name)
-{
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw)) return false;
-    UniqueHandle token(raw);
-    TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-    return LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid) &&
-           AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) && GetLastError() == 0;
-}
-
-// An installation folder whose SOFTWARE hive holds the given CurrentVersion values.
-void MakeInstallation(const std::string& folder, const std::map<std::string, std::pair<DWORD, std::string>>& values,
-                      const std::string& versionKey = "Microsoft\\Windows NT\\CurrentVersion")
-{
-    static bool backup = EnablePrivilege(SE_BACKUP_NAME);  // RegSaveKeyA fails with 1314 without it
-    ASSERT_TRUE(backup);
-    static int serial = 0;
-    std::string source = "\\Software\\TarnTestsHive" + std::to_string(GetCurrentProcessId()) + "-" +
-                         std::to_string(++serial);
-    {
-        UniqueKey version = CreateRegKey(source + "\\" + versionKey, KEY_ALL_ACCESS);
-        ASSERT_TRUE(version);
-        for (const auto& [name, value] : values) {
-            RegSetValueExA(version.get(), name.c_str(), 0, value.first, reinterpret_cast<const BYTE*>(value.second.data()),
-                           static_cast<DWORD>(value.second.size()));
-        }
-        UniqueKey root = OpenRegKey(source, KEY_READ);
-        CreateFolders(folder + "\\system32\\config");
-        EXPECT_EQ(RegSaveKeyA(root.get(), (folder + "\\system32\\config\\software").c_str(), nullptr), ERROR_SUCCESS);
-    }
-    DeleteRegTree(source);
-}
-std::pair<DWORD, std::string> Sz(const std::string& text) { return {REG_SZ, text + '\0'}; }
 
 std::vector<std::string> g_shownTexts;
 WNDPROC g_staticProc = nullptr;

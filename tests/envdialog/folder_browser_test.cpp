@@ -9,68 +9,12 @@
 #include "shellctl/shared_state.h"
 #include "support/dialog_driver.h"
 #include "support/logon_case.h"
+#include "support/wine_drives.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
 namespace {
-
-// Wine's mount manager request (as winecfg sends it): defines or, with DRIVE_NO_ROOT_DIR and no
-// path, removes a drive letter at once, for every process of the server.
-struct UnixDriveRequest {
-    ULONG size, type, fsType;
-    DWORD serial;
-    ULONGLONG unixDevice;
-    WCHAR letter;
-    USHORT mountPointOffset, deviceOffset, labelOffset;
-};
-
-bool DefineDrive(char letter, UINT type, const std::string& unixPath)
-{
-    std::string request(sizeof(UnixDriveRequest) + unixPath.size() + 1, '\0');
-    auto* drive = reinterpret_cast<UnixDriveRequest*>(request.data());
-    drive->size = static_cast<ULONG>(request.size());
-    drive->type = type;
-    drive->letter = static_cast<WCHAR>(letter | 0x20);
-    if (!unixPath.empty()) {
-        drive->mountPointOffset = sizeof(UnixDriveRequest);
-        unixPath.copy(request.data() + sizeof(UnixDriveRequest), unixPath.size());
-    }
-    UniqueFile manager(CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    DWORD returned = 0;
-    return manager && DeviceIoControl(manager.get(), CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS),
-                                      request.data(), drive->size, nullptr, 0, &returned, nullptr);
-}
-
-std::string UnixPathOf(const std::string& path)
-{
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
-    std::wstring wide(path.begin(), path.end());
-    char* unix = toUnix ? toUnix(wide.c_str()) : nullptr;
-    std::string result = unix ? unix : "";
-    if (unix) HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
-// A drive letter onto a fresh case folder for the length of one test.
-class TestDrive {
-public:
-    TestDrive(char letter, UINT type) : letter_(letter)
-    {
-        ok_ = DefineDrive(letter, type, UnixPathOf(folder_.Path())) && (GetLogicalDrives() & (1u << (letter - 'A')));
-    }
-    ~TestDrive() { DefineDrive(letter_, DRIVE_NO_ROOT_DIR, ""); }
-    bool Ok() const { return ok_; }
-    std::string Root() const { return std::string(1, letter_) + ":\\"; }
-
-private:
-    CaseFolder folder_;
-    char letter_;
-    bool ok_ = false;
-};
 
 // Empty files, and folders for names ending in a backslash, in folder\system32\config.
 void MakeConfig(const std::string& folder, const std::vector<std::string>& entries)
@@ -100,29 +44,10 @@ void MoveAccessTimeAhead(const std::string& folder)
     SetFileTime(handle.get(), nullptr, &time, nullptr);
 }
 
-bool EnablePrivilege(const char* name)
-{
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw)) return false;
-    UniqueHandle token(raw);
-    TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-    return LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid) &&
-           AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) && GetLastError() == 0;
-}
-
 // folder\system32\config\software as a hive that names the product.
 void SaveSoftwareHive(const std::string& folder, const std::string& product)
 {
-    ASSERT_TRUE(EnablePrivilege(SE_BACKUP_NAME));
-    const std::string source = "\\Software\\TarnBrowserHive" + std::to_string(GetCurrentProcessId());
-    {
-        UniqueKey version = CreateRegKey(source + "\\Microsoft\\Windows NT\\CurrentVersion", KEY_ALL_ACCESS);
-        ASSERT_TRUE(version);
-        WriteRegString(version.get(), "ProductName", product);
-        UniqueKey root = OpenRegKey(source, KEY_READ);
-        EXPECT_EQ(RegSaveKeyA(root.get(), (folder + "\\system32\\config\\software").c_str(), nullptr), ERROR_SUCCESS);
-    }
-    DeleteRegTree(source);
+    MakeInstallation(folder, {{"ProductName", Sz(product)}});
 }
 
 HWND Child(HWND browser, const char* className, DWORD exStyle = 0)

@@ -1,0 +1,45 @@
+// Drive letters and offline hives made by tests under Wine.
+#pragma once
+
+#include "support/test_support.h"
+
+#include <map>
+#include <string>
+#include <utility>
+
+// Defines (or, with DRIVE_NO_ROOT_DIR and no path, removes) a drive letter at once, with its
+// type, for every process of the Wine server, through Wine's mount manager as winecfg does.
+bool DefineDrive(char letter, UINT type, const std::string& unixPath);
+
+// The Unix path of a Windows path, or empty text when Wine cannot tell.
+std::string UnixPathOf(const std::string& path);
+
+// A drive letter onto a fresh case folder for the length of one test.
+class TestDrive {
+public:
+    TestDrive(char letter, UINT type);
+    ~TestDrive();
+    TestDrive(const TestDrive&) = delete;
+    TestDrive& operator=(const TestDrive&) = delete;
+    bool Ok() const { return ok_; }
+    std::string Root() const { return std::string(1, letter_) + ":\\"; }
+    const std::string& UnixPath() const { return unixPath_; }
+
+private:
+    CaseFolder folder_;
+    char letter_;
+    std::string unixPath_;
+    bool ok_ = false;
+};
+
+// Creates the folder and any missing parents.
+void CreateFolders(const std::string& path);
+
+bool EnablePrivilege(const char* name);
+
+// folder\system32\config\software as a hive whose CurrentVersion key (by default the one of
+// Windows NT) holds the given values: name -> (type, raw bytes).
+using HiveValues = std::map<std::string, std::pair<DWORD, std::string>>;
+void MakeInstallation(const std::string& folder, const HiveValues& values,
+                      const std::string& versionKey = "Microsoft\\Windows NT\\CurrentVersion");
+std::pair<DWORD, std::string> Sz(const std::string& text);
