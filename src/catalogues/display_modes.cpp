@@ -1,6 +1,97 @@
 #include "catalogues/display_modes.h"
 
-// Being written: until then the list stays empty and nothing is applied.
-void BuildDisplayModeList() {}
-int FindCurrentDisplayMode() { return -1; }
-void ApplyDisplayModeAt(int) {}
+#include "catalogues/display_mode_rules.h"
+#include "common/guards.h"
+#include "common/resource_ids.h"
+#include "langmodule/langmodule.h"
+#include "shellctl/shared_state.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+static_assert(kFieldBitsPerPel == DM_BITSPERPEL && kFieldPelsWidth == DM_PELSWIDTH &&
+                  kFieldPelsHeight == DM_PELSHEIGHT && kFieldDisplayFrequency == DM_DISPLAYFREQUENCY,
+              "the portable field flags must match the platform's");
+// The size the mode is announced with; a larger dmSize would let the driver read past the record.
+static_assert(sizeof(DEVMODEA) >= 156, "DEVMODEA is smaller than the size it is announced with");
+
+namespace {
+
+struct CreatedDcTraits {  // CreateDCA's device contexts go back through DeleteDC, not ReleaseDC
+    using Handle = HDC;
+    static HDC Invalid() { return nullptr; }
+    static void Close(HDC dc) { DeleteDC(dc); }
+};
+using UniqueCreatedDc = Unique<CreatedDcTraits>;
+
+std::vector<TDriverMode> EnumerateDriverModes()
+{
+    std::vector<TDriverMode> modes;
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
+        modes.push_back({mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel, mode.dmDisplayFrequency});
+    }
+    return modes;
+}
+
+TCurrentMode ReadCurrentMode()
+{
+    // Left at zero when there is no device context: the lookup then assumes 800 x 600 x 16.
+    TCurrentMode current{};
+    UniqueCreatedDc dc(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    if (!dc) return current;
+    current.Width = GetDeviceCaps(dc.get(), HORZRES);
+    current.Height = GetDeviceCaps(dc.get(), VERTRES);
+    current.BitsPerPixel = GetDeviceCaps(dc.get(), BITSPIXEL);
+    current.Refresh = GetDeviceCaps(dc.get(), VREFRESH);
+    return current;
+}
+
+}  // namespace
+
+void BuildDisplayModeList()
+{
+    TDisplayModeList* list = Shared().DisplayModeList.get();
+    if (!list) return;
+    FillDisplayModeList(*list, EnumerateDriverModes());
+}
+
+int FindCurrentDisplayMode()
+{
+    const TDisplayModeList* list = Shared().DisplayModeList.get();
+    if (!list) return -1;
+    return FindDisplayModeIndex(*list, ReadCurrentMode());
+}
+
+void ApplyDisplayModeAt(int index)
+{
+    const TDisplayModeList* list = Shared().DisplayModeList.get();
+    if (!list || index < 0 || static_cast<size_t>(index) >= list->Count()) return;
+    const TScrResInfo& mode = list->At(index);
+    ApplyDisplayMode(mode.Width, mode.Height, mode.BitsPerPixel, mode.Frequency);
+}
+
+void ApplyDisplayMode(int32_t width, int32_t height, uint8_t bitsPerPixel, int32_t frequency)
+{
+    DEVMODEA mode{};
+    std::strcpy(reinterpret_cast<char*>(mode.dmDeviceName), "DISPLAY");
+    mode.dmSize = 156;
+    mode.dmDriverExtra = 0;
+    mode.dmPelsWidth = static_cast<DWORD>(width);
+    mode.dmPelsHeight = static_cast<DWORD>(height);
+    mode.dmBitsPerPel = bitsPerPixel;
+    mode.dmDisplayFrequency = static_cast<DWORD>(frequency);
+    mode.dmFields = DisplayModeFields(width, height, bitsPerPixel, frequency);
+
+    // Only a mode the driver has accepted is switched to and stored, so a bad choice can never
+    // leave the machine with a blank screen at the next start.
+    if (ChangeDisplaySettingsA(&mode, CDS_TEST) != DISP_CHANGE_SUCCESSFUL) {
+        MessageBoxA(nullptr, LoadLangString(IDS_DISPLAY_TEST_FAILED).c_str(),
+                    LoadLangString(IDS_DISPLAY_TEST_CAPTION).c_str(), MB_ICONWARNING);
+        return;
+    }
+    // Nothing depends on the outcome: the operator sees whether the screen changed.
+    ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
+}

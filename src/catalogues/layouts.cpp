@@ -1,6 +1,82 @@
 #include "catalogues/layouts.h"
 
-// Being written: until then the list stays empty and nothing is applied.
-void BuildLayoutList() {}
-int FindCurrentLayout() { return -1; }
-void ApplyLayout(int) {}
+#include "catalogues/layout_rules.h"
+#include "common/errors.h"
+#include "common/files.h"
+#include "common/guards.h"
+#include "common/registry.h"
+#include "shellctl/launch.h"
+#include "shellctl/shared_state.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+const char kLayoutsKey[] = "\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
+
+// A damaged layout subkey may hold a value of another type. It must not end the scan: such a
+// value reads as empty text, so a layout without a usable file name is simply not listed.
+std::string ReadLayoutText(HKEY key, const std::string& name)
+{
+    try {
+        return ReadRegString(key, name);
+    } catch (const RegistryError&) {
+        return std::string();
+    }
+}
+
+}  // namespace
+
+void BuildLayoutList()
+{
+    TLayoutList& list = *Shared().LayoutList;
+    const std::string systemFolder = ExpandCommand("%windir%\\system32\\");
+
+    std::vector<std::string> names;
+    {
+        UniqueKey layouts = OpenRegKey(kLayoutsKey, KEY_READ);
+        if (!layouts) return;
+        names = RegSubKeyNames(layouts.get());
+    }
+    for (const std::string& name : names) {
+        UniqueKey layout = OpenRegKey(kLayoutsKey + name, KEY_READ);
+        if (!layout) continue;
+        // A layout whose library is not in the system folder could not be loaded; an empty
+        // value names the folder itself, which is no file either.
+        std::string fileName = ReadLayoutText(layout.get(), "Layout File");
+        if (!IsExistingFile(systemFolder + fileName)) continue;
+        TLayoutInfo& info = list.Add();
+        info.Id = name;
+        info.Text = ReadLayoutText(layout.get(), "Layout Text");
+        info.FileName = fileName;
+    }
+}
+
+int FindCurrentLayout()
+{
+    char name[KL_NAMELENGTH] = {};
+    if (!GetKeyboardLayoutNameA(name)) return -1;
+    return FindLayoutIndex(*Shared().LayoutList, std::string(name, strnlen(name, KL_NAMELENGTH - 1)));
+}
+
+void ApplyLayout(int index)
+{
+    const TLayoutList& list = *Shared().LayoutList;
+    if (index < 0 || static_cast<size_t>(index) >= list.Count()) return;
+    const TLayoutInfo& layout = list.At(index);
+
+    // Both calls may fail (a layout the system refuses, a session without input languages);
+    // the operator sees the keyboard unchanged and may pick another layout, so nothing is said.
+    LoadKeyboardLayoutA(layout.Id.c_str(), KLF_ACTIVATE | KLF_REORDER | KLF_REPLACELANG);
+
+    // The default input language takes the number that the identifier spells, not the handle
+    // that the load returned. An identifier that is no hexadecimal number gives no number to
+    // hand over; the layout itself is loaded all the same.
+    std::optional<uint32_t> number = ParseLayoutId(layout.Id);
+    if (!number) return;
+    // The call reads a whole HKL from the address, which is wider than 32 bits on 64-bit builds.
+    HKL language = reinterpret_cast<HKL>(static_cast<ULONG_PTR>(*number));
+    SystemParametersInfoA(SPI_SETDEFAULTINPUTLANG, 0, &language, SPIF_SENDCHANGE);
+}

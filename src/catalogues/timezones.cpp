@@ -1,6 +1,139 @@
 #include "catalogues/timezones.h"
+#include "catalogues/timezone_info.h"
 
-// Being written: until then the list stays empty and nothing is applied.
-void BuildTimeZoneList() {}
-int FindCurrentTimeZone() { return -1; }
-void ApplyTimeZone(int) {}
+#include "catalogues/timezone_rules.h"
+#include "common/errors.h"
+#include "common/guards.h"
+#include "common/registry.h"
+#include "shellctl/shared_state.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+
+namespace {
+
+const char kZonesKey[] = "\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\";
+const char kZoneInForceKey[] = "\\System\\CurrentControlSet\\Control\\TimeZoneInformation\\";
+
+// A damaged zone subkey may hold a name of another type. It must not end the scan or drop the
+// zones after it and the Local time entry, so such a value reads as empty text.
+std::string ReadZoneText(HKEY key, const std::string& name)
+{
+    try {
+        return ReadRegString(key, name);
+    } catch (const RegistryError&) {
+        return std::string();
+    }
+}
+
+// The raw "Tzi" bytes, however long. Text and DWORD values are no zone data and read as
+// nothing, which leaves the zone's numbers zero; any other type is taken as raw bytes.
+std::vector<uint8_t> ReadTzi(HKEY key)
+{
+    // The value may grow between the two queries; try again while it does.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegQueryValueExA(key, "Tzi", nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+        if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD) return {};
+        std::vector<uint8_t> bytes(size);
+        LONG rc = RegQueryValueExA(key, "Tzi", nullptr, &type, bytes.data(), &size);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS || type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD) return {};
+        bytes.resize(size);
+        return bytes;
+    }
+    return {};
+}
+
+void ReadZone(HKEY key, TTimeZoneInformationEx& zone)
+{
+    zone.Display = ReadZoneText(key, "Display");
+    zone.StandardName = ReadZoneText(key, "Std");
+    zone.DaylightName = ReadZoneText(key, "Dlt");
+    MapTzi(ReadTzi(key), zone);
+}
+
+// Converts a name into one of the 32-unit name members of TIME_ZONE_INFORMATION, which the
+// caller has zeroed. A name that cannot be converted leaves the member empty.
+void StoreZoneName(const std::string& name, WCHAR (&member)[32])
+{
+    int units = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
+    if (units <= 0) return;
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide.data(), units) <= 0) return;
+    wide.resize(wcslen(wide.c_str()));
+    wide = FitZoneName(wide);
+    wide.copy(member, wide.size());
+}
+
+SYSTEMTIME ToSystemTime(const TZoneTime& time)
+{
+    SYSTEMTIME result{};
+    result.wYear = time.Year;
+    result.wMonth = time.Month;
+    result.wDayOfWeek = time.DayOfWeek;
+    result.wDay = time.Day;
+    result.wHour = time.Hour;
+    result.wMinute = time.Minute;
+    result.wSecond = time.Second;
+    result.wMilliseconds = time.Milliseconds;
+    return result;
+}
+
+std::string ZoneNameInForce()
+{
+    TIME_ZONE_INFORMATION info{};
+    if (GetTimeZoneInformation(&info) != TIME_ZONE_ID_INVALID) {
+        int units = static_cast<int>(wcsnlen(info.StandardName, 32));
+        if (units == 0) return std::string();
+        int bytes = WideCharToMultiByte(CP_ACP, 0, info.StandardName, units, nullptr, 0, nullptr, nullptr);
+        std::string name(static_cast<size_t>(std::max(bytes, 0)), '\0');
+        if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, info.StandardName, units, name.data(), bytes, nullptr, nullptr);
+        return name;
+    }
+    UniqueKey inForce = OpenRegKey(kZoneInForceKey, KEY_READ);
+    return inForce ? ReadZoneText(inForce.get(), "StandardName") : std::string();
+}
+
+}  // namespace
+
+TIME_ZONE_INFORMATION ZoneInformation(const TTimeZoneInformationEx& zone)
+{
+    TIME_ZONE_INFORMATION info{};
+    info.Bias = zone.Bias;
+    StoreZoneName(zone.StandardName, info.StandardName);
+    info.StandardDate = ToSystemTime(zone.StandardDate);
+    info.StandardBias = zone.StandardBias;
+    StoreZoneName(zone.DaylightName, info.DaylightName);
+    info.DaylightDate = ToSystemTime(zone.DaylightDate);
+    info.DaylightBias = zone.DaylightBias;
+    return info;
+}
+
+void BuildTimeZoneList()
+{
+    TTimeZoneList& list = *Shared().TimeZoneList;
+    std::vector<std::string> names;
+    if (UniqueKey zones = OpenRegKey(kZonesKey, KEY_READ)) names = RegSubKeyNames(zones.get());
+    for (const std::string& name : names) {
+        UniqueKey zone = OpenRegKey(kZonesKey + name, KEY_READ);
+        if (!zone) continue;
+        ReadZone(zone.get(), list.Add());
+    }
+    AppendLocalTime(list);
+}
+
+int FindCurrentTimeZone() { return FindZoneIndex(*Shared().TimeZoneList, ZoneNameInForce()); }
+
+void ApplyTimeZone(int index)
+{
+    const TTimeZoneList& list = *Shared().TimeZoneList;
+    if (index < 0 || static_cast<size_t>(index) >= list.Count()) return;
+    TIME_ZONE_INFORMATION info = ZoneInformation(list.At(index));
+    // Without the time-zone privilege the call fails and the zone in force stays; the dialog
+    // stays open and the operator sees the old zone selected on the next pass.
+    SetTimeZoneInformation(&info);
+}

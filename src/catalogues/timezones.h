@@ -7,18 +7,18 @@
 #include <string>
 
 struct TZoneTime {  // SYSTEMTIME's eight fields, without the platform header
-    uint16_t Year, Month, DayOfWeek, Day, Hour, Minute, Second, Milliseconds;
+    uint16_t Year = 0, Month = 0, DayOfWeek = 0, Day = 0, Hour = 0, Minute = 0, Second = 0, Milliseconds = 0;
 };
 
 struct TTimeZoneInformationEx {
     std::string Display;
-    int32_t Bias;
+    int32_t Bias = 0;
     std::string StandardName;
     TZoneTime StandardDate;
-    int32_t StandardBias;
+    int32_t StandardBias = 0;
     std::string DaylightName;
     TZoneTime DaylightDate;
-    int32_t DaylightBias;
+    int32_t DaylightBias = 0;
 };
 
 using TTimeZoneList = RecordList<TTimeZoneInformationEx>;

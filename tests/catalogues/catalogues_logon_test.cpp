@@ -1,1 +1,101 @@
+// The real program's catalogue combo boxes, read from outside. The builders run here as well
+// give the expected lines, so the test follows whatever the machine offers.
+#include "catalogues/display_modes.h"
+#include "catalogues/layouts.h"
+#include "catalogues/timezones.h"
+#include "common/resource_ids.h"
+#include "langmodule/langmodule.h"
+#include "langmodule/langmodule_testing.h"
+#include "shellctl/shared_state.h"
+#include "support/logon_case.h"
+
 #include <gtest/gtest.h>
+
+namespace {
+
+// Cross-process, only the wide call returns the whole line under Wine; the ANSI one gives its
+// first character.
+std::vector<std::string> ComboLines(HWND combo)
+{
+    std::vector<std::string> lines;
+    for (int i = 0; i < static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0)); ++i) {
+        std::wstring wide(static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&wide[0]));
+        char line[1024] = "";
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, line, sizeof line, nullptr, nullptr);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+int ComboSelection(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+
+template <class List, class Line>
+std::vector<std::string> Lines(const List& list, Line line)
+{
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < list.Count(); ++i) lines.push_back(line(list.At(static_cast<long long>(i))));
+    return lines;
+}
+
+class CataloguesLogonTest : public LogonCase {
+protected:
+    void SetUp() override
+    {
+        Shared().Settings.LangModuleName = "LangPack.dll";
+        ForgetLangModule();
+        Shared().LayoutList = std::make_unique<TLayoutList>();
+        Shared().TimeZoneList = std::make_unique<TTimeZoneList>();
+        Shared().DisplayModeList = std::make_unique<TDisplayModeList>();
+        BuildLayoutList();
+        BuildTimeZoneList();
+        BuildDisplayModeList();
+    }
+    void TearDown() override
+    {
+        if (program_) program_->Terminate();
+        Shared() = SharedState();
+        ForgetLangModule();
+    }
+};
+
+}  // namespace
+
+TEST_F(CataloguesLogonTest, CombosHoldTheCataloguesAndApplyingKeepsTheDialogOpen)
+{
+    struct {
+        int control;
+        std::vector<std::string> lines;
+        int current;
+    } combos[] = {
+        {IDC_ENV_LAYOUT, Lines(*Shared().LayoutList, [](const TLayoutInfo& l) { return l.Id + " " + l.Text; }),
+         FindCurrentLayout()},
+        {IDC_ENV_TIMEZONE, Lines(*Shared().TimeZoneList, [](const TTimeZoneInformationEx& z) { return z.Display; }),
+         FindCurrentTimeZone()},
+        {IDC_ENV_DISPLAY, Lines(*Shared().DisplayModeList, [](const TScrResInfo& m) { return m.Text; }),
+         FindCurrentDisplayMode()},
+    };
+    ASSERT_FALSE(combos[2].lines.empty()) << "there is always at least the fallback table";
+
+    Install();
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start();
+    HWND dialog = WaitForWindowWith(IDC_ENV_DISPLAY);
+    ASSERT_TRUE(dialog);
+    for (const auto& expected : combos) {
+        HWND combo = GetDlgItem(dialog, expected.control);
+        EXPECT_EQ(ComboLines(combo), expected.lines) << expected.control;
+        EXPECT_EQ(ComboSelection(combo), expected.current) << expected.control;
+    }
+
+    // With the mode in force selected, the display button passes the driver's test: no warning.
+    for (int button : {IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY}) {
+        // Sent rather than posted, so it returns once the button has acted, and not at all
+        // while a message box holds the program; SMTO_NORMAL lets the display-change broadcast
+        // reach this thread meanwhile.
+        DWORD_PTR ignored = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_COMMAND, button, 0, SMTO_NORMAL, 10000, &ignored)) << button;
+        EXPECT_EQ(FindProcessWindow(program_->Id(), LoadLangString(IDS_DISPLAY_TEST_CAPTION)), nullptr) << button;
+        EXPECT_TRUE(IsWindowVisible(dialog)) << button;
+    }
+}
