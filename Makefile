@@ -1,5 +1,5 @@
 # Front door for building, testing and trying Tarn Logon. Every target installs what is missing first.
-.PHONY: all deps build test demo clean
+.PHONY: all deps build test demo package clean
 
 all: build
 
@@ -12,6 +12,11 @@ build: deps
 
 test: deps
 	tools/run-tests.sh
+
+package: build
+	mkdir -p dist
+	cp build/x86/dist/*.zip dist/
+	@ls -l dist
 
 demo: deps
 	tools/demo.sh

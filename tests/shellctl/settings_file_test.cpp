@@ -70,3 +70,23 @@ TEST(SettingsFile, ReadsBinaryGarbageAndAOneMegabyteLine)
     EXPECT_EQ(settings.ShellList.At(0).CommandLine.size(), 1u << 20);
     EXPECT_EQ(settings.ShellList.At(1).CommandLine, "\x90");
 }
+
+// The sample shipped in the package explains itself in lines that must not set anything.
+TEST(SettingsFile, ShippedSampleSetsExactlyWhatItSays)
+{
+    TSettings settings;
+    ASSERT_TRUE(ReadSettingsFile(BinFolder() + "sample_tarn_logon.ini", settings));
+    const TSettings defaults;
+    EXPECT_EQ(settings.CADApplication, defaults.CADApplication);
+    EXPECT_EQ(settings.CSEApplication, defaults.CSEApplication);
+    EXPECT_EQ(settings.UseRegRun, defaults.UseRegRun);
+    EXPECT_EQ(settings.ShutdownEmulate, defaults.ShutdownEmulate);
+    EXPECT_EQ(settings.LangModuleName, defaults.LangModuleName);
+    EXPECT_EQ(settings.LessLogonMode, defaults.LessLogonMode);
+    EXPECT_EQ(settings.EnableRebootButton, defaults.EnableRebootButton);
+    ASSERT_EQ(settings.ShellList.Count(), 4u);
+    EXPECT_EQ(settings.ShellList.At(0).Name, "Command prompt");
+    EXPECT_EQ(settings.ShellList.At(0).CommandLine, "%windir%\\system32\\cmd.exe");
+    EXPECT_EQ(settings.ShellList.At(1).CommandLine, "%windir%\\system32\\cmd.exe /k cd /d %TARGET_ROOT%");
+    EXPECT_EQ(settings.ShellList.At(3).Name, "Notepad");
+}
