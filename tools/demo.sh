@@ -36,7 +36,17 @@ cp "$TARN_BUILD/x86/bin/tarn_logon.exe" "$TARN_BUILD/x86/bin/LangPack.dll" "$pe/
 cp "$TARN_ROOT/config/tarn_logon.ini" "$pe/"
 
 desktop_size="1024x768"
+add_layout() {  # identifier, file, text: a layout as a PE image lists it (Wine's prefix has none)
+    local key='HKLM\System\CurrentControlSet\Control\Keyboard Layouts\'"$1"
+    wine reg add "$key" /v "Layout File" /d "$2" /f </dev/null >/dev/null 2>&1
+    wine reg add "$key" /v "Layout Text" /d "$3" /f </dev/null >/dev/null 2>&1
+    [ -e "$WINEPREFIX/drive_c/windows/system32/$2" ] || : >"$WINEPREFIX/drive_c/windows/system32/$2"
+}
+
 add_samples() {
+    add_layout 00000409 kbdus.dll "US"
+    add_layout 00000407 kbdgr.dll "German"
+    add_layout 0000040C kbdfr.dll "French"
     make_hive Windows "Windows 10 Pro"
     make_hive WINNT "Microsoft Windows XP" "Service Pack 3"
     make_hive Windows.old "Windows 7 Ultimate" "Service Pack 1"
