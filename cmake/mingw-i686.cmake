@@ -16,7 +16,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Everything is linked statically: a PE image has no MinGW runtime DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The .def files name the stdcall entry points without their @n decoration, as the 64-bit
+# build spells them; the fix-up binds the plain names to the decorated symbols here.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup")
 
 find_program(TARN_WINE wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${TARN_WINE})

@@ -10,8 +10,9 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
     make cmake ninja-build python3
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     googletest
-    wine wine32:i386
+    wine wine32:i386 wine64
     xvfb x11-utils imagemagick
 )
 

@@ -3,9 +3,22 @@
 
 TARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TARN_BUILD="$TARN_ROOT/build"
-TARN_TEMPLATE="$TARN_BUILD/wine/template"
+TARN_ARCH="${TARN_ARCH:-x86}"
 
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# The build architecture picks the prefix kind: 32-bit programs run in a win32 prefix (half the
+# size, no registry redirection), 64-bit ones in a win64 prefix.
+tarn_select_arch() {
+    TARN_ARCH="$1"
+    case "$TARN_ARCH" in
+        x86) export WINEARCH=win32 ;;
+        x64) export WINEARCH=win64 ;;
+        *) echo "wine-env: unknown architecture $TARN_ARCH" >&2; return 1 ;;
+    esac
+    TARN_TEMPLATE="$TARN_BUILD/wine/template-$TARN_ARCH"
+}
+tarn_select_arch "$TARN_ARCH"
 
 _tarn_xvfb_pid=""
 _tarn_prefix=""
@@ -59,11 +72,16 @@ tarn_start_wineserver() {
     wine cmd /c exit >/dev/null 2>&1 || true  # bring up the services once
 }
 
-# Stops what the functions above started: the prefix's wineserver (and its processes) and Xvfb.
-tarn_stop_all() {
+# Stops the current prefix's wineserver and every process it serves.
+tarn_stop_wineserver() {
     if [ -n "$_tarn_prefix" ]; then
         WINEPREFIX="$_tarn_prefix" wineserver -k >/dev/null 2>&1 || true
     fi
+}
+
+# Stops what the functions above started: the prefix's wineserver (and its processes) and Xvfb.
+tarn_stop_all() {
+    tarn_stop_wineserver
     if [ -n "$_tarn_xvfb_pid" ]; then
         kill "$_tarn_xvfb_pid" 2>/dev/null || true
         wait "$_tarn_xvfb_pid" 2>/dev/null || true
