@@ -13,9 +13,11 @@ build: deps
 test: deps
 	tools/run-tests.sh
 
-package: build
+package: deps
+	cmake --preset x86 && cmake --build --preset x86
+	cmake --preset x64 && cmake --build --preset x64
 	mkdir -p dist
-	cp build/x86/dist/*.zip dist/
+	cp build/x86/dist/*.zip build/x64/dist/*.zip dist/
 	@ls -l dist
 
 demo: deps

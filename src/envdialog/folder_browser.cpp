@@ -145,6 +145,9 @@ void CustomiseBrowser(HWND browser)
     const int offset = tree.top - pathTop - kPathLineHeight;
     EnumChildWindows(browser, ShiftBrowserChild, offset);
     SetWindowPos(g_pathLine, nullptr, 0, 0, tree.right - tree.left, kPathLineHeight, SWP_NOMOVE | SWP_NOOWNERZORDER);
+    // A browser without a title may keep its title line hidden (Wine does); as the path line it
+    // must be seen.
+    ShowWindow(g_pathLine, SW_SHOWNA);
 
     // Created after the shift, so they stay where they are put.
     const int columnX = tree.right + kColumnGap;

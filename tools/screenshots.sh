@@ -1,0 +1,244 @@
+#!/usr/bin/env bash
+# Retakes the screenshots of docs/screenshots/ under Xvfb, from the real tarn_logon.exe wherever
+# the program can be brought to the dialog by itself or by a key press:
+#   password-logon.png          password dialog at start-up (a PassHash is in the registry)
+#   password-set.png            password dialog of "tarn_logon.exe setpass"
+#   environment-expanded.png    environment dialog, long form
+#   environment-collapsed.png   environment dialog, short form (LessLogonMode=YES)
+#   folder-browser.png          "Browse..." of the environment dialog (Alt+B)
+#   shutdown.png                "Shut down..." of the environment dialog (Alt+S)
+#   shutdown-setup-medium.png   the same with %WinDir%\setupldr.bin present
+#   scan.png                    scan dialog, from langpack_preview.exe: Wine does not open the clip
+#                               named in the template, so the real program shows it without picture
+# Key presses are sent through the X server's XTEST extension (python3 with ctypes, libXtst).
+# Usage: tools/screenshots.sh [name ...]   (without names: all of them)
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+
+out="$TARN_ROOT/docs/screenshots"
+work="$TARN_BUILD/screenshots"
+bin="$TARN_BUILD/x86/bin"
+screen_size="1024x768"
+wait_seconds="${SCREENSHOT_TIMEOUT:-30}"
+
+cmake --preset x86 >/dev/null
+cmake --build --preset x86 >/dev/null
+
+_program_pid=""
+stop_program() {
+    if [ -n "$_program_pid" ]; then
+        kill "$_program_pid" 2>/dev/null || true
+        wait "$_program_pid" 2>/dev/null || true
+        _program_pid=""
+    fi
+}
+cleanup() {
+    stop_program
+    tarn_stop_all
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+mkdir -p "$out" "$work"
+tarn_fresh_prefix "$work/prefix"
+
+# A second fixed disk, D:, with three installations. It must exist before the wineserver starts.
+disk="$work/disk-d"
+rm -rf "$disk"
+for folder in Windows WINNT Windows.old Data Tools; do mkdir -p "$disk/$folder"; done
+for folder in Windows WINNT Windows.old; do mkdir -p "$disk/$folder/system32/config"; done
+ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
+
+pe="$WINEPREFIX/drive_c/TarnPE"
+mkdir -p "$pe"
+cp "$bin/tarn_logon.exe" "$bin/LangPack.dll" "$bin/langpack_preview.exe" "$pe/"
+
+tarn_start_xvfb "${screen_size}x24"
+tarn_start_wineserver
+
+make_hive() {  # folder, product name, optional service pack
+    local args=("make-hive=D:\\$1\\system32\\config\\software" "product=$2")
+    [ -n "${3:-}" ] && args+=("csd=$3")
+    timeout 60 wine "$bin/probe.exe" "${args[@]}" </dev/null >/dev/null 2>&1
+}
+make_hive Windows "Windows 10 Pro"
+make_hive WINNT "Microsoft Windows XP" "Service Pack 3"
+make_hive Windows.old "Windows 7 Ultimate" "Service Pack 1"
+
+# Wine's prefix has no keyboard layout catalogue; a PE image has one. Two sample layouts whose
+# (dummy) layout files exist in the system folder, as the program asks.
+layouts='HKLM\System\CurrentControlSet\Control\Keyboard Layouts'
+add_layout() {  # id, file, text
+    local file="$WINEPREFIX/drive_c/windows/system32/$2"
+    [ -e "$file" ] || : >"$file"
+    wine reg add "$layouts\\$1" /v "Layout File" /d "$2" /f >/dev/null 2>&1
+    wine reg add "$layouts\\$1" /v "Layout Text" /d "$3" /f >/dev/null 2>&1
+}
+add_layout 00000409 KBDUS.DLL "US"
+add_layout 00000407 KBDGR.DLL "German"
+
+if [ ! -f /usr/share/wine/fonts/marlett.ttf ]; then
+    echo "screenshots: fonts-wine is not installed; captions show no close box and texts use a substitute for Tahoma" >&2
+fi
+
+pass_key='HKLM\Software\Quillon\TarnDesk\1.5'
+set_password() {  # on | off
+    if [ "$1" = on ]; then
+        wine reg add "$pass_key" /v PassHash /t REG_DWORD /d 0x2E4A8F72 /f >/dev/null 2>&1
+    else
+        wine reg delete "$pass_key" /v PassHash /f >/dev/null 2>&1 || true
+    fi
+}
+
+# The sample settings, with the short form switched as asked.
+write_settings() {  # LessLogonMode value
+    sed -e "s/^LessLogonMode=.*/LessLogonMode=$1/" "$TARN_ROOT/config/tarn_logon.ini" >"$pe/tarn_logon.ini"
+    grep -q '^LessLogonMode=' "$pe/tarn_logon.ini" || sed -i "1i LessLogonMode=$1" "$pe/tarn_logon.ini"
+}
+
+start_program() {  # windows program path, arguments...
+    stop_program
+    (cd "$pe" && exec wine "$@" </dev/null >/dev/null 2>&1) &
+    _program_pid=$!
+}
+
+# Prints the id of a viewable top-level window with this exact title and at least this height.
+find_window() {  # title, minimum height
+    local id
+    for id in $(xwininfo -root -children 2>/dev/null | sed -n "s/^ *\(0x[0-9a-f]*\) \"$1\": .*/\1/p"); do
+        local info
+        info=$(xwininfo -id "$id" 2>/dev/null) || continue
+        grep -q 'Map State: IsViewable' <<<"$info" || continue
+        local height
+        height=$(sed -n 's/^ *Height: //p' <<<"$info")
+        [ "${height:-0}" -ge "${2:-0}" ] && { echo "$id"; return 0; }
+    done
+    return 1
+}
+
+wait_window() {  # title, minimum height
+    local deadline=$((SECONDS + wait_seconds)) id
+    while [ $SECONDS -lt $deadline ]; do
+        if id=$(find_window "$@"); then echo "$id"; return 0; fi
+        sleep 0.3
+    done
+    echo "screenshots: no window \"$1\" within $wait_seconds s" >&2
+    return 1
+}
+
+shoot() {  # window id, file name
+    sleep 1.5  # painting, list filling
+    import -window "$1" "$out/$2"
+    echo "screenshots: $out/$2"
+}
+
+# Presses a key combination, for example "Alt_L+b", into the window that has the X focus.
+press() {
+    python3 - "$1" <<'EOF'
+import ctypes, sys, time
+x11 = ctypes.CDLL("libX11.so.6")
+xtst = ctypes.CDLL("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XStringToKeysym.restype = ctypes.c_ulong
+display = ctypes.c_void_p(x11.XOpenDisplay(None))
+if not display:
+    sys.exit("press: cannot open the display")
+codes = [x11.XKeysymToKeycode(display, ctypes.c_ulong(x11.XStringToKeysym(k.encode()))) for k in sys.argv[1].split("+")]
+for code in codes:
+    xtst.XTestFakeKeyEvent(display, code, True, 0); x11.XFlush(display); time.sleep(0.05)
+for code in reversed(codes):
+    xtst.XTestFakeKeyEvent(display, code, False, 0); x11.XFlush(display); time.sleep(0.05)
+x11.XCloseDisplay(display)
+EOF
+}
+
+# Gives the window the X focus by a click on its caption (Wine draws the caption of its
+# unmanaged windows itself and activates the window on a click there).
+focus() {  # window id
+    local x y
+    x=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left X: *//p')
+    y=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left Y: *//p')
+    python3 - "$((x + 60))" "$((y + 8))" <<'EOF'
+import ctypes, sys, time
+x11 = ctypes.CDLL("libX11.so.6")
+xtst = ctypes.CDLL("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+display = ctypes.c_void_p(x11.XOpenDisplay(None))
+xtst.XTestFakeMotionEvent(display, -1, int(sys.argv[1]), int(sys.argv[2]), 0); x11.XFlush(display); time.sleep(0.1)
+xtst.XTestFakeButtonEvent(display, 1, True, 0); x11.XFlush(display); time.sleep(0.05)
+xtst.XTestFakeButtonEvent(display, 1, False, 0); x11.XFlush(display); time.sleep(0.3)
+x11.XCloseDisplay(display)
+EOF
+}
+
+wanted() { [ ${#selected[@]} -eq 0 ] || [[ " ${selected[*]} " == *" $1 "* ]]; }
+selected=("$@")
+
+# The environment dialog is 345 px high in its long form and 265 px in its short form (Wine's
+# Tahoma); the scan dialog, with the same title, is much lower.
+env_long=300
+env_short=220
+
+if wanted password-logon; then
+    write_settings NO; set_password on
+    start_program 'C:\TarnPE\tarn_logon.exe'
+    dialog=$(wait_window "Tarn Logon")
+    focus "$dialog"; for key in s e c r e t; do press "$key"; done
+    shoot "$dialog" password-logon.png
+    stop_program; set_password off
+fi
+
+if wanted password-set; then
+    write_settings NO
+    start_program 'C:\TarnPE\tarn_logon.exe' setpass
+    dialog=$(wait_window "Set Access Password")
+    focus "$dialog"
+    for key in s e c r e t; do press "$key"; done
+    shoot "$dialog" password-set.png
+    stop_program
+fi
+
+if wanted scan; then
+    start_program 'C:\TarnPE\langpack_preview.exe' 2800
+    shoot "$(wait_window "Tarn Logon")" scan.png
+    stop_program
+fi
+
+if wanted environment-expanded || wanted folder-browser || wanted shutdown; then
+    write_settings NO
+    start_program 'C:\TarnPE\tarn_logon.exe'
+    dialog=$(wait_window "Tarn Logon" $env_long)
+    focus "$dialog"; press Down  # the first installation: the folder fills in, OK is enabled
+    wanted environment-expanded && shoot "$dialog" environment-expanded.png
+    if wanted folder-browser; then
+        press Alt_L+b
+        shoot "$(wait_window "Select the Windows folder")" folder-browser.png
+        press Escape; sleep 1
+    fi
+    if wanted shutdown; then
+        focus "$dialog"; press Alt_L+s
+        shoot "$(wait_window "Shut Down")" shutdown.png
+        press Escape; sleep 1
+    fi
+    stop_program
+fi
+
+if wanted shutdown-setup-medium; then
+    write_settings NO
+    touch "$WINEPREFIX/drive_c/windows/setupldr.bin"
+    start_program 'C:\TarnPE\tarn_logon.exe'
+    dialog=$(wait_window "Tarn Logon" $env_long)
+    focus "$dialog"; press Alt_L+s
+    shoot "$(wait_window "Shut Down")" shutdown-setup-medium.png
+    stop_program
+    rm -f "$WINEPREFIX/drive_c/windows/setupldr.bin"
+fi
+
+if wanted environment-collapsed; then
+    write_settings YES
+    start_program 'C:\TarnPE\tarn_logon.exe'
+    dialog=$(wait_window "Tarn Logon" $env_short)
+    focus "$dialog"; press Down
+    shoot "$dialog" environment-collapsed.png
+    stop_program
+fi
