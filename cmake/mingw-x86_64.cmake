@@ -1,22 +1,5 @@
-# Cross-compiles for 64-bit Windows with MinGW-w64 (posix thread model) and runs the
-# resulting test executables under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR AMD64)
-
+# Cross-compiles for 64-bit Windows with MinGW-w64 (posix thread model).
 set(TARN_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TARN_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TARN_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TARN_MINGW_PREFIX}-windres)
-set(CMAKE_OBJDUMP      ${TARN_MINGW_PREFIX}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TARN_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Everything is linked statically: a PE image has no MinGW runtime DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-find_program(TARN_WINE wine)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TARN_WINE})
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+set(TARN_SHARED_LINK_EXTRA "")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -42,12 +42,7 @@ trap 'exit 130' INT TERM
 mkdir -p "$out" "$work"
 tarn_fresh_prefix "$work/prefix"
 
-# A second fixed disk, D:, with three installations. It must exist before the wineserver starts.
-disk="$work/disk-d"
-rm -rf "$disk"
-for folder in Windows WINNT Windows.old Data Tools; do mkdir -p "$disk/$folder"; done
-for folder in Windows WINNT Windows.old; do mkdir -p "$disk/$folder/system32/config"; done
-ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
+tarn_prepare_sample_disk "$work/disk-d"
 
 pe="$WINEPREFIX/drive_c/TarnPE"
 mkdir -p "$pe"
@@ -56,26 +51,7 @@ cp "$bin/tarn_logon.exe" "$bin/LangPack.dll" "$bin/langpack_preview.exe" "$pe/"
 tarn_start_xvfb "${screen_size}x24"
 tarn_start_wineserver
 
-make_hive() {  # folder, product name, optional service pack
-    local args=("make-hive=D:\\$1\\system32\\config\\software" "product=$2")
-    [ -n "${3:-}" ] && args+=("csd=$3")
-    timeout 60 wine "$bin/probe.exe" "${args[@]}" </dev/null >/dev/null 2>&1
-}
-make_hive Windows "Windows 10 Pro"
-make_hive WINNT "Microsoft Windows XP" "Service Pack 3"
-make_hive Windows.old "Windows 7 Ultimate" "Service Pack 1"
-
-# Wine's prefix has no keyboard layout catalogue; a PE image has one. Two sample layouts whose
-# (dummy) layout files exist in the system folder, as the program asks.
-layouts='HKLM\System\CurrentControlSet\Control\Keyboard Layouts'
-add_layout() {  # id, file, text
-    local file="$WINEPREFIX/drive_c/windows/system32/$2"
-    [ -e "$file" ] || : >"$file"
-    wine reg add "$layouts\\$1" /v "Layout File" /d "$2" /f >/dev/null 2>&1
-    wine reg add "$layouts\\$1" /v "Layout Text" /d "$3" /f >/dev/null 2>&1
-}
-add_layout 00000409 KBDUS.DLL "US"
-add_layout 00000407 KBDGR.DLL "German"
+tarn_add_samples
 
 if [ ! -f /usr/share/wine/fonts/marlett.ttf ]; then
     echo "screenshots: fonts-wine is not installed; captions show no close box and texts use a substitute for Tahoma" >&2

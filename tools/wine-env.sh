@@ -88,3 +88,38 @@ tarn_stop_all() {
         _tarn_xvfb_pid=""
     fi
 }
+
+# A second fixed disk D: at $1 with three folders that look like Windows installations and two
+# that do not. The letter must exist before the wineserver starts, or Wine lists it only after a
+# restart.
+tarn_prepare_sample_disk() {
+    local disk="$1" folder
+    rm -rf "$disk"
+    for folder in Windows WINNT Windows.old Data Tools; do mkdir -p "$disk/$folder"; done
+    for folder in Windows WINNT Windows.old; do mkdir -p "$disk/$folder/system32/config"; done
+    ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
+}
+
+# Product names in the sample installations' hives, and three keyboard layouts (Wine's prefix
+# has none; a PE image has them, with their layout files in the system folder). Needs the running
+# wineserver and the built probe program.
+tarn_add_samples() {
+    local probe="$TARN_BUILD/x86/bin/probe.exe"
+    _tarn_hive() {  # folder, product name, optional service pack
+        local args=("make-hive=D:\\$1\\system32\\config\\software" "product=$2")
+        [ -n "${3:-}" ] && args+=("csd=$3")
+        timeout 60 wine "$probe" "${args[@]}" </dev/null >/dev/null 2>&1
+    }
+    _tarn_layout() {  # identifier, file, text
+        local key='HKLM\System\CurrentControlSet\Control\Keyboard Layouts\'"$1"
+        wine reg add "$key" /v "Layout File" /d "$2" /f </dev/null >/dev/null 2>&1
+        wine reg add "$key" /v "Layout Text" /d "$3" /f </dev/null >/dev/null 2>&1
+        [ -e "$WINEPREFIX/drive_c/windows/system32/$2" ] || : >"$WINEPREFIX/drive_c/windows/system32/$2"
+    }
+    _tarn_hive Windows "Windows 10 Pro"
+    _tarn_hive WINNT "Microsoft Windows XP" "Service Pack 3"
+    _tarn_hive Windows.old "Windows 7 Ultimate" "Service Pack 1"
+    _tarn_layout 00000409 kbdus.dll "US"
+    _tarn_layout 00000407 kbdgr.dll "German"
+    _tarn_layout 0000040C kbdfr.dll "French"
+}
