@@ -1,7 +1,6 @@
 #include "catalogues/layouts.h"
 
 #include "catalogues/layout_rules.h"
-#include "common/errors.h"
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/registry.h"
@@ -15,17 +14,6 @@
 namespace {
 
 const char kLayoutsKey[] = "\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
-
-// A damaged layout subkey may hold a value of another type. It must not end the scan: such a
-// value reads as empty text, so a layout without a usable file name is simply not listed.
-std::string ReadLayoutText(HKEY key, const std::string& name)
-{
-    try {
-        return ReadRegString(key, name);
-    } catch (const RegistryError&) {
-        return std::string();
-    }
-}
 
 }  // namespace
 
@@ -45,11 +33,11 @@ void BuildLayoutList()
         if (!layout) continue;
         // A layout whose library is not in the system folder could not be loaded; an empty
         // value names the folder itself, which is no file either.
-        std::string fileName = ReadLayoutText(layout.get(), "Layout File");
+        std::string fileName = ReadRegStringOrEmpty(layout.get(), "Layout File");
         if (!IsExistingFile(systemFolder + fileName)) continue;
         TLayoutInfo& info = list.Add();
         info.Id = name;
-        info.Text = ReadLayoutText(layout.get(), "Layout Text");
+        info.Text = ReadRegStringOrEmpty(layout.get(), "Layout Text");
         info.FileName = fileName;
     }
 }

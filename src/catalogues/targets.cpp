@@ -1,6 +1,5 @@
 #include "catalogues/targets.h"
 
-#include "common/errors.h"
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/registry.h"
@@ -27,17 +26,6 @@ void ShowScanningDrive(char lowerLetter)
 {
     std::string text = LoadLangString(IDS_SCANNING_DRIVE) + lowerLetter + ":\\";
     SetDlgItemTextA(Shared().ScanDialogWindow, IDC_SCAN_STATUS, text.c_str());
-}
-
-// A broken installation may carry a product value of another type; it must not end the scan,
-// so such a value reads as empty text like a missing one.
-std::string ReadProductText(HKEY key, const std::string& name)
-{
-    try {
-        return ReadRegString(key, name);
-    } catch (const RegistryError&) {
-        return std::string();
-    }
 }
 
 // Wine leaves an empty key behind when a load fails (Windows leaves nothing), and that key
@@ -112,7 +100,7 @@ std::string ReadInstallationName(const std::string& path)
     UniqueKey version =
         OpenRegKey(std::string("\\") + kHiveName + "\\Microsoft\\Windows NT\\CurrentVersion\\", KEY_READ);
     if (version) {
-        result = ReadProductText(version.get(), "ProductName") + " " + ReadProductText(version.get(), "CSDVersion");
+        result = ReadRegStringOrEmpty(version.get(), "ProductName") + " " + ReadRegStringOrEmpty(version.get(), "CSDVersion");
     }
     return result;
 }

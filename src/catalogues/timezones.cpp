@@ -2,7 +2,6 @@
 #include "catalogues/timezone_info.h"
 
 #include "catalogues/timezone_rules.h"
-#include "common/errors.h"
 #include "common/guards.h"
 #include "common/registry.h"
 #include "shellctl/shared_state.h"
@@ -16,17 +15,6 @@ namespace {
 
 const char kZonesKey[] = "\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\";
 const char kZoneInForceKey[] = "\\System\\CurrentControlSet\\Control\\TimeZoneInformation\\";
-
-// A damaged zone subkey may hold a name of another type. It must not end the scan or drop the
-// zones after it and the Local time entry, so such a value reads as empty text.
-std::string ReadZoneText(HKEY key, const std::string& name)
-{
-    try {
-        return ReadRegString(key, name);
-    } catch (const RegistryError&) {
-        return std::string();
-    }
-}
 
 // The raw "Tzi" bytes, however long. Text and DWORD values are no zone data and read as
 // nothing, which leaves the zone's numbers zero; any other type is taken as raw bytes.
@@ -50,9 +38,9 @@ std::vector<uint8_t> ReadTzi(HKEY key)
 
 void ReadZone(HKEY key, TTimeZoneInformationEx& zone)
 {
-    zone.Display = ReadZoneText(key, "Display");
-    zone.StandardName = ReadZoneText(key, "Std");
-    zone.DaylightName = ReadZoneText(key, "Dlt");
+    zone.Display = ReadRegStringOrEmpty(key, "Display");
+    zone.StandardName = ReadRegStringOrEmpty(key, "Std");
+    zone.DaylightName = ReadRegStringOrEmpty(key, "Dlt");
     MapTzi(ReadTzi(key), zone);
 }
 
@@ -95,7 +83,7 @@ std::string ZoneNameInForce()
         return name;
     }
     UniqueKey inForce = OpenRegKey(kZoneInForceKey, KEY_READ);
-    return inForce ? ReadZoneText(inForce.get(), "StandardName") : std::string();
+    return inForce ? ReadRegStringOrEmpty(inForce.get(), "StandardName") : std::string();
 }
 
 }  // namespace

@@ -110,6 +110,11 @@ std::optional<std::string> ReadRegTextIfString(HKEY key, const std::string& name
     }
 }
 
+std::string ReadRegStringOrEmpty(HKEY key, const std::string& name)
+{
+    return ReadRegTextIfString(key, name).value_or(std::string());
+}
+
 uint32_t ReadRegDword(HKEY key, const std::string& name)
 {
     DWORD type = 0;

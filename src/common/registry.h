@@ -27,6 +27,10 @@ std::string ReadRegString(HKEY key, const std::string& name);
 // text); nothing for a missing value or one of another type. Never raises.
 std::optional<std::string> ReadRegTextIfString(HKEY key, const std::string& name);
 
+// The same as text, empty also for a value of another type: for catalogues read from an image
+// that may be damaged, where one bad value must not end the program or drop what follows it.
+std::string ReadRegStringOrEmpty(HKEY key, const std::string& name);
+
 // A REG_DWORD value. A missing value is "Failed to get data for 'name'".
 uint32_t ReadRegDword(HKEY key, const std::string& name);
 
