@@ -6,7 +6,7 @@ import tempfile
 import zipfile
 
 archive, objdump, version = sys.argv[1], sys.argv[2], sys.argv[3]
-expected = {"tarn_logon.exe", "LangPack.dll", "tarn_logon.ini", "winpeshl.ini", "VERSION.txt"}
+expected = {"tarn_logon.exe", "LangPack.dll", "LangPack_de.dll", "tarn_logon.ini", "winpeshl.ini", "VERSION.txt"}
 allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
            "msvcrt.dll", "ole32.dll", "shlwapi.dll", "ntdll.dll", "comdlg32.dll", "version.dll",
            "uxtheme.dll", "powrprof.dll"}
@@ -18,7 +18,7 @@ with zipfile.ZipFile(archive) as z:
     if version not in z.read("VERSION.txt").decode():
         failures.append("VERSION.txt does not name the version")
     with tempfile.TemporaryDirectory() as folder:
-        for program in ("tarn_logon.exe", "LangPack.dll"):
+        for program in ("tarn_logon.exe", "LangPack.dll", "LangPack_de.dll"):
             path = z.extract(program, folder)
             dump = subprocess.run([objdump, "-p", path], capture_output=True, text=True, check=True).stdout
             dlls = {line.split(":", 1)[1].strip().lower() for line in dump.splitlines() if "DLL Name:" in line}

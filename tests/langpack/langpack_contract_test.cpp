@@ -1,6 +1,8 @@
-// What the program relies on in LangPack.dll: every text, the three templates with their control
-// ids, classes, styles and geometry, the scan clip, and the three exports.
+// What the program relies on in every shipped language module: every text, the three templates
+// with their control ids, classes, styles and geometry, the scan clip, and the three exports.
+// Each check runs once per module, so a translation is held to the same contract as English.
 #include "common/resource_ids.h"
+#include "../../langpack/langpack_ids.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +16,33 @@
 
 namespace {
 
-HMODULE LangPack()
+struct Module {
+    const char* file;
+    const char* quitWord;  // in the shutdown dialog's quit choice, as the operator reads it
+};
+constexpr Module kShipped[] = {{"LangPack.dll", "Quit"}, {"LangPack_de.dll", "beenden"}};
+const Module* g_current = &kShipped[0];
+
+HMODULE Load(const char* file)
 {
-    static HMODULE module = LoadLibraryExA((BinFolder() + "LangPack.dll").c_str(), nullptr, 0);
+    static std::map<std::string, HMODULE> loaded;
+    HMODULE& module = loaded[file];
+    if (!module) module = LoadLibraryExA((BinFolder() + file).c_str(), nullptr, 0);
     return module;
+}
+
+HMODULE LangPack() { return Load(g_current->file); }
+
+// gtest_add_tests cannot list parameterised cases, so each case loops over the modules itself.
+template <class Check>
+void ForEachModule(Check check)
+{
+    for (const Module& module : kShipped) {
+        SCOPED_TRACE(module.file);
+        g_current = &module;
+        check();
+    }
+    g_current = &kShipped[0];
 }
 
 class LangPackTest : public testing::Test {
@@ -26,7 +51,9 @@ protected:
     {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
         InitCommonControlsEx(&controls);
-        ASSERT_NE(LangPack(), nullptr) << "cannot load " << BinFolder() << "LangPack.dll";
+        for (const Module& module : kShipped) {
+            ASSERT_NE(Load(module.file), nullptr) << "cannot load " << BinFolder() << module.file;
+        }
     }
 };
 
@@ -128,149 +155,159 @@ BOOL CALLBACK CollectAvi(HMODULE, LPCSTR, LPSTR name, LONG_PTR found)
 
 TEST_F(LangPackTest, EveryContractStringIsPresent)
 {
-    const UINT ids[] = {IDS_ERROR_HINT, IDS_ERROR_CAPTION, IDS_NOT_NT, IDS_SETTINGS_MISSING,
-                        IDS_DISPLAY_TEST_FAILED, IDS_DISPLAY_TEST_CAPTION, IDS_BROWSE_NOT_FIXED,
-                        IDS_BROWSE_NO_HIVES, IDS_BROWSE_HIVE_LABEL, IDS_BROWSE_TITLE, IDS_COLUMN_FOLDER,
-                        IDS_COLUMN_DESCRIPTION, IDS_NO_TARGET_FOLDER, IDS_NO_TARGET_DESCRIPTION,
-                        IDS_TOGGLE_COLLAPSE, IDS_TOGGLE_EXPAND, IDS_UNKNOWN_PRODUCT, IDS_SCANNING_DRIVE,
-                        IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
-                        IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED};
-    for (UINT id : ids) {
-        char text[1024] = "";
-        EXPECT_GT(LoadStringA(LangPack(), id, text, sizeof text), 0) << "string " << id;
-    }
-    // The program appends "c:\" to the scan prefix as it is.
-    char prefix[256] = "";
-    LoadStringA(LangPack(), IDS_SCANNING_DRIVE, prefix, sizeof prefix);
-    EXPECT_EQ(std::string(prefix).back(), ' ');
+    ForEachModule([&] {
+        const UINT ids[] = {IDS_ERROR_HINT, IDS_ERROR_CAPTION, IDS_NOT_NT, IDS_SETTINGS_MISSING,
+                            IDS_DISPLAY_TEST_FAILED, IDS_DISPLAY_TEST_CAPTION, IDS_BROWSE_NOT_FIXED,
+                            IDS_BROWSE_NO_HIVES, IDS_BROWSE_HIVE_LABEL, IDS_BROWSE_TITLE, IDS_COLUMN_FOLDER,
+                            IDS_COLUMN_DESCRIPTION, IDS_NO_TARGET_FOLDER, IDS_NO_TARGET_DESCRIPTION,
+                            IDS_TOGGLE_COLLAPSE, IDS_TOGGLE_EXPAND, IDS_UNKNOWN_PRODUCT, IDS_SCANNING_DRIVE,
+                            IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
+                            IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED};
+        for (UINT id : ids) {
+            char text[1024] = "";
+            EXPECT_GT(LoadStringA(LangPack(), id, text, sizeof text), 0) << "string " << id;
+        }
+        // The program appends "c:\" to the scan prefix as it is.
+        char prefix[256] = "";
+        LoadStringA(LangPack(), IDS_SCANNING_DRIVE, prefix, sizeof prefix);
+        EXPECT_EQ(std::string(prefix).back(), ' ');
+    });
 }
 
 TEST_F(LangPackTest, ExportsExactlyTheThreeUndecoratedEntryPoints)
 {
-    std::vector<std::string> names = ExportNames(LangPack());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"InitShutdown", "ShowShutdownDlg", "ShutdownSystem"}));
-    for (const char* name : {"InitShutdown", "ShowShutdownDlg", "ShutdownSystem"}) {
-        EXPECT_NE(GetProcAddress(LangPack(), name), nullptr) << name;
-    }
+    ForEachModule([&] {
+        std::vector<std::string> names = ExportNames(LangPack());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"InitShutdown", "ShowShutdownDlg", "ShutdownSystem"}));
+        for (const char* name : {"InitShutdown", "ShowShutdownDlg", "ShutdownSystem"}) {
+            EXPECT_NE(GetProcAddress(LangPack(), name), nullptr) << name;
+        }
+    });
 }
 
 TEST_F(LangPackTest, PasswordTemplateHasItsControlsAndRowsTheProgramMoves)
 {
-    TemplateWindow dialog(IDD_PASSWORD);
-    ASSERT_NE(dialog.get(), nullptr);
-    HWND d = dialog.get();
-    ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_PASSWORD_USER, "Static"},
-                       {IDC_PASSWORD_USER_LABEL, "Static"}, {IDC_PASSWORD_EDIT, "Edit"},
-                       {IDC_PASSWORD_EDIT_LABEL, "Static"}, {IDC_PASSWORD_REPEAT, "Edit"},
-                       {IDC_PASSWORD_REPEAT_LABEL, "Static"}, {IDC_PASSWORD_HEADING, "Static"}});
-    ExpectDisabledDefaultOk(d);
-    EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_USER) & WS_VISIBLE);
-    EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_EDIT) & ES_PASSWORD);
-    EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_EDIT) & ES_AUTOHSCROLL);
-    EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_REPEAT) & ES_PASSWORD);
+    ForEachModule([&] {
+        TemplateWindow dialog(IDD_PASSWORD);
+        ASSERT_NE(dialog.get(), nullptr);
+        HWND d = dialog.get();
+        ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_PASSWORD_USER, "Static"},
+                           {IDC_PASSWORD_USER_LABEL, "Static"}, {IDC_PASSWORD_EDIT, "Edit"},
+                           {IDC_PASSWORD_EDIT_LABEL, "Static"}, {IDC_PASSWORD_REPEAT, "Edit"},
+                           {IDC_PASSWORD_REPEAT_LABEL, "Static"}, {IDC_PASSWORD_HEADING, "Static"}});
+        ExpectDisabledDefaultOk(d);
+        EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_USER) & WS_VISIBLE);
+        EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_EDIT) & ES_PASSWORD);
+        EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_EDIT) & ES_AUTOHSCROLL);
+        EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_REPEAT) & ES_PASSWORD);
 
-    const RECT heading = RectOf(d, IDC_PASSWORD_HEADING), user = RectOf(d, IDC_PASSWORD_USER),
-               edit = RectOf(d, IDC_PASSWORD_EDIT), repeat = RectOf(d, IDC_PASSWORD_REPEAT), ok = RectOf(d, IDOK);
-    // Logon mode hides the repeat row and lifts the buttons by 25 px: that must close the gap exactly.
-    EXPECT_EQ(repeat.top - edit.top, 25);
-    // Set mode hides the user row and lifts the rest by 25 px. With 13 px per 8 DLU no template
-    // puts three rows exactly 25 px apart, so the user row may take one pixel more.
-    EXPECT_GE(edit.top - user.top, 25);
-    EXPECT_LE(edit.top - user.top, 26);
-    // After either lift nothing may overlap what stays above it.
-    EXPECT_LE(heading.bottom, edit.top - 25);
-    EXPECT_LE(edit.bottom, ok.top - 25);
-    EXPECT_LE(user.bottom, edit.top);
-    EXPECT_LE(edit.bottom, repeat.top);
-    EXPECT_EQ(RectOf(d, IDCANCEL).top, ok.top);
+        const RECT heading = RectOf(d, IDC_PASSWORD_HEADING), user = RectOf(d, IDC_PASSWORD_USER),
+                   edit = RectOf(d, IDC_PASSWORD_EDIT), repeat = RectOf(d, IDC_PASSWORD_REPEAT), ok = RectOf(d, IDOK);
+        // Logon mode hides the repeat row and lifts the buttons by 25 px: that must close the gap exactly.
+        EXPECT_EQ(repeat.top - edit.top, 25);
+        // Set mode hides the user row and lifts the rest by 25 px. With 13 px per 8 DLU no template
+        // puts three rows exactly 25 px apart, so the user row may take one pixel more.
+        EXPECT_GE(edit.top - user.top, 25);
+        EXPECT_LE(edit.top - user.top, 26);
+        // After either lift nothing may overlap what stays above it.
+        EXPECT_LE(heading.bottom, edit.top - 25);
+        EXPECT_LE(edit.bottom, ok.top - 25);
+        EXPECT_LE(user.bottom, edit.top);
+        EXPECT_LE(edit.bottom, repeat.top);
+        EXPECT_EQ(RectOf(d, IDCANCEL).top, ok.top);
+    });
 }
 
 TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
 {
-    TemplateWindow dialog(IDD_ENVIRONMENT);
-    ASSERT_NE(dialog.get(), nullptr);
-    HWND d = dialog.get();
-    const int band[] = {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE_LABEL, IDC_ENV_DISPLAY_LABEL,
-                        IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY,
-                        IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY};
-    const int fixed[] = {IDC_ENV_TARGETS, IDC_ENV_FOLDER, IDC_ENV_BROWSE, IDC_ENV_SHELL};
-    const int buttons[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE};
-    ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_ENV_TOGGLE, "Button"},
-                       {IDC_ENV_TARGETS, WC_LISTVIEWA}, {IDC_ENV_FOLDER, "Edit"}, {IDC_ENV_BROWSE, "Button"},
-                       {IDC_ENV_SHELL, "ComboBox"}, {IDC_ENV_LAYOUT, "ComboBox"}, {IDC_ENV_TIMEZONE, "ComboBox"},
-                       {IDC_ENV_DISPLAY, "ComboBox"}, {IDC_ENV_APPLY_LAYOUT, "Button"},
-                       {IDC_ENV_APPLY_TIMEZONE, "Button"}, {IDC_ENV_APPLY_DISPLAY, "Button"},
-                       {IDC_ENV_LAYOUT_LABEL, "Static"}, {IDC_ENV_TIMEZONE_LABEL, "Static"},
-                       {IDC_ENV_DISPLAY_LABEL, "Static"}});
-    ExpectDisabledDefaultOk(d);
-    std::map<int, DWORD> authored = TemplateStyles(IDD_ENVIRONMENT);
+    ForEachModule([&] {
+        TemplateWindow dialog(IDD_ENVIRONMENT);
+        ASSERT_NE(dialog.get(), nullptr);
+        HWND d = dialog.get();
+        const int band[] = {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE_LABEL, IDC_ENV_DISPLAY_LABEL,
+                            IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY,
+                            IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY};
+        const int fixed[] = {IDC_ENV_TARGETS, IDC_ENV_FOLDER, IDC_ENV_BROWSE, IDC_ENV_SHELL};
+        const int buttons[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE};
+        ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_ENV_TOGGLE, "Button"},
+                           {IDC_ENV_TARGETS, WC_LISTVIEWA}, {IDC_ENV_FOLDER, "Edit"}, {IDC_ENV_BROWSE, "Button"},
+                           {IDC_ENV_SHELL, "ComboBox"}, {IDC_ENV_LAYOUT, "ComboBox"}, {IDC_ENV_TIMEZONE, "ComboBox"},
+                           {IDC_ENV_DISPLAY, "ComboBox"}, {IDC_ENV_APPLY_LAYOUT, "Button"},
+                           {IDC_ENV_APPLY_TIMEZONE, "Button"}, {IDC_ENV_APPLY_DISPLAY, "Button"},
+                           {IDC_ENV_LAYOUT_LABEL, "Static"}, {IDC_ENV_TIMEZONE_LABEL, "Static"},
+                           {IDC_ENV_DISPLAY_LABEL, "Static"}});
+        ExpectDisabledDefaultOk(d);
+        std::map<int, DWORD> authored = TemplateStyles(IDD_ENVIRONMENT);
 
-    // The program fills the lists in its own order; a sorting style would scramble it.
-    const LONG list = StyleOf(d, IDC_ENV_TARGETS);
-    EXPECT_EQ(list & LVS_TYPEMASK, LVS_REPORT);
-    EXPECT_EQ(list & (LVS_SORTASCENDING | LVS_SORTDESCENDING), 0);
-    EXPECT_TRUE(list & LVS_SINGLESEL);
-    EXPECT_TRUE(list & LVS_SHOWSELALWAYS);
-    for (int id : {IDC_ENV_SHELL, IDC_ENV_LAYOUT, IDC_ENV_TIMEZONE, IDC_ENV_DISPLAY}) {
-        EXPECT_EQ(StyleOf(d, id) & 3, CBS_DROPDOWNLIST) << "combo " << id;
-        EXPECT_EQ(StyleOf(d, id) & CBS_SORT, 0) << "combo " << id;
-        // The created combo box drops WS_VSCROLL from its own style, so the template is read.
-        if (id != IDC_ENV_SHELL) {
-            EXPECT_TRUE(authored[id] & WS_VSCROLL) << "combo " << id;
+        // The program fills the lists in its own order; a sorting style would scramble it.
+        const LONG list = StyleOf(d, IDC_ENV_TARGETS);
+        EXPECT_EQ(list & LVS_TYPEMASK, LVS_REPORT);
+        EXPECT_EQ(list & (LVS_SORTASCENDING | LVS_SORTDESCENDING), 0);
+        EXPECT_TRUE(list & LVS_SINGLESEL);
+        EXPECT_TRUE(list & LVS_SHOWSELALWAYS);
+        for (int id : {IDC_ENV_SHELL, IDC_ENV_LAYOUT, IDC_ENV_TIMEZONE, IDC_ENV_DISPLAY}) {
+            EXPECT_EQ(StyleOf(d, id) & 3, CBS_DROPDOWNLIST) << "combo " << id;
+            EXPECT_EQ(StyleOf(d, id) & CBS_SORT, 0) << "combo " << id;
+            // The created combo box drops WS_VSCROLL from its own style, so the template is read.
+            if (id != IDC_ENV_SHELL) {
+                EXPECT_TRUE(authored[id] & WS_VSCROLL) << "combo " << id;
+            }
         }
-    }
 
-    const int buttonTop = RectOf(d, IDOK).top;
-    for (int id : buttons) EXPECT_EQ(RectOf(d, id).top, buttonTop) << "button " << id;
-    for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        const int id = GetDlgCtrlID(child);
-        if (std::find(std::begin(buttons), std::end(buttons), id) != std::end(buttons)) continue;
-        EXPECT_LE(RectOf(d, id).bottom, buttonTop) << "control " << id << " reaches into the button row";
-    }
-    // Collapsing lifts the buttons 80 px: the band must hold all nine and nothing that stays.
-    int bandTop = buttonTop;
-    for (int id : band) {
-        EXPECT_GE(RectOf(d, id).top, buttonTop - 80) << "control " << id << " lies above the band";
-        bandTop = std::min<int>(bandTop, RectOf(d, id).top);
-    }
-    for (int id : fixed) EXPECT_LE(RectOf(d, id).bottom, buttonTop - 80) << "control " << id << " lies in the band";
-    // The collapsed buttons take the first band row's place, keeping its gap to the shell row.
-    EXPECT_EQ(bandTop, buttonTop - 80);
+        const int buttonTop = RectOf(d, IDOK).top;
+        for (int id : buttons) EXPECT_EQ(RectOf(d, id).top, buttonTop) << "button " << id;
+        for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            const int id = GetDlgCtrlID(child);
+            if (std::find(std::begin(buttons), std::end(buttons), id) != std::end(buttons)) continue;
+            EXPECT_LE(RectOf(d, id).bottom, buttonTop) << "control " << id << " reaches into the button row";
+        }
+        // Collapsing lifts the buttons 80 px: the band must hold all nine and nothing that stays.
+        int bandTop = buttonTop;
+        for (int id : band) {
+            EXPECT_GE(RectOf(d, id).top, buttonTop - 80) << "control " << id << " lies above the band";
+            bandTop = std::min<int>(bandTop, RectOf(d, id).top);
+        }
+        for (int id : fixed) EXPECT_LE(RectOf(d, id).bottom, buttonTop - 80) << "control " << id << " lies in the band";
+        // The collapsed buttons take the first band row's place, keeping its gap to the shell row.
+        EXPECT_EQ(bandTop, buttonTop - 80);
+    });
 }
 
 TEST_F(LangPackTest, ScanTemplateShowsItselfAndPlaysTheClip)
 {
-    HWND dialog = CreateDialogParamA(LangPack(), MAKEINTRESOURCEA(IDD_SCAN), nullptr, nullptr, 0);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(IsWindowVisible(dialog));
-    ExpectControls(dialog, {{IDC_SCAN_STATUS, "Static"}, {IDC_SCAN_ANIMATION, ANIMATE_CLASSA}});
-    const LONG style = StyleOf(dialog, IDC_SCAN_ANIMATION);
-    EXPECT_EQ(style & (ACS_TRANSPARENT | ACS_AUTOPLAY | ACS_CENTER), ACS_TRANSPARENT | ACS_AUTOPLAY | ACS_CENTER);
+    ForEachModule([&] {
+        HWND dialog = CreateDialogParamA(LangPack(), MAKEINTRESOURCEA(IDD_SCAN), nullptr, nullptr, 0);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        ExpectControls(dialog, {{IDC_SCAN_STATUS, "Static"}, {IDC_SCAN_ANIMATION, ANIMATE_CLASSA}});
+        const LONG style = StyleOf(dialog, IDC_SCAN_ANIMATION);
+        EXPECT_EQ(style & (ACS_TRANSPARENT | ACS_AUTOPLAY | ACS_CENTER), ACS_TRANSPARENT | ACS_AUTOPLAY | ACS_CENTER);
 
-    // The longest status the program writes must fit on the line.
-    char prefix[256] = "";
-    LoadStringA(LangPack(), IDS_SCANNING_DRIVE, prefix, sizeof prefix);
-    const std::string status = std::string(prefix) + "c:\\";
-    HWND line = GetDlgItem(dialog, IDC_SCAN_STATUS);
-    HDC dc = GetDC(line);
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(line, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    GetTextExtentPoint32A(dc, status.c_str(), static_cast<int>(status.size()), &extent);
-    SelectObject(dc, oldFont);
-    ReleaseDC(line, dc);
-    RECT client{};
-    GetClientRect(line, &client);
-    EXPECT_LE(extent.cx, client.right);
+        // The longest status the program writes must fit on the line.
+        char prefix[256] = "";
+        LoadStringA(LangPack(), IDS_SCANNING_DRIVE, prefix, sizeof prefix);
+        const std::string status = std::string(prefix) + "c:\\";
+        HWND line = GetDlgItem(dialog, IDC_SCAN_STATUS);
+        HDC dc = GetDC(line);
+        HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(line, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, status.c_str(), static_cast<int>(status.size()), &extent);
+        SelectObject(dc, oldFont);
+        ReleaseDC(line, dc);
+        RECT client{};
+        GetClientRect(line, &client);
+        EXPECT_LE(extent.cx, client.right);
 
-    // Wine does not open the clip named in the template text, so the clip is opened by its id.
-    std::vector<LPCSTR> clips;
-    EnumResourceNamesA(LangPack(), "AVI", CollectAvi, reinterpret_cast<LONG_PTR>(&clips));
-    ASSERT_EQ(clips.size(), 1u);
-    HWND animation = GetDlgItem(dialog, IDC_SCAN_ANIMATION);
-    EXPECT_TRUE(SendMessageA(animation, ACM_OPENA, 0, reinterpret_cast<LPARAM>(clips[0])));
-    EXPECT_TRUE(SendMessageA(animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 8)));
-    DestroyWindow(dialog);
+        // Wine does not open the clip named in the template text, so the clip is opened by its id.
+        std::vector<LPCSTR> clips;
+        EnumResourceNamesA(LangPack(), "AVI", CollectAvi, reinterpret_cast<LONG_PTR>(&clips));
+        ASSERT_EQ(clips.size(), 1u);
+        HWND animation = GetDlgItem(dialog, IDC_SCAN_ANIMATION);
+        EXPECT_TRUE(SendMessageA(animation, ACM_OPENA, 0, reinterpret_cast<LPARAM>(clips[0])));
+        EXPECT_TRUE(SendMessageA(animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 8)));
+        DestroyWindow(dialog);
+    });
 }
 
 namespace {
@@ -312,7 +349,7 @@ void CALLBACK AnswerShutdownDialog(HWND, UINT, UINT_PTR, DWORD)
             char text[256] = "";
             GetWindowTextA(c, text, sizeof text);
             const bool isRadio = (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
-            if (isRadio && std::string(text).find("Quit") != std::string::npos) SendMessageA(c, BM_CLICK, 0, 0);
+            if (isRadio && std::string(text).find(g_current->quitWord) != std::string::npos) SendMessageA(c, BM_CLICK, 0, 0);
         }
         SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
         break;
@@ -338,23 +375,117 @@ DWORD RunShutdownDialog(ShutdownAnswer answer, DWORD setupLoader)
 
 TEST_F(LangPackTest, ShutdownDialogReturnsTheChosenCode)
 {
-    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Cancel, FALSE), 7u);
-    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Escape, FALSE), 7u);
-    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::QuitThenOk, TRUE), 0u);
-    // From a setup medium a restart would boot setup again, so power off is the default there.
-    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, TRUE), 1u);
-    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, FALSE), 2u);
-    // Only the low byte carries the flag.
-    EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, 0x100), 2u);
+    ForEachModule([&] {
+        EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Cancel, FALSE), 7u);
+        EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Escape, FALSE), 7u);
+        EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::QuitThenOk, TRUE), 0u);
+        // From a setup medium a restart would boot setup again, so power off is the default there.
+        EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, TRUE), 1u);
+        EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, FALSE), 2u);
+        // Only the low byte carries the flag.
+        EXPECT_EQ(RunShutdownDialog(ShutdownAnswer::Ok, 0x100), 2u);
+    });
 }
 
 TEST_F(LangPackTest, InitShutdownFlushesAndReturnsPromptly)
 {
-    using InitShutdownFn = void(WINAPI*)();
-    auto init =
-        reinterpret_cast<InitShutdownFn>(reinterpret_cast<void*>(GetProcAddress(LangPack(), "InitShutdown")));
-    ASSERT_NE(init, nullptr);
-    const DWORD start = GetTickCount();
-    init();
-    EXPECT_LT(GetTickCount() - start, 10000u);
+    ForEachModule([&] {
+        using InitShutdownFn = void(WINAPI*)();
+        auto init =
+            reinterpret_cast<InitShutdownFn>(reinterpret_cast<void*>(GetProcAddress(LangPack(), "InitShutdown")));
+        ASSERT_NE(init, nullptr);
+        const DWORD start = GetTickCount();
+        init();
+        EXPECT_LT(GetTickCount() - start, 10000u);
+    });
+}
+
+namespace {
+
+constexpr UINT kAllStrings[] = {
+    IDS_ERROR_HINT, IDS_ERROR_CAPTION, IDS_NOT_NT, IDS_SETTINGS_MISSING, IDS_DISPLAY_TEST_FAILED,
+    IDS_DISPLAY_TEST_CAPTION, IDS_BROWSE_NOT_FIXED, IDS_BROWSE_NO_HIVES, IDS_BROWSE_HIVE_LABEL,
+    IDS_BROWSE_TITLE, IDS_COLUMN_FOLDER, IDS_COLUMN_DESCRIPTION, IDS_NO_TARGET_FOLDER,
+    IDS_NO_TARGET_DESCRIPTION, IDS_TOGGLE_COLLAPSE, IDS_TOGGLE_EXPAND, IDS_UNKNOWN_PRODUCT,
+    IDS_SCANNING_DRIVE, IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
+    IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED};
+
+std::wstring StringOf(HMODULE module, UINT id)
+{
+    wchar_t text[1024] = L"";
+    LoadStringW(module, id, text, 1024);
+    return text;
+}
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+HMODULE English() { return Load(kShipped[0].file); }
+HMODULE German() { return Load("LangPack_de.dll"); }
+
+}  // namespace
+
+TEST_F(LangPackTest, GermanModuleIsGermanAndReadInCodePage1252)
+{
+    const WORD german = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
+    EXPECT_NE(FindResourceExA(German(), MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(IDS_SETPASS_MISMATCH / 16 + 1), german),
+              nullptr);  // RT_STRING block
+    EXPECT_NE(FindResourceExA(German(), MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(IDD_ENVIRONMENT), german), nullptr);
+
+    // Each umlaut must arrive as its own character, not as two UTF-8 bytes read in the wrong code page.
+    EXPECT_NE(StringOf(German(), IDS_SETPASS_MISMATCH).find(L"Kennw\u00f6rter stimmen nicht \u00fcberein"),
+              std::wstring::npos);
+    EXPECT_NE(StringOf(German(), IDS_SETPASS_UNCHANGED).find(L"ge\u00e4ndert"), std::wstring::npos);
+    EXPECT_NE(StringOf(German(), IDS_ERROR_HINT).find(L"schlie\u00dfen"), std::wstring::npos);
+    HWND d = CreateDialogParamW(German(), MAKEINTRESOURCEW(IDD_ENVIRONMENT), nullptr, InertProc, 0);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(TextOf(GetDlgItem(d, IDC_ENV_APPLY_LAYOUT)), L"\u00dcbernehmen");
+    DestroyWindow(d);
+
+    // The program reads its texts with LoadStringA, so in a Western code page the byte is 0xFC.
+    if (GetACP() == 1252) {
+        char text[256] = "";
+        LoadStringA(German(), IDS_SETPASS_MISMATCH, text, sizeof text);
+        const std::string mismatch = text;
+        const size_t at = mismatch.find("stimmen nicht ");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(static_cast<unsigned char>(mismatch[at + 14]), 0xFC);
+    }
+}
+
+TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
+{
+    // The product name and "Installation" (the same word in German) may stay; nothing else.
+    const std::set<UINT> sameStrings = {IDS_ERROR_CAPTION, IDS_COLUMN_DESCRIPTION};
+    for (UINT id : kAllStrings) {
+        if (sameStrings.count(id)) continue;
+        EXPECT_NE(StringOf(German(), id), StringOf(English(), id)) << "string " << id << " is not translated";
+    }
+
+    // Templates: the same layout in both, so the controls come in the same order. The caption
+    // "Tarn Logon" and the OK button may stay.
+    for (int id : {IDD_PASSWORD, IDD_ENVIRONMENT, IDD_SCAN, IDD_SHUTDOWN}) {
+        SCOPED_TRACE(id);
+        HWND en = CreateDialogParamW(English(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
+        HWND de = CreateDialogParamW(German(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
+        ASSERT_NE(en, nullptr);
+        ASSERT_NE(de, nullptr);
+        if (TextOf(en) != L"Tarn Logon") {
+            EXPECT_NE(TextOf(de), TextOf(en)) << "caption";
+        }
+        HWND a = GetWindow(en, GW_CHILD), b = GetWindow(de, GW_CHILD);
+        for (; a && b; a = GetWindow(a, GW_HWNDNEXT), b = GetWindow(b, GW_HWNDNEXT)) {
+            const int control = GetDlgCtrlID(a);
+            EXPECT_EQ(GetDlgCtrlID(b), control);
+            if (control == IDOK || control == IDC_SCAN_ANIMATION || TextOf(a).empty()) continue;
+            EXPECT_NE(TextOf(b), TextOf(a)) << "control " << control << " is not translated";
+        }
+        EXPECT_EQ(a, b) << "the templates differ in their number of controls";
+        DestroyWindow(en);
+        DestroyWindow(de);
+    }
 }
