@@ -14,6 +14,7 @@ packages=(
     googletest
     wine wine32:i386 wine64
     xvfb x11-utils imagemagick
+    clang libclang-rt-14-dev
 )
 
 # Wine's 32-bit half (wine32) lives in the i386 architecture.
