@@ -34,6 +34,11 @@ void CentreOnScreen(HWND window)
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOOWNERZORDER);
 }
 
+bool IsControlShown(HWND dialog, int control)
+{
+    return (GetWindowLongPtrA(GetDlgItem(dialog, control), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 POINT ControlPosition(HWND control)
 {
     RECT rect{};

@@ -13,6 +13,11 @@ int WindowHeight(HWND window);  // height of the screen rectangle, frame include
 // than the screen gets a negative position.
 void CentreOnScreen(HWND window);
 
+// Whether a control of the dialog is shown, by its own WS_VISIBLE style: unlike IsWindowVisible,
+// the answer does not depend on whether the dialog itself is on screen yet. The dialogs tell
+// their mode or form by such a control.
+bool IsControlShown(HWND dialog, int control);
+
 // A control's top-left corner in its parent's client coordinates.
 POINT ControlPosition(HWND control);
 

@@ -206,10 +206,7 @@ void OnBrowse(HWND dialog)
     EnableWindow(GetDlgItem(dialog, IDOK), IsExistingFolder(folder));
 }
 
-bool IsLongForm(HWND dialog)
-{
-    return (GetWindowLongPtrA(GetDlgItem(dialog, IDC_ENV_LAYOUT_LABEL), GWL_STYLE) & WS_VISIBLE) != 0;
-}
+bool IsLongForm(HWND dialog) { return IsControlShown(dialog, IDC_ENV_LAYOUT_LABEL); }
 
 void OnCommand(HWND dialog, int control)
 {

@@ -19,12 +19,8 @@ constexpr int kAttempts = 5;
 
 int g_attemptsLeft = 0;
 
-// The mode is not stored: logon mode is exactly while the user name is visible.
-bool IsLogonMode(HWND dialog)
-{
-    // The style, not IsWindowVisible: the answer must not depend on whether the dialog itself is shown yet.
-    return (GetWindowLongPtrA(GetDlgItem(dialog, IDC_PASSWORD_USER), GWL_STYLE) & WS_VISIBLE) != 0;
-}
+// The mode is not stored: logon mode is exactly while the user name is shown.
+bool IsLogonMode(HWND dialog) { return IsControlShown(dialog, IDC_PASSWORD_USER); }
 
 std::string EntryText(HWND dialog, int control)
 {
