@@ -29,7 +29,9 @@ for arch in $archs; do
     tarn_select_arch "$arch"
     tarn_fresh_prefix "$TARN_BUILD/wine/test-run-$arch"
     tarn_start_wineserver
-    ctest --preset "$arch" -j "$(nproc)" "$@" || status=1
+    # A test that fails is run once more: under Wine a process now and then hangs on its way out
+    # (seen once in many runs); a real fault fails twice, and ctest still reports both tries.
+    ctest --preset "$arch" -j "$(nproc)" --repeat until-pass:2 "$@" || status=1
     tarn_stop_wineserver
 done
 exit $status
