@@ -24,13 +24,18 @@ constexpr unsigned kUnattendedPauseMs = 1000;
 {
     for (;;) {
         DWORD passStart = GetTickCount();
-        RunEnvironmentDialog(GetDesktopWindow());
-        RunShellAndWait(Shared().ShellCommand);
+        RunShellPass();
         if (GetTickCount() - passStart < kUnattendedPassMs) PumpMessagesFor(kUnattendedPauseMs);
     }
 }
 
 }  // namespace
+
+void RunShellPass()
+{
+    RunEnvironmentDialog(GetDesktopWindow());
+    RunShellAndWait(Shared().ShellCommand);
+}
 
 bool IsWindowsNT()
 {

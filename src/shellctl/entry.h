@@ -10,6 +10,11 @@ bool IsWindowsNT();
 // the language module and the shared state go with the process.
 [[noreturn]] void EndProgram();
 
+// One pass of the shell loop: the environment dialog, then the shell chosen in it (or the one
+// in force) until it ends. Whatever a pass acquires is released before it returns, so the loop
+// can run for as long as the machine does; a shutdown choice ends the program inside it.
+void RunShellPass();
+
 // The whole program: start-up, then the shell loop, which never returns. firstArgument is the
 // first command-line argument, or empty text when there is none.
 [[noreturn]] void RunLogonShell(const std::string& firstArgument);
