@@ -51,7 +51,7 @@ constexpr int kReportEvery = 100;
 // Flat means: at most this much growth from the warm-up to the end. A leak of one handle or
 // object per pass would show hundreds; 1 MiB over 480 passes catches about 2 KiB per pass.
 constexpr long kHandleSlack = 8;
-constexpr long kGuiObjectSlack = 8;
+constexpr long kGuiObjectSlack = 16;
 constexpr long long kPrivateSlack = 1 << 20;
 // Wine keeps up to 64 window DCs (each with its visible region and bitmap) cached for reuse,
 // and fills that cache in bursts whenever no idle one is free: seen as a one-time step of 23
