@@ -53,9 +53,9 @@ constexpr int kReportEvery = 100;
 constexpr long kHandleSlack = 8;
 constexpr long kGuiObjectSlack = 16;
 constexpr long long kPrivateSlack = 1 << 20;
-// Wine keeps up to 64 window DCs (each with its visible region and bitmap) cached for reuse,
-// and fills that cache in bursts whenever no idle one is free: seen as a one-time step of 23
-// to 41 DCs at a random pass between 20 and 320, then flat. DCs may grow by that much.
+// Wine keeps up to 64 window DCs (each with its visible region and bitmap) cached for reuse and
+// adds to them whenever no idle one is free: seen as one or two steps of 18 to 41 DCs, at
+// random passes between 20 and 320, and flat after that. DCs may grow by that much.
 constexpr long kWineDcCache = 64;
 constexpr long kObjectsPerCachedDc = 3;
 
@@ -219,7 +219,9 @@ MachineSnapshot TakeSnapshot()
     snapshot.userHives = DumpKey(HKEY_USERS, "", false);
     snapshot.environment = DumpKey(HKEY_LOCAL_MACHINE, kEnvironmentKey, false);
     for (const char* path : kAutorunKeys) {
-        for (const auto& [name, data] : DumpKey(HKEY_LOCAL_MACHINE, path, true)) snapshot.autorun[path + name] = data;
+        for (const auto& [name, data] : DumpKey(HKEY_LOCAL_MACHINE, path, true)) {
+            snapshot.autorun[path + ("\\" + name)] = data;
+        }
     }
     return snapshot;
 }
@@ -250,10 +252,13 @@ struct PassPlan {
 
 // The environment dialog's arrival is told by its target list: the scan dialog before it is
 // never active while this thread pumps.
-DriverStep Operate(const PassPlan& plan, std::string& failure)
+DriverStep Operate(const PassPlan& plan, size_t targets, std::string& failure)
 {
-    return [&plan, &failure](HWND dialog) {
+    return [&plan, targets, &failure](HWND dialog) {
         if (!GetDlgItem(dialog, IDC_ENV_TARGETS)) return false;
+        if (SendDlgItemMessageA(dialog, IDC_ENV_TARGETS, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(targets)) {
+            failure += "targets lost or gained; ";
+        }
         if (IsControlShown(dialog, IDC_ENV_LAYOUT_LABEL) == plan.arrivesCollapsed) failure += "form not carried over; ";
         if (plan.toggle) SendMessageA(dialog, WM_COMMAND, IDC_ENV_TOGGLE, 0);
         if (plan.applyLayoutAndZone) {
@@ -276,6 +281,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(drive_.Ok());
+        for (const char* parent : {kLayoutsKey, kZonesKey}) {
+            if (!OpenRegKey(parent, KEY_READ)) createdParents_.push_back(parent);
+        }
         MakeInstallation(drive_.Root() + "WinA", {{"ProductName", Sz("Tarn OS")}, {"CSDVersion", Sz("SP1")}});
         MakeInstallation(drive_.Root() + "WinB", {{"ProductName", Sz("Tarn Server")}});
         WriteBytes(ExpandCommand("%windir%\\system32\\") + kLayoutFile, "MZ");
@@ -308,6 +316,7 @@ protected:
         ForgetLangModule();
         for (const char* id : kLayoutIds) DeleteRegTree(std::string(kLayoutsKey) + "\\" + id);
         for (const char* zone : kZoneNames) DeleteRegTree(std::string(kZonesKey) + "\\" + zone);
+        for (const char* parent : createdParents_) DeleteRegTree(parent);
         DeleteFileA((ExpandCommand("%windir%\\system32\\") + kLayoutFile).c_str());
         PublishSystemVariable("TARGET_ROOT", savedRoot_.value_or(""));
     }
@@ -345,6 +354,7 @@ protected:
     TestDrive drive_{'M', DRIVE_FIXED};
     CaseFolder folder_;
     std::optional<std::string> savedRoot_;
+    std::vector<const char*> createdParents_;
 };
 
 }  // namespace
@@ -374,7 +384,7 @@ TEST_F(SoakTest, ShellPassesLeaveNeitherResourcesNorRegistryStateBehind)
 
         std::string failure;
         {
-            DialogDriver driver({Operate(plan, failure)});
+            DialogDriver driver({Operate(plan, targets.size(), failure)});
             RunShellPass();
             ASSERT_TRUE(driver.Finished()) << "pass " << pass << ": the environment dialog was not answered";
         }
