@@ -16,8 +16,10 @@ namespace {
 
 // A pass so short that no operator can have taken part in it (the dialog could not be shown,
 // and the shell failed to start or ended at once) is followed by a pause. Without it the loop
-// would restart a failing shell flat out for as long as the machine runs.
-constexpr DWORD kUnattendedPassMs = 250;
+// would restart a failing shell flat out for as long as the machine runs. The bound is generous
+// because a loaded machine (a slow medium, a busy CPU) may take several hundred milliseconds
+// just to start a program that fails; nobody chooses in the dialog and works in a shell faster.
+constexpr DWORD kUnattendedPassMs = 1000;
 constexpr unsigned kUnattendedPauseMs = 1000;
 
 [[noreturn]] void RunShellLoop()
