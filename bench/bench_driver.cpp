@@ -1,0 +1,363 @@
+// The measuring side of `make bench` (tools/bench.sh). Each call takes one sample of a group of
+// figures and prints them as "name value" lines; the runner calls it several times and
+// tools/bench_report.py turns the lines into the table. The real tarn_logon.exe is measured from
+// outside wherever that is possible; only the catalogue builders are called in-process.
+//   dialog <command line>       process start until a visible window with the target list
+//   session <exe> <work folder>  one pass of the real program: start to dialog, OK, a shell that
+//                               sleeps, idle CPU for 10 s, Ctrl+Alt+Del latency, the floor of a
+//                               bare ShellExecuteA, peak working set
+//   scan <label> <run>          BuildTargetList against a bare loop over the root of D:
+//   catalogues                  the other three builders
+#include "catalogues/display_modes.h"
+#include "catalogues/layouts.h"
+#include "catalogues/targets.h"
+#include "catalogues/timezones.h"
+#include "common/files.h"
+#include "common/guards.h"
+#include "common/resource_ids.h"
+#include "langmodule/langmodule.h"
+#include "shellctl/shared_state.h"
+
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kIdleWindowMs = 10000;
+constexpr int kChordsPerSession = 5;
+constexpr DWORD kPatienceMs = 30000;
+
+long long g_frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart;
+}();
+
+long long Ticks()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+double TicksToMs(long long ticks) { return static_cast<double>(ticks) * 1000.0 / static_cast<double>(g_frequency); }
+double NowMs() { return TicksToMs(Ticks()); }
+
+void Report(const std::string& name, double value)
+{
+    std::printf("%s %.3f\n", name.c_str(), value);
+    std::fflush(stdout);
+}
+
+// Polls with short sleeps: the sleep bounds the error of a timed wait, and a wait that spins
+// would take a processor from the program being measured on a small machine.
+bool PollUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pauseMs = 1)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(pauseMs);
+    }
+    return true;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    int control;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
+{
+    auto& search = *reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || !IsWindowVisible(window) || !GetDlgItem(window, search.control)) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+HWND FindVisibleWindowWith(DWORD processId, int control)
+{
+    WindowSearch search{processId, control, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Milliseconds from just before CreateProcessA until the environment dialog (or the baseline's
+// copy of its template) is visible; negative when it did not appear.
+double TimeToDialog(std::string commandLine, ProcessInfo& process)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    double start = NowMs();
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        process.put())) {
+        return -1;
+    }
+    DWORD id = process.ProcessId();
+    if (!PollUntil([id] { return FindVisibleWindowWith(id, IDC_ENV_TARGETS) != nullptr; }, kPatienceMs)) return -1;
+    return NowMs() - start;
+}
+
+void EndProcess(HANDLE process)
+{
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+}
+
+// ---- probe logs: one line per run, tab-separated key=value fields ----
+
+std::vector<std::string> LogLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::string text = ReadWholeFile(path, 1 << 20).value_or(std::string());
+    size_t begin = 0;
+    for (size_t end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+        lines.push_back(text.substr(begin, end - begin));
+    }
+    return lines;
+}
+
+std::string Field(const std::string& line, const std::string& key)
+{
+    size_t at = line.find(key + "=");
+    if (at == std::string::npos) return std::string();
+    at += key.size() + 1;
+    return line.substr(at, line.find('\t', at) - at);
+}
+
+// Milliseconds from the stamp that trigger returns until the next probe run recorded in the
+// log started, or negative when none started. The probe takes its stamp first thing in WinMain.
+double TimeToNextRun(const std::string& log, const std::function<long long()>& trigger)
+{
+    size_t before = LogLines(log).size();
+    long long since = trigger();
+    if (!PollUntil([&] { return LogLines(log).size() > before; }, 10000, 2)) return -1;
+    long long started = std::strtoll(Field(LogLines(log)[before], "qpc").c_str(), nullptr, 10);
+    return TicksToMs(started - since);
+}
+
+// ---- CPU time and memory of the program under test ----
+
+unsigned long long FileTime(const FILETIME& t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+// User and kernel time of all threads, in ms: under Wine, GetProcessTimes of another process can
+// be stale, while GetThreadTimes is live.
+double ThreadCpuMs(DWORD processId)
+{
+    unsigned long long total = 0;
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    if (!snapshot || !Thread32First(snapshot.get(), &entry)) return -1;
+    do {
+        if (entry.th32OwnerProcessID != processId) continue;
+        UniqueHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
+        FILETIME created, exited, kernel, user;
+        if (thread && GetThreadTimes(thread.get(), &created, &exited, &kernel, &user)) total += FileTime(kernel) + FileTime(user);
+    } while (Thread32Next(snapshot.get(), &entry));
+    return static_cast<double>(total) / 10000.0;
+}
+
+double ProcessCpuMs(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return -1;
+    return static_cast<double>(FileTime(kernel) + FileTime(user)) / 10000.0;
+}
+
+// Marks a moment for the runner, which reads the Linux side of the same window from /proc.
+void Mark(const std::string& work, const char* name) { UniqueFile(CreateFileA((work + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)); }
+
+INPUT Key(WORD vk, bool up)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (vk == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0);
+    return input;
+}
+
+// The whole chord in one call: Wine's GetAsyncKeyState, which the hook asks for the modifiers,
+// may lag behind keys injected one call at a time.
+void PressCtrlAltDel()
+{
+    INPUT keys[] = {Key(VK_CONTROL, false), Key(VK_MENU, false), Key(VK_DELETE, false),
+                    Key(VK_DELETE, true),   Key(VK_MENU, true),  Key(VK_CONTROL, true)};
+    SendInput(6, keys, sizeof(INPUT));
+}
+
+void MeasureIdle(const ProcessInfo& logon, const std::string& work)
+{
+    double threads0 = ThreadCpuMs(logon.ProcessId());
+    double process0 = ProcessCpuMs(logon.Process());
+    double start = NowMs();
+    Mark(work, "idle.begin");
+    Sleep(kIdleWindowMs);
+    Mark(work, "idle.end");
+    double wall = NowMs() - start;
+    Report("idle_cpu_pct", (ThreadCpuMs(logon.ProcessId()) - threads0) * 100.0 / wall);
+    Report("idle_cpu_pct_process_times", (ProcessCpuMs(logon.Process()) - process0) * 100.0 / wall);
+}
+
+void MeasureChords(const std::string& probe, const std::string& cadLog)
+{
+    for (int i = 0; i < kChordsPerSession; ++i) {
+        Sleep(150);  // the previous chord's program has ended and the program polls again
+        Report("hotkey_ms", TimeToNextRun(cadLog, [] {
+                   long long since = Ticks();
+                   PressCtrlAltDel();
+                   return since;
+               }));
+    }
+    // The same program through the same call from a process that waits for nothing: what Wine
+    // itself needs to start a program.
+    for (int i = 0; i < kChordsPerSession; ++i) {
+        Sleep(150);
+        Report("hotkey_floor_ms", TimeToNextRun(cadLog, [&] {
+                   long long since = Ticks();
+                   ShellExecuteA(nullptr, nullptr, probe.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+                   return since;
+               }));
+    }
+}
+
+void EndShell(const std::string& shellLog)
+{
+    for (const std::string& line : LogLines(shellLog)) {
+        UniqueHandle shell(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::strtoul(Field(line, "pid").c_str(), nullptr, 10)));
+        if (shell) EndProcess(shell.get());
+    }
+}
+
+int RunSession(const std::string& exe, std::string work)
+{
+    if (work.back() != '\\') work += '\\';
+    const std::string shellLog = work + "shell.log";
+    const std::string cadLog = work + "cad.log";
+    DeleteFileA(shellLog.c_str());
+    // The chord's program is started without arguments and finds its log through the environment
+    // it inherits from the logon shell, which inherits it from here.
+    SetEnvironmentVariableA("TARN_PROBE_LOG", cadLog.c_str());
+
+    ProcessInfo logon;
+    double toDialog = TimeToDialog("\"" + exe + "\"", logon);
+    ScopeExit end([&] {
+        EndShell(shellLog);
+        if (logon.Process()) EndProcess(logon.Process());
+    });
+    if (toDialog < 0) return 2;
+    Report("dialog_product_ms", toDialog);
+
+    PostMessageA(FindVisibleWindowWith(logon.ProcessId(), IDC_ENV_TARGETS), WM_COMMAND, IDOK, 0);
+    if (!PollUntil([&] { return !LogLines(shellLog).empty(); }, kPatienceMs, 5)) return 3;
+    Sleep(1000);  // the shell's own start and the setting-change broadcast are over
+
+    MeasureIdle(logon, work);
+    MeasureChords(ExecutableFolder() + "probe.exe", cadLog);
+
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(logon.Process(), &memory, sizeof memory)) {
+        Report("peak_working_set_kb", static_cast<double>(memory.PeakWorkingSetSize) / 1024.0);
+    }
+    Mark(work, "session.end");
+    Sleep(300);  // the runner reads the Linux side while the program still runs
+    return 0;
+}
+
+int RunDialog(const std::string& commandLine)
+{
+    ProcessInfo process;
+    double ms = TimeToDialog(commandLine, process);
+    if (process.Process()) EndProcess(process.Process());
+    if (ms < 0) return 2;
+    Report("dialog_baseline_ms", ms);
+    return 0;
+}
+
+// ---- catalogue builders, in-process ----
+
+// What any scan of the root must do: list it and ask once per folder whether the marker folder
+// of an installation is there (the same path the product asks for).
+size_t BareLoop(const std::string& root)
+{
+    size_t found = 0;
+    WIN32_FIND_DATAA entry;
+    UniqueFind find(FindFirstFileA((root + "*.*").c_str(), &entry));
+    if (!find) return 0;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        DWORD attributes = GetFileAttributesA((root + entry.cFileName + "\\system32\\config\\").c_str());
+        found += attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    } while (FindNextFileA(find.get(), &entry));
+    return found;
+}
+
+template <class List>
+double TimeBuilder(std::unique_ptr<List>& list, void (*builder)(), size_t* count = nullptr)
+{
+    list = std::make_unique<List>();
+    double start = NowMs();
+    builder();
+    double ms = NowMs() - start;
+    if (count) *count = list->Count();
+    list.reset();
+    return ms;
+}
+
+int RunScan(const std::string& label, int run)
+{
+    LoadLangModule();
+    BareLoop("D:\\");  // code and tables paged in before either is timed
+    double bare = 0, build = 0;
+    size_t entries = 0;
+    // Alternating order, so that neither side always runs second on a warmed cache.
+    for (int side = 0; side < 2; ++side) {
+        if ((side + run) % 2 == 0) {
+            double start = NowMs();
+            BareLoop("D:\\");
+            bare = NowMs() - start;
+        } else {
+            build = TimeBuilder(Shared().TargetList, BuildTargetList, &entries);
+        }
+    }
+    Report("scan_bare_" + label + "_ms", bare);
+    Report("scan_build_" + label + "_ms", build);
+    Report("scan_entries_" + label, static_cast<double>(entries));
+    return 0;
+}
+
+int RunCatalogues()
+{
+    LoadLangModule();
+    SharedState& shared = Shared();
+    Report("catalogue_display_modes_ms", TimeBuilder(shared.DisplayModeList, BuildDisplayModeList));
+    Report("catalogue_layouts_ms", TimeBuilder(shared.LayoutList, BuildLayoutList));
+    Report("catalogue_time_zones_ms", TimeBuilder(shared.TimeZoneList, BuildTimeZoneList));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string command = argc > 1 ? argv[1] : "";
+    if (command == "dialog" && argc == 3) return RunDialog(argv[2]);
+    if (command == "session" && argc == 4) return RunSession(argv[2], argv[3]);
+    if (command == "scan" && argc == 4) return RunScan(argv[2], std::atoi(argv[3]));
+    if (command == "catalogues") return RunCatalogues();
+    std::fprintf(stderr, "usage: bench_driver dialog <command line> | session <exe> <work folder> | "
+                         "scan <label> <run> | catalogues\n");
+    return 1;
+}
