@@ -121,6 +121,11 @@ def main():
     print("\nBaselines: 1. a program that only loads LangPack.dll and shows template 2600 empty;"
           " 2. FindFirstFileA over the same root with one GetFileAttributesA per folder;"
           " 5. ShellExecuteA of the same program from a process that waits for nothing.")
+    steps = [(k[len("startup_"):-len("_ms")], statistics.median(v)) for k, v in samples.items()
+             if k.startswith("startup_")]
+    if steps:
+        print("\nStart-up replayed step by step in the driver with the program's own procedures (median ms):")
+        print("   " + ", ".join(f"{name.replace('_', ' ')} {number(ms)}" for name, ms in steps))
     entries = {k: v for k, v in samples.items() if k.startswith("scan_entries_")}
     for name, values in sorted(entries.items()):
         print(f"   {name}: {sorted(set(int(v) for v in values))} entries (installations + the no-target entry)")
