@@ -24,6 +24,7 @@
 #include "shellctl/autorun.h"
 #include "shellctl/settings.h"
 #include "shellctl/shared_state.h"
+#include "support/key_input.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -31,8 +32,8 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -157,7 +158,10 @@ double TimeToNextRun(const std::string& log, const std::function<long long()>& t
 
 // ---- CPU time and memory of the program under test ----
 
-unsigned long long FileTime(const FILETIME& t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+unsigned long long FileTime(const FILETIME& t)
+{
+    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
 
 // User and kernel time of all threads, in ms: under Wine, GetProcessTimes of another process can
 // be stale, while GetThreadTimes is live.
@@ -172,7 +176,9 @@ double ThreadCpuMs(DWORD processId)
         if (entry.th32OwnerProcessID != processId) continue;
         UniqueHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
         FILETIME created, exited, kernel, user;
-        if (thread && GetThreadTimes(thread.get(), &created, &exited, &kernel, &user)) total += FileTime(kernel) + FileTime(user);
+        if (thread && GetThreadTimes(thread.get(), &created, &exited, &kernel, &user)) {
+            total += FileTime(kernel) + FileTime(user);
+        }
     } while (Thread32Next(snapshot.get(), &entry));
     return static_cast<double>(total) / 10000.0;
 }
@@ -185,24 +191,17 @@ double ProcessCpuMs(HANDLE process)
 }
 
 // Marks a moment for the runner, which reads the Linux side of the same window from /proc.
-void Mark(const std::string& work, const char* name) { UniqueFile(CreateFileA((work + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)); }
-
-INPUT Key(WORD vk, bool up)
+void Mark(const std::string& work, const char* name)
 {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (vk == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0);
-    return input;
+    UniqueFile marker(CreateFileA((work + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
 // The whole chord in one call: Wine's GetAsyncKeyState, which the hook asks for the modifiers,
 // may lag behind keys injected one call at a time.
 void PressCtrlAltDel()
 {
-    INPUT keys[] = {Key(VK_CONTROL, false), Key(VK_MENU, false), Key(VK_DELETE, false),
-                    Key(VK_DELETE, true),   Key(VK_MENU, true),  Key(VK_CONTROL, true)};
+    INPUT keys[] = {KeyInput(VK_CONTROL, false), KeyInput(VK_MENU, false), KeyInput(VK_DELETE, false),
+                    KeyInput(VK_DELETE, true),   KeyInput(VK_MENU, true),  KeyInput(VK_CONTROL, true)};
     SendInput(6, keys, sizeof(INPUT));
 }
 
@@ -244,7 +243,8 @@ void MeasureChords(const std::string& probe, const std::string& cadLog)
 void EndShell(const std::string& shellLog)
 {
     for (const std::string& line : LogLines(shellLog)) {
-        UniqueHandle shell(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::strtoul(Field(line, "pid").c_str(), nullptr, 10)));
+        DWORD id = std::strtoul(Field(line, "pid").c_str(), nullptr, 10);
+        UniqueHandle shell(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
         if (shell) EndProcess(shell.get());
     }
 }
@@ -379,7 +379,8 @@ INT_PTR CALLBACK EmptyDialogProc(HWND, UINT message, WPARAM, LPARAM) { return me
 double TimeShownDialog(DLGPROC procedure)
 {
     double start = NowMs();
-    HWND dialog = CreateDialogParamA(LoadLangModule(), MAKEINTRESOURCEA(IDD_ENVIRONMENT), GetDesktopWindow(), procedure, 0);
+    HWND dialog =
+        CreateDialogParamA(LoadLangModule(), MAKEINTRESOURCEA(IDD_ENVIRONMENT), GetDesktopWindow(), procedure, 0);
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
     double ms = NowMs() - start;

@@ -25,5 +25,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     // The template holds a list view, whose class exists only once the common controls are set up.
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&classes);
-    return static_cast<int>(DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_ENVIRONMENT), GetDesktopWindow(), EmptyDialogProc, 0));
+    INT_PTR result =
+        DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_ENVIRONMENT), GetDesktopWindow(), EmptyDialogProc, 0);
+    return static_cast<int>(result);
 }
