@@ -102,7 +102,9 @@ def build(samples):
     floor = samples.get("hotkey_floor_ms", [])
     t.row("5. Ctrl+Alt+Del to program start, median (ms)", "hotkey_ms", "hotkey_floor_ms")
     t.row("   95th percentile (ms)", None, None, "< 20", below(20),
-          value=percentile(hotkeys, 95) if hotkeys else None, spread=f"{len(hotkeys)} samples",
+          value=percentile(hotkeys, 95) if hotkeys else None,
+          spread=f"{len(hotkeys)} samples" + (f", {len(samples['hotkey_missed'])} missed"
+                                              if samples.get("hotkey_missed") else ""),
           ratio=None)
     t.rows[-1][3] = number(percentile(floor, 95)) if floor else "-"
     t.row("6. size of tarn_logon.exe (bytes)", "size_tarn_logon_bytes", spread="-")
