@@ -1,5 +1,5 @@
 # Front door for building, testing and trying Tarn Logon. Every target installs what is missing first.
-.PHONY: all deps build test demo package clean
+.PHONY: all deps build test bench demo package clean
 
 all: build
 
@@ -12,6 +12,9 @@ build: deps
 
 test: deps
 	tools/run-tests.sh
+
+bench: deps
+	tools/bench.sh
 
 package: deps
 	cmake --preset x86 && cmake --build --preset x86

@@ -20,17 +20,20 @@ const char kZoneInForceKey[] = "\\System\\CurrentControlSet\\Control\\TimeZoneIn
 // nothing, which leaves the zone's numbers zero; any other type is taken as raw bytes.
 std::vector<uint8_t> ReadTzi(HKEY key)
 {
-    // The value may grow between the two queries; try again while it does.
+    // Room for the usual 44 bytes and more, so that one query nearly always does: under Wine
+    // each query is a round trip to the server. A longer value, or one that grows meanwhile,
+    // is read again at the size the query reports.
+    std::vector<uint8_t> bytes(64);
     for (int attempt = 0; attempt < 8; ++attempt) {
         DWORD type = 0;
-        DWORD size = 0;
-        if (RegQueryValueExA(key, "Tzi", nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
-        if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD) return {};
-        std::vector<uint8_t> bytes(size);
+        DWORD size = static_cast<DWORD>(bytes.size());
         LONG rc = RegQueryValueExA(key, "Tzi", nullptr, &type, bytes.data(), &size);
-        if (rc == ERROR_MORE_DATA) continue;
+        if (rc == ERROR_MORE_DATA) {
+            bytes.resize(std::max<size_t>(size, bytes.size() * 2));
+            continue;
+        }
         if (rc != ERROR_SUCCESS || type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD) return {};
-        bytes.resize(size);
+        bytes.resize(std::min<size_t>(size, bytes.size()));
         return bytes;
     }
     return {};
@@ -104,12 +107,11 @@ TIME_ZONE_INFORMATION ZoneInformation(const TTimeZoneInformationEx& zone)
 void BuildTimeZoneList()
 {
     TTimeZoneList& list = *Shared().TimeZoneList;
-    std::vector<std::string> names;
-    if (UniqueKey zones = OpenRegKey(kZonesKey, KEY_READ)) names = RegSubKeyNames(zones.get());
-    for (const std::string& name : names) {
-        UniqueKey zone = OpenRegKey(kZonesKey + name, KEY_READ);
-        if (!zone) continue;
-        ReadZone(zone.get(), list.Add());
+    if (UniqueKey zones = OpenRegKey(kZonesKey, KEY_READ)) {
+        for (const std::string& name : RegSubKeyNames(zones.get())) {
+            UniqueKey zone = OpenRegKey(zones.get(), name, KEY_READ);
+            if (zone) ReadZone(zone.get(), list.Add());
+        }
     }
     AppendLocalTime(list);
 }

@@ -29,6 +29,36 @@ HKEY ResolveParent(HKEY parent, std::string& path)
     return parent ? parent : HKEY_LOCAL_MACHINE;
 }
 
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// Stored strings need not carry their terminator, and the text ends at the first zero.
+std::string TextUpToZero(const char* bytes, size_t size)
+{
+    std::string text(bytes, size);
+    size_t end = text.find('\0');
+    if (end != std::string::npos) text.resize(end);
+    return text;
+}
+
+// One query into a small buffer, which gives type and text together for nearly every value:
+// under Wine each query is a round trip to the server, and the catalogues read hundreds of
+// values per pass. rc is ERROR_MORE_DATA (with the type) for a longer value.
+struct ShortValue {
+    LONG rc;
+    DWORD type;
+    std::string text;  // when rc is ERROR_SUCCESS
+};
+
+ShortValue QueryShortValue(HKEY key, const std::string& name)
+{
+    char buffer[256];
+    DWORD size = sizeof buffer;
+    ShortValue value{ERROR_SUCCESS, REG_NONE, std::string()};
+    value.rc = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(buffer), &size);
+    if (value.rc == ERROR_SUCCESS) value.text = TextUpToZero(buffer, std::min<size_t>(size, sizeof buffer));
+    return value;
+}
+
 void WriteValue(HKEY key, const std::string& name, DWORD type, const void* data, DWORD size)
 {
     if (RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS) {
@@ -73,36 +103,40 @@ bool RegValueExists(HKEY key, const std::string& name)
 
 std::string ReadRegString(HKEY key, const std::string& name)
 {
-    // The value may change size between the two queries; try again while it grows.
+    ShortValue first = QueryShortValue(key, name);
+    if (first.rc == ERROR_FILE_NOT_FOUND) return std::string();
+    if (first.rc != ERROR_SUCCESS && first.rc != ERROR_MORE_DATA) RaiseGetFailed(name);
+    if (!IsStringType(first.type)) RaiseInvalidType(name);
+    if (first.rc == ERROR_SUCCESS) return first.text;
+
+    // A long value: its size first, then the text. It may change size between the two
+    // queries; try again while it grows.
     for (int attempt = 0; attempt < 8; ++attempt) {
         DWORD type = 0;
         DWORD size = 0;
         LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
         if (rc == ERROR_FILE_NOT_FOUND) return std::string();
         if (rc != ERROR_SUCCESS) RaiseGetFailed(name);
-        if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseInvalidType(name);
+        if (!IsStringType(type)) RaiseInvalidType(name);
 
-        // Stored strings need not carry their terminator: allow one more byte and cut at the first zero.
-        std::string text(size + 1, '\0');
+        std::string text(size, '\0');
         DWORD got = size;
         rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &got);
         if (rc == ERROR_MORE_DATA) continue;
         if (rc == ERROR_FILE_NOT_FOUND) return std::string();
         if (rc != ERROR_SUCCESS) RaiseGetFailed(name);
-        if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseInvalidType(name);
-        text.resize(std::min<size_t>(got, text.size()));
-        size_t end = text.find('\0');
-        if (end != std::string::npos) text.resize(end);
-        return text;
+        if (!IsStringType(type)) RaiseInvalidType(name);
+        return TextUpToZero(text.data(), std::min<size_t>(got, text.size()));
     }
     RaiseGetFailed(name);
 }
 
 std::optional<std::string> ReadRegTextIfString(HKEY key, const std::string& name)
 {
-    DWORD type = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    ShortValue first = QueryShortValue(key, name);
+    if (first.rc != ERROR_SUCCESS && first.rc != ERROR_MORE_DATA) return std::nullopt;
+    if (!IsStringType(first.type)) return std::nullopt;
+    if (first.rc == ERROR_SUCCESS) return first.text;
     try {
         return ReadRegString(key, name);
     } catch (const RegistryError&) {

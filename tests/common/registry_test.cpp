@@ -71,9 +71,27 @@ TEST_F(RegistryTest, StringsReadAsStoredMissingOnesAsEmptyText)
     EXPECT_EQ(ReadRegString(key_.get(), "Inner"), "ab");
     EXPECT_EQ(ReadRegString(key_.get(), "Empty"), "");
     EXPECT_EQ(ReadRegString(key_.get(), "Missing"), "");
-    std::string longText(5000, 'x');
-    WriteRegString(key_.get(), "Long", longText);
-    EXPECT_EQ(ReadRegString(key_.get(), "Long"), longText);
+    // Around the one-query buffer of 256 bytes: a value longer than it is read at its size.
+    for (size_t length : {255u, 256u, 257u, 5000u}) {
+        std::string longText(length, 'x');
+        WriteRegString(key_.get(), "Long", longText);
+        EXPECT_EQ(ReadRegString(key_.get(), "Long"), longText) << length;
+        EXPECT_EQ(ReadRegStringOrEmpty(key_.get(), "Long"), longText) << length;
+        SetRaw("LongUnterminated", REG_SZ, longText);
+        EXPECT_EQ(ReadRegString(key_.get(), "LongUnterminated"), longText) << length;
+    }
+}
+
+TEST_F(RegistryTest, ReadingAsTextIfStringGivesEmptyTextForEverythingElse)
+{
+    WriteRegString(key_.get(), "Text", "abc");
+    WriteRegDword(key_.get(), "Number", 7);
+    SetRaw("LongBinary", REG_BINARY, std::string(1000, 'b'));
+    EXPECT_EQ(ReadRegStringOrEmpty(key_.get(), "Text"), "abc");
+    EXPECT_EQ(ReadRegStringOrEmpty(key_.get(), "Number"), "");
+    EXPECT_EQ(ReadRegStringOrEmpty(key_.get(), "LongBinary"), "");
+    EXPECT_EQ(ReadRegStringOrEmpty(key_.get(), "Missing"), "");
+    EXPECT_EQ(ReadRegTextIfString(key_.get(), "Missing"), std::nullopt);
 }
 
 TEST_F(RegistryTest, ValuesOfTheWrongTypeRaiseInvalidDataType)
@@ -81,10 +99,12 @@ TEST_F(RegistryTest, ValuesOfTheWrongTypeRaiseInvalidDataType)
     WriteRegDword(key_.get(), "Number", 7);
     SetRaw("Binary4", REG_BINARY, std::string("\1\0\0\0", 4));
     SetRaw("Short", REG_DWORD, std::string("\1\0", 2));
+    SetRaw("LongBinary", REG_BINARY, std::string(1000, 'b'));  // longer than one query takes
     WriteRegString(key_.get(), "Text", "7");
 
     EXPECT_EQ(RegistryMessage([&] { ReadRegString(key_.get(), "Number"); }), "Invalid data type for 'Number'");
     EXPECT_EQ(RegistryMessage([&] { ReadRegString(key_.get(), "Binary4"); }), "Invalid data type for 'Binary4'");
+    EXPECT_EQ(RegistryMessage([&] { ReadRegString(key_.get(), "LongBinary"); }), "Invalid data type for 'LongBinary'");
     EXPECT_EQ(RegistryMessage([&] { ReadRegDword(key_.get(), "Text"); }), "Invalid data type for 'Text'");
     EXPECT_EQ(RegistryMessage([&] { ReadRegDword(key_.get(), "Binary4"); }), "Invalid data type for 'Binary4'");
     EXPECT_EQ(RegistryMessage([&] { ReadRegDword(key_.get(), "Short"); }), "Invalid data type for 'Short'");

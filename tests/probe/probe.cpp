@@ -1,7 +1,8 @@
 // A stand-in for the programs that Tarn Logon starts. It appends one line describing its run
 // to a log file, then waits and exits as told. Settings come from "key=value" arguments or,
 // when started without arguments (as a fake shell), from TARN_PROBE_* environment variables:
-//   log=<file>            where to record the run (TARN_PROBE_LOG)
+//   log=<file>            where to record the run (TARN_PROBE_LOG); the record's qpc= is the
+//                         performance counter at the start of WinMain, for start-up latencies
 //   sleep=<ms>            how long to run (TARN_PROBE_SLEEP_MS)
 //   exit=<code>           exit code (TARN_PROBE_EXIT)
 //   make-hive=<file>      write an offline SOFTWARE hive whose Microsoft\Windows NT\CurrentVersion
@@ -22,6 +23,7 @@
 namespace {
 
 std::map<std::string, std::string> g_options;
+LARGE_INTEGER g_started{};
 
 std::string Option(const std::string& name, const char* variable)
 {
@@ -48,7 +50,7 @@ void Record(const std::string& logPath)
     GetCurrentDirectoryA(MAX_PATH, folder);
 
     std::string line = "pid=" + std::to_string(GetCurrentProcessId()) + "\ttick=" + std::to_string(GetTickCount()) +
-                       "\tshow=" +
+                       "\tqpc=" + std::to_string(g_started.QuadPart) + "\tshow=" +
                        std::to_string(startup.wShowWindow) + "\tflags=" + std::to_string(startup.dwFlags) +
                        "\ttarget_root=" + Environment("TARGET_ROOT") + "\tcwd=" + folder +
                        "\tcmdline=" + GetCommandLineA() + "\r\n";
@@ -130,4 +132,8 @@ int Run()
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return Run(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    QueryPerformanceCounter(&g_started);
+    return Run();
+}

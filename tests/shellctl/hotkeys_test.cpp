@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "common/resource_ids.h"
 #include "password/password_hash.h"
+#include "support/key_input.h"
 #include "support/logon_case.h"
 
 #include <gtest/gtest.h>
@@ -69,15 +70,7 @@ protected:
         Shared() = SharedState();
     }
 public:
-    static INPUT Key(WORD vk, bool up)
-    {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = vk;
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-        input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (vk == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0);
-        return input;
-    }
+    static INPUT Key(WORD vk, bool up) { return KeyInput(vk, up); }
 public:
     // Presses the keys in order and releases them in reverse.
     static void Press(std::initializer_list<WORD> keys)

@@ -22,6 +22,16 @@ milliseconds TimeOf(const std::function<void()>& action)
 int g_timerTicks = 0;
 void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++g_timerTicks; }
 
+// Each message it handles posts the next one: a queue that is never empty.
+int g_streamed = 0;
+LRESULT CALLBACK StreamProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_APP) return DefWindowProcA(window, message, wParam, lParam);
+    ++g_streamed;
+    PostMessageA(window, WM_APP, 0, 0);
+    return 0;
+}
+
 }  // namespace
 
 TEST(ExpandCommand, ReplacesDefinedReferencesAndKeepsUndefinedOnes)
@@ -82,6 +92,26 @@ TEST(RunShellAndWait, DispatchesTheThreadsMessagesWhileWaiting)
     EXPECT_TRUE(RunShellAndWait(Probe("sleep=800")));
     KillTimer(nullptr, timer);
     EXPECT_GE(g_timerTicks, 5) << "timer messages are dispatched during the wait";
+}
+
+TEST(RunShellAndWait, AnEndlessStreamOfMessagesNeitherStarvesNorHidesTheShellsEnd)
+{
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = StreamProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "TarnMessageStream";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, "TarnMessageStream", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    g_streamed = 0;
+    PostMessageA(window, WM_APP, 0, 0);
+    milliseconds took = TimeOf([&] { EXPECT_TRUE(RunShellAndWait(Probe("sleep=500"))); });
+    DestroyWindow(window);
+    EXPECT_LT(took, milliseconds(3000));
+    EXPECT_GT(g_streamed, 10) << "the messages are dispatched meanwhile";
+    MSG left;
+    while (PeekMessageA(&left, nullptr, WM_APP, WM_APP, PM_REMOVE)) {
+    }
 }
 
 TEST(RunHiddenLimited, ReturnsAsSoonAsAShortProgramEnds)

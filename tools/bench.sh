@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# `make bench`: builds, then measures what the operator waits for and what the logon shell costs
+# while a shell runs, under Wine and its own Xvfb, in a fresh prefix, and prints one table.
+# Every figure that has a goal is set against a baseline measured in the same run, because
+# absolute times on a shared machine are noisy while ratios hold.
+#   BENCH_RUNS   samples per measurement (default 7)
+#   BENCH_ARCH   x86 (default, the deliverable) or x64
+# Raw samples and the table are kept in build/bench-<arch>/.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+
+runs="${BENCH_RUNS:-7}"
+tarn_select_arch "${BENCH_ARCH:-x86}"
+
+# The sample disk's hives are made by the 32-bit probe, whatever the architecture measured.
+for arch in x86 "$TARN_ARCH"; do
+    cmake --preset "$arch" >/dev/null
+    cmake --build --preset "$arch" -j2
+done
+bin="$TARN_BUILD/$TARN_ARCH/bin"
+out="$TARN_BUILD/bench-$TARN_ARCH"
+mkdir -p "$out"
+results="$out/results.txt"
+errors="$out/stderr.txt"
+: >"$results"
+: >"$errors"
+
+trap tarn_stop_all EXIT
+trap 'exit 130' INT TERM
+
+tarn_fresh_prefix "$out/prefix"
+tarn_prepare_sample_disk "$out/disk-d"
+stage="$WINEPREFIX/drive_c/bench"
+work="$stage/work"
+mkdir -p "$stage/pe" "$work"
+cp "$bin/tarn_logon.exe" "$bin/LangPack.dll" "$stage/pe/"
+cp "$bin/bench_driver.exe" "$bin/dialog_baseline.exe" "$bin/probe.exe" "$bin/LangPack.dll" "$stage/"
+# The shell sleeps for longer than a pass; the chord starts the probe, which records its start.
+cat >"$stage/pe/tarn_logon.ini" <<'EOF'
+CADApplication=C:\bench\probe.exe
+LessLogonMode=NO
+[Shell]
+Bench shell=C:\bench\probe.exe log=C:\bench\work\shell.log sleep=600000
+EOF
+# The start-up breakdown replays the program's procedures in the driver, with the same settings.
+cp "$stage/pe/tarn_logon.ini" "$stage/"
+
+# Windows paths of the staged files; the Wine processes run in C:\bench.
+driver='C:\bench\bench_driver.exe'
+cd "$stage"
+
+# ---- machine ----
+{
+    echo "machine $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores," \
+         "$(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo), $(uname -sr), $(wine --version)"
+    echo "load_before $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "runs $runs, $TARN_ARCH build"
+} >"$out/machine.txt"
+
+tarn_start_xvfb
+tarn_start_wineserver
+tarn_add_samples
+# A PE machine has no drive onto the Linux root: only C: and D: stay, so that BuildTargetList
+# searches the sample disk and the prefix's small C:. Drive letters are read when the server starts.
+tarn_stop_wineserver
+rm -f "$WINEPREFIX/dosdevices/z:"
+tarn_start_wineserver
+echo "bench: $runs runs of each measurement ($TARN_ARCH)"
+
+# ---- Linux side of the logon shell's process, for cross-checks ----
+clock_ticks=$(getconf CLK_TCK)
+
+# The Wine process of tarn_logon.exe in this prefix.
+logon_unix_pid() {
+    local dir
+    for dir in /proc/[0-9]*; do
+        # The program's own name comes first; the driver names it among its arguments.
+        tr '\0' '\n' 2>/dev/null <"$dir/cmdline" | head -n1 | grep -q 'tarn_logon\.exe' || continue
+        tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+        echo "${dir#/proc/}"
+        return 0
+    done
+    return 1
+}
+
+# The prefix's wineserver (wineserver or wineserver64): it works in a folder named after the
+# prefix's device and inode, below the temporary folder that Debian's wine names in the prefix.
+wineserver_pid() {
+    local server dir
+    server="server-$(printf '%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))"
+    for dir in /proc/[0-9]*; do
+        case "$(cat "$dir/comm" 2>/dev/null)" in wineserver*) ;; *) continue ;; esac
+        [ "$(basename "$(readlink "$dir/cwd" 2>/dev/null)")" = "$server" ] || continue
+        echo "${dir#/proc/}"
+        return 0
+    done
+    return 1
+}
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+
+wait_for_file() {
+    local i
+    for ((i = 0; i < 3000; i++)); do
+        [ -e "$1" ] && return 0
+        sleep 0.02
+    done
+    return 1
+}
+
+# Follows the driver's marks of one session: CPU of the program and of the wineserver over the
+# idle window, and the program's peak resident size at the end.
+linux_side_of_session() {
+    local pid server t0 t1 cpu0 cpu1 srv0 srv1
+    wait_for_file "$work/idle.begin" || return 0
+    pid=$(logon_unix_pid) || return 0
+    server=$(wineserver_pid) || server=""
+    t0=$(date +%s.%N); cpu0=$(cpu_ticks "$pid"); srv0=$([ -n "$server" ] && cpu_ticks "$server" || echo 0)
+    wait_for_file "$work/idle.end" || return 0
+    t1=$(date +%s.%N); cpu1=$(cpu_ticks "$pid"); srv1=$([ -n "$server" ] && cpu_ticks "$server" || echo 0)
+    awk -v a="$cpu0" -v b="$cpu1" -v s="$srv0" -v e="$srv1" -v t0="$t0" -v t1="$t1" -v hz="$clock_ticks" \
+        'BEGIN { printf "idle_cpu_pct_linux %.3f\nidle_cpu_pct_wineserver %.3f\n", (b - a) / hz * 100 / (t1 - t0), (e - s) / hz * 100 / (t1 - t0) }'
+    wait_for_file "$work/session.end" || return 0
+    awk '/VmHWM/ {print "peak_rss_linux_kb", $2}' "/proc/$pid/status" 2>/dev/null || true
+}
+
+run_driver() { timeout 120 wine "$driver" "$@" </dev/null >>"$results" 2>>"$errors" || echo "bench: driver $1 failed ($?)" >&2; }
+
+# ---- the operator's wait, idle cost, hot keys, memory; catalogues ----
+for ((run = 1; run <= runs; run++)); do
+    echo "bench: session $run/$runs"
+    rm -f "$work"/*.begin "$work"/*.end "$work"/*.log
+    linux_side_of_session >"$out/linux-$run.txt" &
+    sampler=$!
+    run_driver session 'C:\bench\pe\tarn_logon.exe' 'C:\bench\work'
+    wait "$sampler" || true
+    # More starts than sessions, alternating, so that neither the program nor its baseline
+    # always comes first and a moment of load elsewhere does not decide the median.
+    for ((start = 0; start < 3; start++)); do
+        if (((run + start) % 2)); then run_driver dialog '"C:\bench\dialog_baseline.exe"'; fi
+        run_driver dialog '"C:\bench\pe\tarn_logon.exe"' product
+        if ! (((run + start) % 2)); then run_driver dialog '"C:\bench\dialog_baseline.exe"'; fi
+    done
+    cat "$out/linux-$run.txt" >>"$results"
+    run_driver catalogues
+    run_driver startup
+done
+
+# ---- installation scan: D: with 1,000 and 10,000 folders, 1 percent of them installations ----
+hive="$out/disk-d/Windows/system32/config/software"
+make_scan_root() {  # folder count
+    python3 - "$out/scan-$1" "$1" "$hive" <<'EOF'
+import os, shutil, sys
+root, count, hive = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+shutil.rmtree(root, ignore_errors=True)
+for i in range(count):
+    folder = os.path.join(root, "Folder%05d" % i)
+    os.makedirs(folder)
+    if i % 100 == 50:
+        os.makedirs(os.path.join(folder, "system32", "config"))
+        shutil.copyfile(hive, os.path.join(folder, "system32", "config", "software"))
+EOF
+}
+for count in 1000 10000; do
+    make_scan_root "$count"
+    tarn_stop_wineserver
+    ln -sfn "$out/scan-$count" "$WINEPREFIX/dosdevices/d:"
+    tarn_start_wineserver
+    for ((run = 1; run <= runs; run++)); do
+        echo "bench: scan of $count folders $run/$runs"
+        run_driver scan "$count" "$run"
+    done
+done
+tarn_stop_wineserver
+rm -rf "$out/scan-1000" "$out/scan-10000"
+
+# ---- sizes ----
+{
+    echo "size_tarn_logon_bytes $(stat -c %s "$bin/tarn_logon.exe")"
+    echo "size_langpack_bytes $(stat -c %s "$bin/LangPack.dll")"
+} >>"$results"
+echo "load_after $(cut -d' ' -f1-3 /proc/loadavg)" >>"$out/machine.txt"
+
+python3 "$TARN_ROOT/tools/bench_report.py" "$results" "$out/machine.txt" | tee "$out/table.txt"

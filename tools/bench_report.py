@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Prints the table of `make bench` from the raw samples that tools/bench.sh collected.
+
+Each input line is "name value"; a name may occur once per run. For every figure the table gives
+the median and the spread (min-max) of its samples, the baseline measured in the same run, the
+ratio of the medians, the goal, and whether it is met.
+"""
+import statistics
+import sys
+from collections import defaultdict
+
+
+def read_samples(path):
+    samples = defaultdict(list)
+    with open(path) as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) != 2:
+                continue
+            try:
+                samples[parts[0]].append(float(parts[1]))
+            except ValueError:
+                pass
+    return samples
+
+
+def percentile(values, p):
+    """Nearest-rank percentile: the smallest sample with at least p percent at or below it."""
+    ordered = sorted(values)
+    rank = max(1, -(-len(ordered) * p // 100))
+    return ordered[int(rank) - 1]
+
+
+def number(value):
+    if value is None:
+        return "-"
+    if abs(value) >= 1000:
+        return f"{value:,.0f}"
+    if abs(value) >= 10:
+        return f"{value:.1f}"
+    return f"{value:.3g}" if abs(value) < 1 else f"{value:.2f}"
+
+
+class Table:
+    def __init__(self, samples):
+        self.samples = samples
+        self.rows = []
+
+    def median(self, name):
+        values = self.samples.get(name)
+        return statistics.median(values) if values else None
+
+    def spread(self, name):
+        values = self.samples.get(name)
+        return f"{number(min(values))}-{number(max(values))}" if values else "-"
+
+    def row(self, label, name, baseline=None, goal="", passes=None, value=None, spread=None, ratio=None):
+        value = self.median(name) if value is None and name else value
+        base = self.median(baseline) if baseline else None
+        if ratio is None and value is not None and base:
+            ratio = value / base
+        verdict = "" if passes is None else ("pass" if passes(value, ratio) else "MISS")
+        if value is None and passes is not None:
+            verdict = "no data"
+        self.rows.append([label, number(value), spread if spread is not None else self.spread(name),
+                          number(base), "-" if ratio is None else f"{ratio:.2f}", goal, verdict])
+
+    def print(self, out=sys.stdout):
+        header = ["figure", "median", "spread (min-max)", "baseline", "ratio", "goal", ""]
+        widths = [max(len(str(r[i])) for r in self.rows + [header]) for i in range(len(header))]
+        for r in [header, ["-" * w for w in widths]] + self.rows:
+            out.write("  ".join(str(c).ljust(w) if i == 0 else str(c).rjust(w)
+                                for i, (c, w) in enumerate(zip(r, widths))).rstrip() + "\n")
+
+
+def build(samples):
+    t = Table(samples)
+    ratio_at_most = lambda limit: (lambda value, ratio: ratio is not None and ratio <= limit)
+    below = lambda limit: (lambda value, ratio: value is not None and value < limit)
+
+    t.row("1. start to dialog (ms)", "dialog_product_ms", "dialog_baseline_ms", "ratio <= 1.3", ratio_at_most(1.3))
+    for count in ("1000", "10000"):
+        t.row(f"2. installation scan, {int(count):,} folders (ms)", f"scan_build_{count}_ms",
+              f"scan_bare_{count}_ms", "ratio <= 1.5", ratio_at_most(1.5))
+    small, large = t.median("scan_build_1000_ms"), t.median("scan_build_10000_ms")
+    bare_small, bare_large = t.median("scan_bare_1000_ms"), t.median("scan_bare_10000_ms")
+    growth = large / small if small and large else None
+    bare_growth = bare_large / bare_small if bare_small and bare_large else None
+    # Linear means: the scan grows with the folders as the bare loop over the same roots does
+    # (under Wine even that grows a little faster than the folder count), with a quarter's
+    # allowance for noise.
+    t.row("   growth 1,000 -> 10,000 folders (x)", None, None, "ratio <= 1.25 (linear)", ratio_at_most(1.25),
+          value=growth, spread="-", ratio=growth / bare_growth if growth and bare_growth else None)
+    t.rows[-1][3] = number(bare_growth)
+    for name, label in (("display_modes", "display modes"), ("layouts", "keyboard layouts"),
+                        ("time_zones", "time zones")):
+        t.row(f"3. catalogue: {label} (ms)", f"catalogue_{name}_ms")
+    t.row("4. idle CPU while a shell runs (% of a core)", "idle_cpu_pct", goal="< 0.5", passes=below(0.5))
+    t.row("   cross-check: Linux /proc of the process (%)", "idle_cpu_pct_linux")
+    t.row("   the wineserver in the same window (%)", "idle_cpu_pct_wineserver")
+    hotkeys = samples.get("hotkey_ms", [])
+    floor = samples.get("hotkey_floor_ms", [])
+    t.row("5. Ctrl+Alt+Del to program start, median (ms)", "hotkey_ms", "hotkey_floor_ms")
+    t.row("   95th percentile (ms)", None, None, "< 20", below(20),
+          value=percentile(hotkeys, 95) if hotkeys else None,
+          spread=f"{len(hotkeys)} samples" + (f", {len(samples['hotkey_missed'])} missed"
+                                              if samples.get("hotkey_missed") else ""),
+          ratio=None)
+    t.rows[-1][3] = number(percentile(floor, 95)) if floor else "-"
+    t.row("6. size of tarn_logon.exe (bytes)", "size_tarn_logon_bytes", spread="-")
+    t.row("   size of LangPack.dll (bytes)", "size_langpack_bytes", spread="-")
+    t.row("   peak working set of the logon shell (KiB)", "peak_working_set_kb")
+    t.row("   cross-check: Linux VmHWM of the process (KiB)", "peak_rss_linux_kb")
+    return t
+
+
+def main():
+    samples = read_samples(sys.argv[1])
+    if len(sys.argv) > 2:
+        with open(sys.argv[2]) as f:
+            sys.stdout.write(f.read())
+    print()
+    build(samples).print()
+    print("\nBaselines: 1. a program that only loads LangPack.dll and shows template 2600 empty;"
+          " 2. FindFirstFileA over the same root with one GetFileAttributesA per folder;"
+          " 5. ShellExecuteA of the same program from a process that waits for nothing.")
+    steps = [(k[len("startup_"):-len("_ms")], statistics.median(v)) for k, v in samples.items()
+             if k.startswith("startup_")]
+    if steps:
+        print("\nStart-up replayed step by step in the driver with the program's own procedures (median ms):")
+        print("   " + ", ".join(f"{name.replace('_', ' ')} {number(ms)}" for name, ms in steps))
+    entries = {k: v for k, v in samples.items() if k.startswith("scan_entries_")}
+    for name, values in sorted(entries.items()):
+        print(f"   {name}: {sorted(set(int(v) for v in values))} entries (installations + the no-target entry)")
+
+
+if __name__ == "__main__":
+    main()
