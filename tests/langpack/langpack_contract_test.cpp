@@ -341,7 +341,13 @@ void CALLBACK AnswerShutdownDialog(HWND, UINT, UINT_PTR, DWORD)
     g_ticksSinceAnswer = 1;
     switch (g_answer) {
     case ShutdownAnswer::Cancel: SendMessageA(d, WM_COMMAND, IDCANCEL, 0); break;
-    case ShutdownAnswer::Escape: PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); break;  // the modal loop maps it
+    case ShutdownAnswer::Escape: {
+        // The modal loop maps the key. On a loaded machine the focus may not have arrived yet, and a
+        // key posted to no window would be lost, so the dialog itself takes it then.
+        HWND focus = GetFocus();
+        PostMessageA(focus && (focus == d || IsChild(d, focus)) ? focus : d, WM_KEYDOWN, VK_ESCAPE, 0);
+        break;
+    }
     case ShutdownAnswer::Ok: SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); break;
     case ShutdownAnswer::QuitThenOk: {
         // The quit choice is the radio button whose text mentions quitting; click it as the operator would.
