@@ -48,12 +48,12 @@ bool IsWindowsNT()
 
 void EndProgram() { ExitProcess(0); }
 
-void RunLogonShell(const std::string& firstArgument)
+void RunLogonShell(bool setPasswordMode)
 {
     ReadSettings();
     LoadLangModule();
 
-    if (firstArgument == "setpass") {
+    if (setPasswordMode) {
         // Nothing else runs in this mode, on any platform.
         RunPasswordDialog(GetDesktopWindow(), PasswordMode::Set);
         EndProgram();

@@ -1,8 +1,6 @@
 // Start-up order and the shell loop.
 #pragma once
 
-#include <string>
-
 // True when the platform is of the Windows NT family.
 bool IsWindowsNT();
 
@@ -15,6 +13,6 @@ bool IsWindowsNT();
 // can run for as long as the machine does; a shutdown choice ends the program inside it.
 void RunShellPass();
 
-// The whole program: start-up, then the shell loop, which never returns. firstArgument is the
-// first command-line argument, or empty text when there is none.
-[[noreturn]] void RunLogonShell(const std::string& firstArgument);
+// The whole program: start-up, then the shell loop, which never returns. In set-password mode
+// only the dialog that sets a new password runs.
+[[noreturn]] void RunLogonShell(bool setPasswordMode);

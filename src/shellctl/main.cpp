@@ -1,18 +1,17 @@
 #include "common/fatal_error_box.h"
+#include "shellctl/command_line.h"
 #include "shellctl/entry.h"
 
 #include <windows.h>
 
 #include <cstdlib>
-#include <string>
 
 namespace {
 
 int RunProgram()
 {
-    // The C runtime has split the command line by the usual rules; only the first argument counts.
-    std::string firstArgument = __argc > 1 && __argv[1] ? __argv[1] : "";
-    RunLogonShell(firstArgument);
+    // The C runtime has split the command line by the usual rules.
+    RunLogonShell(IsSetPasswordMode(__argc, __argv));
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include "catalogues/timezone_rules.h"
 #include "catalogues/timezones.h"
 #include "catalogues/timezone_info.h"
 #include "common/registry.h"
@@ -25,19 +24,6 @@ void ExpectNumbers(const TTimeZoneInformationEx& zone, int32_t bias, uint16_t da
     EXPECT_EQ(zone.DaylightBias, bias);
     EXPECT_EQ(zone.StandardDate.Hour, daylightMonth ? 3 : 0);
     EXPECT_EQ(zone.DaylightDate.Month, daylightMonth);
-}
-
-TEST(TziMapping, ShortTziFillsWhatItReachesAndLongNamesKeepNoHalfCharacter)
-{
-    TTimeZoneInformationEx shorter;  // six bytes: Bias and half of StandardBias
-    MapTzi({0x2c, 0x01, 0, 0, 0xff, 0xff}, shorter);
-    EXPECT_EQ(shorter.Bias, 300);
-    EXPECT_EQ(shorter.StandardBias, 0xffff);
-    EXPECT_EQ(shorter.DaylightDate.Month, 0);
-
-    const std::wstring fits(30, L'x');
-    EXPECT_EQ(FitZoneName(fits + L"y"), fits + L"y");
-    EXPECT_EQ(FitZoneName(fits + L"\xD83D\xDE00"), fits);
 }
 
 const char kZonesKey[] = "\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";

@@ -1,5 +1,4 @@
 #include "envdialog/folder_browser.h"
-#include "envdialog/hive_names.h"
 
 #include "common/registry.h"
 #include "common/resource_ids.h"
@@ -174,16 +173,6 @@ void CheckReshaped(HWND browser)
 }
 
 }  // namespace
-
-TEST(HiveNames, AcceptsTheListAndItsPiecesOnly)
-{
-    for (const char* name : {"SOFTWARE", "SAM", "SECURITY", "SYSTEM", "DEFAULT", "SOFT", "CURITY", "TEM", "E"}) {
-        EXPECT_TRUE(IsHiveName(name)) << name;
-    }
-    for (const char* name : {"", "SOFTWARE2", "USERDIFF", "SYSTEMX", "SYSTEM.ALT", "SOFTWARE.LOG", "system"}) {
-        EXPECT_FALSE(IsHiveName(name)) << name;
-    }
-}
 
 TEST_F(FolderBrowserTest, ReshapesThePlatformBrowser)
 {

@@ -1,0 +1,14 @@
+# The decisions that need no platform call, relative to src/: the Windows build and the native
+# sanitizer and fuzz build compile the same list.
+set(TARN_PORTABLE_SOURCES
+    catalogues/display_mode_rules.cpp
+    catalogues/layout_rules.cpp
+    catalogues/timezone_rules.cpp
+    envdialog/hive_names.cpp
+    common/errors.cpp
+    common/text.cpp
+    password/password_hash.cpp
+    shellctl/chords.cpp
+    shellctl/command_line.cpp
+    shellctl/settings_text.cpp
+)

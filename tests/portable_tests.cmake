@@ -1,0 +1,15 @@
+# Test files without <windows.h>, relative to tests/: run in the Windows test program under Wine
+# and natively with sanitizers.
+set(TARN_PORTABLE_TEST_SOURCES
+    common/text_test.cpp
+    common/unique_test.cpp
+    common/record_list_test.cpp
+    shellctl/settings_text_test.cpp
+    shellctl/chords_test.cpp
+    shellctl/command_line_test.cpp
+    password/password_hash_test.cpp
+    catalogues/layout_rules_test.cpp
+    catalogues/timezone_rules_test.cpp
+    catalogues/display_mode_rules_test.cpp
+    envdialog/hive_names_test.cpp
+)
