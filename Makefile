@@ -1,5 +1,5 @@
 # Front door for building, testing and trying Tarn Logon. Every target installs what is missing first.
-.PHONY: all deps build test bench demo package clean
+.PHONY: all deps build test bench fuzz demo package clean
 
 all: build
 
@@ -15,6 +15,10 @@ test: deps
 
 bench: deps
 	tools/bench.sh
+
+# Each fuzz target for TARN_FUZZ_SECONDS (default 60) seconds; see tools/fuzz.sh.
+fuzz: deps
+	tools/fuzz.sh
 
 package: deps
 	cmake --preset x86 && cmake --build --preset x86

@@ -14,7 +14,9 @@ packages=(
     googletest
     wine wine32:i386 wine64
     xvfb x11-utils imagemagick
-    clang libclang-rt-14-dev
+    # The native sanitizer and fuzz build: libclang-rt-14-dev holds the sanitizer and libFuzzer
+    # runtimes, llvm the symbolizer that puts file and line into their reports.
+    clang libclang-rt-14-dev llvm
 )
 
 # Wine's 32-bit half (wine32) lives in the i386 architecture.

@@ -8,11 +8,15 @@ source "$(dirname "$0")/wine-env.sh"
 archs="${TARN_ARCHS:-x86 x64}"
 
 # The platform-free decisions first, natively under AddressSanitizer and UBSan: cheap, and they
-# catch memory faults that Wine would not show.
+# catch memory faults that Wine would not show. Then a short fuzz pass over the same code
+# (TARN_CI_FUZZ_SECONDS per target, 0 skips it); make fuzz runs longer.
 echo "=== portable code under sanitizers ==="
-cmake -S "$TARN_ROOT/tests/native" -B "$TARN_BUILD/native" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$TARN_BUILD/native"
-ctest --test-dir "$TARN_BUILD/native" -j "$(nproc)" --output-on-failure
+(cd "$TARN_ROOT" && tools/native-build.sh && ctest --preset native -j "$(nproc)")
+fuzz_seconds="${TARN_CI_FUZZ_SECONDS:-5}"
+if [ "$fuzz_seconds" -gt 0 ]; then
+    echo "=== short fuzz pass, $fuzz_seconds s per target ==="
+    TARN_FUZZ_SECONDS="$fuzz_seconds" "$TARN_ROOT/tools/fuzz.sh"
+fi
 
 for arch in $archs; do
     cmake --preset "$arch" >/dev/null
