@@ -42,7 +42,8 @@ struct BadValue {
     DWORD type;
     std::string (*bytes)(const std::string& text);
     Reads reads;
-    bool wide = false;  // stored through the wide call: an odd byte count exists only there
+    bool wide = false;  // stored through the wide call: an odd byte count exists only there (the
+                        // half character is dropped on reading)
 };
 
 constexpr size_t kMegabyte = 1u << 20;
@@ -107,7 +108,7 @@ protected:
     }
     void Clear()
     {
-        for (const char* name : {"Run", "RunOnce"}) DeleteRegTree(kAutorunKey + name);
+        for (const char* name : {"Run", "RunOnce", "RunOnceEx"}) DeleteRegTree(kAutorunKey + name);
         DeleteRegTree("\\Software\\Quillon");
         for (size_t i = 0; i < std::size(kBadValues); ++i) {
             DeleteRegTree(kLayoutsKey + LayoutId(i));
@@ -169,17 +170,21 @@ TEST_F(BadRegistryValueTest, StoredHashOfAnyOtherTypeOrSizeFailsClosed)
 }
 
 // Autostart: only text is a command line. A value that is not text is neither started nor
-// deleted, so an image's RunOnce entry that was not run stays for whatever understands it.
+// deleted, so an image's RunOnce entry that was not run stays for whatever understands it. A
+// RunOnceEx section goes as a whole once its entries have run, as it always does.
 TEST_F(BadRegistryValueTest, AutorunStartsOnlyTextAndKeepsEveryEntryItDidNotRun)
 {
     {
         UniqueKey once = CreateRegKey(kAutorunKey + "RunOnce", KEY_ALL_ACCESS);
         UniqueKey run = CreateRegKey(kAutorunKey + "Run", KEY_ALL_ACCESS);
+        UniqueKey section = CreateRegKey(kAutorunKey + "RunOnceEx\\001", KEY_ALL_ACCESS);
         for (size_t i = 0; i < std::size(kBadValues); ++i) {
             SetValue(once.get(), "v" + std::to_string(i), kBadValues[i], Entry("once-" + std::to_string(i)));
             SetValue(run.get(), "v" + std::to_string(i), kBadValues[i], Entry("run-" + std::to_string(i)));
+            SetValue(section.get(), "v" + std::to_string(i), kBadValues[i], Entry("ex-" + std::to_string(i)));
         }
     }
+    ProcessRunOnceEx();
     ProcessRunOnce();
     ProcessRun();
 
@@ -191,8 +196,7 @@ TEST_F(BadRegistryValueTest, AutorunStartsOnlyTextAndKeepsEveryEntryItDidNotRun)
         // Text that is a command line starts; a megabyte is far beyond what a process accepts,
         // so that entry is tried (and deleted) without starting anything.
         if (row.reads == Reads::Text) {
-            started.push_back("once-" + std::to_string(i));
-            started.push_back("run-" + std::to_string(i));
+            for (const char* place : {"ex-", "once-", "run-"}) started.push_back(place + std::to_string(i));
         }
     }
     std::sort(started.begin(), started.end());
@@ -210,6 +214,7 @@ TEST_F(BadRegistryValueTest, AutorunStartsOnlyTextAndKeepsEveryEntryItDidNotRun)
     std::sort(runNames.begin(), runNames.end());
     std::sort(allNames.begin(), allNames.end());
     EXPECT_EQ(runNames, allNames) << "Run keeps every entry";
+    EXPECT_TRUE(RegSubKeyNames(OpenRegKey(kAutorunKey + "RunOnceEx", KEY_READ).get()).empty());
 }
 
 // Catalogues read from a running or offline system show a value that is no text as empty text
@@ -240,12 +245,7 @@ TEST_F(BadRegistryValueTest, CataloguesShowEveryValueThatIsNoTextAsEmptyText)
         const BadValue& row = kBadValues[i];
         SCOPED_TRACE(row.label);
         int layout = FindLayoutIndex(*Shared().LayoutList, LayoutId(i));
-        if (row.wide) {
-            // How an odd byte count reads is the platform's affair; the entry must be sound.
-            EXPECT_EQ(ReadRegStringOrEmpty(OpenRegKey(kLayoutsKey + LayoutId(i), KEY_READ).get(), "Layout Text")
-                          .substr(0, 11),
-                      "Tarn layout");
-        } else if (Expected(row, kTestLayoutFile) == std::string(kTestLayoutFile)) {
+        if (Expected(row, kTestLayoutFile) == std::string(kTestLayoutFile)) {
             ASSERT_NE(layout, -1) << "its file is there";
             EXPECT_EQ(Shared().LayoutList->At(layout).Text, Expected(row, "Tarn layout").value_or(""));
         } else {
@@ -255,14 +255,12 @@ TEST_F(BadRegistryValueTest, CataloguesShowEveryValueThatIsNoTextAsEmptyText)
         auto zoneIndex = std::find(zoneNames.begin(), zoneNames.end(), ZoneName(i)) - zoneNames.begin();
         ASSERT_LT(static_cast<size_t>(zoneIndex), Shared().TimeZoneList->Count());
         const TTimeZoneInformationEx& zone = Shared().TimeZoneList->At(zoneIndex);
-        if (!row.wide) {
-            EXPECT_EQ(zone.Display, Expected(row, "Tarn Display").value_or(""));
-            EXPECT_EQ(zone.StandardName, Expected(row, "Tarn Std").value_or(""));
-            EXPECT_EQ(zone.DaylightName, Expected(row, "Tarn Dlt").value_or(""));
-        }
+        EXPECT_EQ(zone.Display, Expected(row, "Tarn Display").value_or(""));
+        EXPECT_EQ(zone.StandardName, Expected(row, "Tarn Std").value_or(""));
+        EXPECT_EQ(zone.DaylightName, Expected(row, "Tarn Dlt").value_or(""));
 
         std::string description = ReadInstallationName(hives.Path() + std::to_string(i));
-        if (!row.wide) {
+        if (!row.wide) {  // the hive is written through the ANSI call, where the odd byte does not exist
             EXPECT_EQ(description, Expected(row, "Tarn OS").value_or("") + " " + Expected(row, "SP9").value_or(""));
         }
         EXPECT_FALSE(OpenRegKey("\\TARN_ERD", KEY_READ)) << "nothing left mounted";
