@@ -42,8 +42,8 @@ struct BadValue {
     DWORD type;
     std::string (*bytes)(const std::string& text);
     Reads reads;
-    bool wide = false;  // stored through the wide call: an odd byte count exists only there (the
-                        // half character is dropped on reading)
+    // Stored through the wide call, where an odd byte count exists; reading drops the half character.
+    bool wide = false;
 };
 
 constexpr size_t kMegabyte = 1u << 20;
@@ -97,13 +97,23 @@ const std::string kLayoutsKey = "\\System\\CurrentControlSet\\Control\\Keyboard 
 const std::string kZonesKey = "\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\";
 const char kTestLayoutFile[] = "tarn_bad_kbd.dll";
 
-// Works on the machine's own keys: everything a case adds is named so and removed afterwards.
+// Works on the machine's own keys: everything a case adds is named so and removed afterwards,
+// also the layouts and zones keys when the prefix had none.
 class BadRegistryValueTest : public testing::Test {
 protected:
-    void SetUp() override { Clear(); }
+    void SetUp() override
+    {
+        Clear();
+        hadParents_ = OpenRegKey(kLayoutsKey, KEY_READ) && OpenRegKey(kZonesKey, KEY_READ);
+    }
     void TearDown() override
     {
         Clear();
+        if (!hadParents_) {
+            for (const std::string& parent : {kLayoutsKey, kZonesKey}) {
+                if (RegSubKeyNames(OpenRegKey(parent, KEY_READ).get()).empty()) DeleteRegTree(parent);
+            }
+        }
         Shared() = SharedState();
     }
     void Clear()
@@ -116,7 +126,12 @@ protected:
         }
         DeleteFileA(ExpandCommand("%windir%\\system32\\").append(kTestLayoutFile).c_str());
     }
-    static std::string LayoutId(size_t row) { return "0000F5" + std::string(1, char('A' + row / 16)) + "0123456789ABCDEF"[row % 16]; }
+    static std::string LayoutId(size_t row)
+    {
+        char id[9];
+        std::snprintf(id, sizeof id, "0000F5%02X", static_cast<unsigned>(row));
+        return id;
+    }
     static std::string ZoneName(size_t row) { return "Tarn Bad Value " + std::to_string(row); }
     std::string Entry(const std::string& tag) const
     {
@@ -136,6 +151,7 @@ protected:
 
     CaseFolder folder_;
     std::string log_ = folder_.File("autorun.log");
+    bool hadParents_ = true;
 };
 
 using Names = std::vector<std::string>;
@@ -229,7 +245,9 @@ TEST_F(BadRegistryValueTest, CataloguesShowEveryValueThatIsNoTextAsEmptyText)
         SetValue(layout.get(), "Layout File", row, kTestLayoutFile);
         SetValue(layout.get(), "Layout Text", row, "Tarn layout");
         UniqueKey zone = CreateRegKey(kZonesKey + ZoneName(i), KEY_ALL_ACCESS);
-        for (const char* name : {"Display", "Std", "Dlt", "Tzi"}) SetValue(zone.get(), name, row, std::string("Tarn ") + name);
+        for (const char* name : {"Display", "Std", "Dlt", "Tzi"}) {
+            SetValue(zone.get(), name, row, std::string("Tarn ") + name);
+        }
         MakeInstallation(hives.Path() + std::to_string(i), {{"ProductName", {row.type, row.bytes("Tarn OS")}},
                                                             {"CSDVersion", {row.type, row.bytes("SP9")}}});
     }
@@ -271,20 +289,27 @@ TEST_F(BadRegistryValueTest, CataloguesShowEveryValueThatIsNoTextAsEmptyText)
 
 namespace {
 
+constexpr unsigned kLongShellMs = 60000;
+
 class BadInputLogonTest : public LogonCase {
 protected:
     void SetUp() override { DeleteRegTree("\\Software\\Quillon"); }
     void TearDown() override
     {
-        if (program_) program_->Terminate();
+        EndRun();
         DeleteRegTree("\\Software\\Quillon");
     }
-    // Ends the previous run of the program and its shell and forgets what they recorded.
-    void Reset()
+    // Ends the program, then its shells, and forgets what they recorded. Cases end the program
+    // while it waits for a long-running shell or a dialog, never while it starts one: a Wine
+    // process started as its parent is killed can hang in its start-up for ever.
+    void EndRun()
     {
         if (program_) program_->Terminate();
         program_.reset();
-        Sleep(400);  // the stand-in shell ends on its own after 300 ms
+        for (const ProbeRun& run : ShellRuns()) {
+            UniqueHandle shell(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(run["pid"])));
+            if (shell && TerminateProcess(shell.get(), 0)) WaitForSingleObject(shell.get(), 5000);
+        }
         DeleteFileA(ShellLog().c_str());
     }
     // Waits for a fresh environment dialog (not the one given).
@@ -349,9 +374,9 @@ TEST_F(BadInputLogonTest, DamagedSettingsFilesStillLeadToAShell)
     InstallLanguage();
     for (const auto& [label, content] : rows) {
         SCOPED_TRACE(label);
-        Reset();
+        EndRun();
         WriteBytes(folder_.Path() + "pe\\tarn_logon.ini", content);
-        Start();
+        Start(std::string(), kLongShellMs);
         EXPECT_TRUE(ReachesAShell());
         ASSERT_FALSE(ShellRuns().empty());
         EXPECT_EQ(ShellRuns()[0]["cmdline"].find("x.exe"), std::string::npos);
@@ -362,11 +387,13 @@ TEST_F(BadInputLogonTest, DamagedSettingsFilesStillLeadToAShell)
 TEST_F(BadInputLogonTest, TenThousandShellEntries)
 {
     std::string settings = "UseRegRun=NO\r\n[Shell]\r\n";
-    for (int i = 0; i < 10000; ++i) settings += "Shell " + std::to_string(i) + "=%windir%\\system32\\cmd.exe n=" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 10000; ++i) {
+        settings += "Shell " + std::to_string(i) + "=%windir%\\system32\\cmd.exe n=" + std::to_string(i) + "\r\n";
+    }
     Install("tarn_logon.exe", settings.c_str());
     InstallLanguage();
     auto start = steady_clock::now();
-    Start();
+    Start(std::string(), kLongShellMs);
     HWND dialog = WaitForDialog(nullptr, seconds(60));
     ASSERT_TRUE(dialog);
     double shown = duration<double>(steady_clock::now() - start).count();
@@ -389,7 +416,8 @@ TEST_F(BadInputLogonTest, CommandLinesAtAndBeyondThePlatformLimit)
 {
     const std::string shell = "%windir%\\system32\\cmd.exe ";
     std::string settings = "UseRegRun=NO\r\n[Shell]\r\nAt the limit=" + shell + std::string(32000 - shell.size(), 'a') +
-                           "\r\nBeyond=" + shell + "%TARN_HALF%%TARN_HALF%\r\nUsual=" + shell + "usual\r\n";
+                           "\r\nBeyond=" + shell + "%TARN_HALF%%TARN_HALF%\r\nUsual=" + shell + "usual sleep=" +
+                           std::to_string(kLongShellMs) + "\r\n";
     Install("tarn_logon.exe", settings.c_str());
     InstallLanguage();
     Start(std::string(), 300, {{"TARN_HALF", std::string(20000, 'h')}});
@@ -413,7 +441,8 @@ TEST_F(BadInputLogonTest, CommandLinesAtAndBeyondThePlatformLimit)
 
     SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_SETCURSEL, 2, 0);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitUntil([&] { return ShellRuns().back()["cmdline"].find("usual") != std::string::npos; }, seconds(20)))
+    EXPECT_TRUE(WaitUntil([&] { return ShellRuns().back()["cmdline"].find("usual") != std::string::npos; },
+                          seconds(20)))
         << "the program works on";
 }
 
@@ -436,7 +465,7 @@ TEST_F(BadInputLogonTest, LanguageModulesThatAreBrokenOrIncomplete)
     Install("tarn_logon.exe", "UseRegRun=NO\r\n");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        Reset();
+        EndRun();
         DeleteRegTree("\\Software\\Quillon");
         if (row.source) {
             InstallLanguage("LangPack.dll", row.source);
@@ -445,7 +474,7 @@ TEST_F(BadInputLogonTest, LanguageModulesThatAreBrokenOrIncomplete)
         }
         // Shutdown code 1 (power off) where the module can show the choice: a module without the
         // entry point that carries it out must offer nothing, so the dialog stays.
-        Start(std::string(), 300, {{"TARN_TESTLANG_RESULT", "1"}});
+        Start(std::string(), kLongShellMs, {{"TARN_TESTLANG_RESULT", "1"}});
         HWND dialog = WaitForDialog(nullptr, seconds(row.showsDialogs ? 20 : 1));
         EXPECT_EQ(dialog != nullptr, row.showsDialogs);
         if (dialog && !row.canShutDown) {
@@ -455,7 +484,7 @@ TEST_F(BadInputLogonTest, LanguageModulesThatAreBrokenOrIncomplete)
         }
         EXPECT_TRUE(ReachesAShell());
 
-        Reset();
+        EndRun();
         StorePassword("right");
         ChildProcess& program = Start();
         if (row.showsDialogs) {
@@ -477,7 +506,7 @@ TEST_F(BadInputLogonTest, UnreadableStoredHashLetsNobodyIn)
     InstallLanguage();
     for (const auto& [type, bytes] : {std::pair<DWORD, std::string>{REG_DWORD, ""}, {REG_BINARY, "\1\2\3\4"}}) {
         SCOPED_TRACE(type);
-        Reset();
+        EndRun();
         StorePassword(type, bytes);
         ChildProcess& program = Start();
         HWND box = WaitForBox("Application Error");
