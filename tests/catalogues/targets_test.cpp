@@ -259,7 +259,7 @@ TEST_F(TargetScanTest, TimePerThousandFolders)
     std::printf("[ TIMING   ] target scan: %.1f ms per 1,000 folders, %.1f s for %d\n", perThousand * 1000,
                 perThousand * kFolders / 1000, kFolders);
     EXPECT_EQ(found, 3u);
-    EXPECT_LT(perThousand, 2.0);
-    ASSERT_TRUE(shell("rm -rf folder*"));
+    EXPECT_LT(perThousand, 0.3) << "the whole scan stays well under half a minute";
+    ASSERT_TRUE(shell("seq -f folder%g 0 99999 | xargs rm -rf"));  // in batches, as they were made
     EXPECT_TRUE(WaitUntil([] { return !IsExistingFolder("M:\\folder99999"); }, std::chrono::seconds(60)));
 }
