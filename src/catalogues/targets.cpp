@@ -29,8 +29,8 @@ void ShowScanningDrive(char lowerLetter)
 }
 
 // Wine leaves an empty key behind when a load fails (Windows leaves nothing), and that key
-// makes every later load under the same name fail with ERROR_ALREADY_EXISTS. Only a key with
-// no subkeys and no values is removed, so a hive that really is mounted there stays.
+// makes every later load under the same name fail with ERROR_ALREADY_EXISTS. The name was free
+// before the load, so an empty key there is that leftover; anything else there stays.
 void RemoveEmptyMountPoint()
 {
     UniqueKey key = OpenRegKey(std::string("\\") + kHiveName, KEY_READ);
@@ -89,6 +89,9 @@ std::string ReadInstallationName(const std::string& path)
     const std::string hive = path + "\\system32\\config\\software";
     if (!IsExistingFile(hive)) return result;
     if (!EnableRestorePrivilege()) return result;
+    // A name held by someone else, by a hive or a key, is theirs, even when it looks empty:
+    // under Wine the root of an empty hive can be deleted like a key, which would take it from them.
+    if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) return result;
 
     if (RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()) != ERROR_SUCCESS) {
         RemoveEmptyMountPoint();

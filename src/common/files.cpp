@@ -20,14 +20,22 @@ std::string ExecutableFolder()
     return path.substr(0, path.find_last_of('\\') + 1);
 }
 
+namespace {
+// No path of the platform is longer. Wine wraps a longer ANSI name at 64 KB and may then report
+// another file, so such a name is answered here.
+constexpr size_t kMaxPathChars = 32767;
+}  // namespace
+
 bool IsExistingFile(const std::string& path)
 {
+    if (path.size() >= kMaxPathChars) return false;
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool IsExistingFolder(const std::string& path)
 {
+    if (path.size() >= kMaxPathChars) return false;
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -7,7 +7,8 @@
 // The folder of the running executable, with its trailing backslash.
 std::string ExecutableFolder();
 
-// True when path names an existing file (not a folder).
+// True when path names an existing file (not a folder). Both are false for a path of 32,767
+// characters or more.
 bool IsExistingFile(const std::string& path);
 
 // True when path names an existing folder.

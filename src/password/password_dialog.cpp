@@ -204,8 +204,10 @@ void RunPasswordDialog(HWND owner, PasswordMode mode)
     }
     switch (result) {
     case kNewPasswordAccepted:
-        ShowBox(owner, IDS_SETPASS_DONE, MB_ICONWARNING);
+        // Written first: when it cannot be, the error box is all the operator sees, never a
+        // message that the password was set.
         WritePasswordFile();
+        ShowBox(owner, IDS_SETPASS_DONE, MB_ICONWARNING);
         break;
     case kSetCancelled:
         ShowBox(owner, IDS_SETPASS_UNCHANGED, MB_ICONWARNING);

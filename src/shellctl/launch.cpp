@@ -8,6 +8,8 @@ namespace {
 
 constexpr DWORD kRunOnceExLimitMs = 5000;
 constexpr DWORD kPollIntervalMs = 10;
+// CreateProcess and ExpandEnvironmentStrings take at most this many characters, the zero included.
+constexpr DWORD kMaxCommandLineChars = 32767;
 
 // Creates the process with the given window state; the caller owns the handles.
 bool CreateProgram(const std::string& commandLine, WORD showWindow, ProcessInfo& process)
@@ -36,8 +38,13 @@ void DispatchOneMessage()
 
 std::string ExpandCommand(const std::string& text)
 {
+    // Beyond the platform's limit the expansion is cut short without an error (seen under Wine:
+    // 32,766 characters of a 40,000-character result; a text over 64 KB even loses its start),
+    // and a command line that long could not be started anyway: no result rather than a
+    // shortened one that would start something else.
+    if (text.size() >= kMaxCommandLineChars) return std::string();
     DWORD needed = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
-    if (needed == 0) return std::string();
+    if (needed == 0 || needed > kMaxCommandLineChars) return std::string();
     std::string buffer(needed, '\0');
     DWORD written = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed);
     // A variable may have grown between the two calls; then the buffer holds no result.

@@ -6,7 +6,8 @@
 #include <string>
 
 // The text with every %NAME% reference to a defined environment variable replaced; references
-// to undefined variables stay as written.
+// to undefined variables stay as written. Empty text when the result would exceed the platform's
+// 32,767 characters (the zero included): such a command line cannot be started.
 std::string ExpandCommand(const std::string& text);
 
 // Starts a program hidden and does not wait for it (Run and RunOnce entries).
