@@ -77,10 +77,22 @@ UniqueKey OpenRegKey(const std::string& path, REGSAM access) { return OpenRegKey
 
 UniqueKey OpenRegKey(HKEY parent, const std::string& path, REGSAM access)
 {
+    LONG status = ERROR_SUCCESS;
+    return OpenRegKey(parent, path, access, status);
+}
+
+UniqueKey OpenRegKey(const std::string& path, REGSAM access, LONG& status)
+{
+    return OpenRegKey(nullptr, path, access, status);
+}
+
+UniqueKey OpenRegKey(HKEY parent, const std::string& path, REGSAM access, LONG& status)
+{
     std::string subPath = path;
     HKEY base = ResolveParent(parent, subPath);
     UniqueKey key;
-    if (RegOpenKeyExA(base, subPath.c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
+    status = RegOpenKeyExA(base, subPath.c_str(), 0, access, key.put());
+    if (status != ERROR_SUCCESS) key.reset();
     return key;
 }
 
@@ -162,6 +174,14 @@ uint32_t ReadRegDword(HKEY key, const std::string& name)
     }
     if (type != REG_DWORD || size != sizeof(DWORD)) RaiseInvalidType(name);
     return value;
+}
+
+std::optional<uint32_t> ReadRegDwordIfPresent(HKEY key, const std::string& name)
+{
+    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND) {
+        return std::nullopt;
+    }
+    return ReadRegDword(key, name);
 }
 
 void WriteRegString(HKEY key, const std::string& name, const std::string& value)

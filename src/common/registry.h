@@ -16,6 +16,10 @@
 // An open key, or an empty guard when the key does not exist or access is denied.
 UniqueKey OpenRegKey(const std::string& path, REGSAM access);
 UniqueKey OpenRegKey(HKEY parent, const std::string& path, REGSAM access);
+// The same, with the platform's answer in status, for callers that must tell a key that is not
+// there (ERROR_FILE_NOT_FOUND) from one that is there but could not be opened.
+UniqueKey OpenRegKey(const std::string& path, REGSAM access, LONG& status);
+UniqueKey OpenRegKey(HKEY parent, const std::string& path, REGSAM access, LONG& status);
 // Opens the key, creating it and its missing parents; an empty guard when that fails.
 UniqueKey CreateRegKey(const std::string& path, REGSAM access);
 
@@ -33,6 +37,8 @@ std::string ReadRegStringOrEmpty(HKEY key, const std::string& name);
 
 // A REG_DWORD value. A missing value is "Failed to get data for 'name'".
 uint32_t ReadRegDword(HKEY key, const std::string& name);
+// The same, but nothing for a missing value; every other failure still raises.
+std::optional<uint32_t> ReadRegDwordIfPresent(HKEY key, const std::string& name);
 
 void WriteRegString(HKEY key, const std::string& name, const std::string& value);
 void WriteRegExpandString(HKEY key, const std::string& name, const std::string& value);

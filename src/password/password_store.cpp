@@ -31,11 +31,15 @@ std::string SystemReason(DWORD error)
 void ReadStoredHash()
 {
     Shared().StoredHash = 0;
-    // Reading needs no more than read access; asking for more would turn a password into none
-    // for a caller that may read the key but not change it.
-    UniqueKey key = OpenRegKey(kPasswordKey, KEY_READ);
-    if (!key || !RegValueExists(key.get(), kPasswordValue)) return;
-    Shared().StoredHash = ReadRegDword(key.get(), kPasswordValue);
+    // Only a key or value that is not there means "no password". A key that cannot be opened or
+    // a value that cannot be read (access denied, a damaged hive) raises, as a value of the wrong
+    // type does: a configured password must never turn into none. Reading needs no more than read
+    // access, so a caller that may read the key but not change it still gets the password.
+    LONG status = ERROR_SUCCESS;
+    UniqueKey key = OpenRegKey(kPasswordKey, KEY_READ, status);
+    if (status == ERROR_FILE_NOT_FOUND) return;
+    if (!key) throw RegistryError("Failed to get data for '" + std::string(kPasswordValue) + "'");
+    Shared().StoredHash = ReadRegDwordIfPresent(key.get(), kPasswordValue).value_or(0);
 }
 
 std::string PasswordFilePath() { return ExecutableFolder() + "tarn_password.txt"; }
