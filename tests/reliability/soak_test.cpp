@@ -389,6 +389,9 @@ TEST_F(SoakTest, ShellPassesLeaveNeitherResourcesNorRegistryStateBehind)
             ASSERT_TRUE(driver.Finished()) << "pass " << pass << ": the environment dialog was not answered";
         }
         ASSERT_EQ(failure, "") << "pass " << pass;
+        // The wait ends only with the shell, so its record is there by now.
+        ASSERT_EQ(ReadProbeLog(folder_.Path() + "shells.log").size(), static_cast<size_t>(pass))
+            << "pass " << pass << ": the shell's run is not recorded";
         ASSERT_FALSE(OpenRegKey("\\TARN_ERD", KEY_READ)) << "pass " << pass << " left the hive mounted";
         MachineSnapshot after = TakeSnapshot();
         auto root = after.environment.find("TARGET_ROOT");
