@@ -25,6 +25,7 @@
 #include "shellctl/settings.h"
 #include "shellctl/shared_state.h"
 #include "support/key_input.h"
+#include "support/observe.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -79,29 +80,6 @@ bool PollUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pa
     return true;
 }
 
-struct WindowSearch {
-    DWORD processId;
-    int control;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
-{
-    auto& search = *reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search.processId || !IsWindowVisible(window) || !GetDlgItem(window, search.control)) return TRUE;
-    search.found = window;
-    return FALSE;
-}
-
-HWND FindVisibleWindowWith(DWORD processId, int control)
-{
-    WindowSearch search{processId, control, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Milliseconds from just before CreateProcessA until the environment dialog (or the baseline's
 // copy of its template) is visible; negative when it did not appear.
 double TimeToDialog(std::string commandLine, ProcessInfo& process)
@@ -114,7 +92,7 @@ double TimeToDialog(std::string commandLine, ProcessInfo& process)
         return -1;
     }
     DWORD id = process.ProcessId();
-    if (!PollUntil([id] { return FindVisibleWindowWith(id, IDC_ENV_TARGETS) != nullptr; }, kPatienceMs)) return -1;
+    if (!PollUntil([id] { return FindProcessWindowWithControl(id, IDC_ENV_TARGETS) != nullptr; }, kPatienceMs)) return -1;
     return NowMs() - start;
 }
 
@@ -124,35 +102,14 @@ void EndProcess(HANDLE process)
     WaitForSingleObject(process, 5000);
 }
 
-// ---- probe logs: one line per run, tab-separated key=value fields ----
-
-std::vector<std::string> LogLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::string text = ReadWholeFile(path, 1 << 20).value_or(std::string());
-    size_t begin = 0;
-    for (size_t end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
-        lines.push_back(text.substr(begin, end - begin));
-    }
-    return lines;
-}
-
-std::string Field(const std::string& line, const std::string& key)
-{
-    size_t at = line.find(key + "=");
-    if (at == std::string::npos) return std::string();
-    at += key.size() + 1;
-    return line.substr(at, line.find('\t', at) - at);
-}
-
 // Milliseconds from the stamp that trigger returns until the next probe run recorded in the
 // log started, or negative when none started. The probe takes its stamp first thing in WinMain.
 double TimeToNextRun(const std::string& log, const std::function<long long()>& trigger)
 {
-    size_t before = LogLines(log).size();
+    size_t before = ReadProbeLog(log).size();
     long long since = trigger();
-    if (!PollUntil([&] { return LogLines(log).size() > before; }, 10000, 2)) return -1;
-    long long started = std::strtoll(Field(LogLines(log)[before], "qpc").c_str(), nullptr, 10);
+    if (!PollUntil([&] { return ReadProbeLog(log).size() > before; }, 10000, 2)) return -1;
+    long long started = std::strtoll(ReadProbeLog(log)[before]["qpc"].c_str(), nullptr, 10);
     return TicksToMs(started - since);
 }
 
@@ -252,8 +209,8 @@ void MeasureChords(const std::string& probe, const std::string& cadLog)
 
 void EndShell(const std::string& shellLog)
 {
-    for (const std::string& line : LogLines(shellLog)) {
-        DWORD id = std::strtoul(Field(line, "pid").c_str(), nullptr, 10);
+    for (const ProbeRun& run : ReadProbeLog(shellLog)) {
+        DWORD id = std::strtoul(run["pid"].c_str(), nullptr, 10);
         UniqueHandle shell(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
         if (shell) EndProcess(shell.get());
     }
@@ -278,8 +235,8 @@ int RunSession(const std::string& exe, std::string work)
     if (toDialog < 0) return 2;
     Report("dialog_product_ms", toDialog);
 
-    PostMessageA(FindVisibleWindowWith(logon.ProcessId(), IDC_ENV_TARGETS), WM_COMMAND, IDOK, 0);
-    if (!PollUntil([&] { return !LogLines(shellLog).empty(); }, kPatienceMs, 5)) return 3;
+    PostMessageA(FindProcessWindowWithControl(logon.ProcessId(), IDC_ENV_TARGETS), WM_COMMAND, IDOK, 0);
+    if (!PollUntil([&] { return !ReadProbeLog(shellLog).empty(); }, kPatienceMs, 5)) return 3;
     Sleep(1000);  // the shell's own start and the setting-change broadcast are over
 
     MeasureIdle(logon, work);

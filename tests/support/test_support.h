@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/guards.h"
+#include "support/observe.h"
 
 #include <windows.h>
 
@@ -61,21 +62,8 @@ private:
     DWORD id_ = 0;
 };
 
-// The first visible top-level window of the process with the given caption, or null.
-HWND FindProcessWindow(DWORD processId, const std::string& caption);
-
-// The first visible top-level window of the process that has a child with the given id, or null.
-HWND FindProcessWindowWithControl(DWORD processId, int control);
-
 // All text of the static controls of a dialog or message box, joined with "\n".
 std::string DialogText(HWND dialog);
-
-// What the probe program recorded, one record per run: key=value fields.
-struct ProbeRun {
-    std::map<std::string, std::string> fields;
-    const std::string& operator[](const std::string& key) const;
-};
-std::vector<ProbeRun> ReadProbeLog(const std::string& path);
 
 // Total CPU time (user + kernel) of all threads of a process so far.
 std::chrono::milliseconds ProcessCpuTime(DWORD processId);
