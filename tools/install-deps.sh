@@ -13,6 +13,14 @@ packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     googletest
     wine wine32:i386 wine64
+    # The X client libraries that 32-bit Wine's display driver loads at run time (they are only
+    # recommended, so --no-install-recommends leaves them out; the 64-bit ones come with other
+    # packages). Without them a 32-bit program sees one made-up display mode and no real driver
+    # answer, and text is drawn without XRender: modes and refusals (randr, vidmode), cursors,
+    # input devices (xi), screens (xinerama), rendering and window surfaces (render,
+    # composite, fixes).
+    libxrandr2:i386 libxxf86vm1:i386 libxcursor1:i386 libxi6:i386 libxinerama1:i386
+    libxrender1:i386 libxcomposite1:i386 libxfixes3:i386
     xvfb x11-utils imagemagick
     # The native sanitizer and fuzz build: libclang-rt-14-dev holds the sanitizer and libFuzzer
     # runtimes, llvm the symbolizer that puts file and line into their reports.

@@ -33,10 +33,10 @@ constexpr unsigned kUnattendedPauseMs = 1000;
 
 }  // namespace
 
-void RunShellPass()
+bool RunShellPass(unsigned long* exitCode)
 {
     RunEnvironmentDialog(GetDesktopWindow());
-    RunShellAndWait(Shared().ShellCommand);
+    return RunShellAndWait(Shared().ShellCommand, exitCode);
 }
 
 bool IsWindowsNT()

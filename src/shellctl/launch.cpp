@@ -70,7 +70,7 @@ void RunHiddenLimited(const std::string& commandLine)
     }
 }
 
-bool RunShellAndWait(const std::string& commandLine)
+bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode)
 {
     ProcessInfo process;
     if (!CreateProgram(commandLine, SW_SHOW, process)) return false;
@@ -85,14 +85,17 @@ bool RunShellAndWait(const std::string& commandLine)
     for (;;) {
         DWORD woken = MsgWaitForMultipleObjectsEx(1, &shell, kPollIntervalMs, QS_ALLINPUT,
                                                   MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
-        if (woken == WAIT_OBJECT_0) return true;
+        if (woken == WAIT_OBJECT_0) break;
         if (woken == WAIT_OBJECT_0 + 1) {
             DispatchOneMessage();
         } else if (woken == WAIT_FAILED) {
             SleepEx(kPollIntervalMs, TRUE);  // never a busy loop, whatever the platform says
-            if (WaitForSingleObject(shell, 0) != WAIT_TIMEOUT) return true;
+            if (WaitForSingleObject(shell, 0) != WAIT_TIMEOUT) break;
         }
     }
+    DWORD code = 0;
+    if (exitCode && GetExitCodeProcess(shell, &code)) *exitCode = code;
+    return true;
 }
 
 void PumpMessagesFor(unsigned milliseconds)

@@ -19,8 +19,8 @@ void RunHiddenLimited(const std::string& commandLine);
 
 // Starts the shell with a normal window and waits for it to end, dispatching the thread's
 // messages meanwhile so that the keyboard hook keeps working. False, at once, when the program
-// could not be started.
-bool RunShellAndWait(const std::string& commandLine);
+// could not be started (GetLastError tells why). The shell's exit code goes to exitCode when given.
+bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode = nullptr);
 
 // Dispatches the thread's messages for about the given time, in the same cheap way as the
 // shell wait.

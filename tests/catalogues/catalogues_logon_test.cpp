@@ -8,6 +8,7 @@
 #include "langmodule/langmodule_testing.h"
 #include "shellctl/shared_state.h"
 #include "support/logon_case.h"
+#include "support/test_display.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,9 @@ TEST_F(CataloguesLogonTest, CombosHoldTheCataloguesAndApplyingKeepsTheDialogOpen
         {IDC_ENV_DISPLAY, Lines(*Shared().DisplayModeList, [](const TScrResInfo& m) { return m.Text; }),
          FindCurrentDisplayMode()},
     };
-    ASSERT_FALSE(combos[2].lines.empty()) << "there is always at least the fallback table";
+    ASSERT_TRUE(IsTheTestDisplay());
+    ASSERT_EQ(combos[2].lines, FallbackModeLines());
+    ASSERT_EQ(combos[2].lines.at(combos[2].current), "1280 x 1024 x 32bpp x 0Hz");
 
     Install();
     InstallLanguage("LangPack.dll", "LangPack.dll");
@@ -98,4 +101,48 @@ TEST_F(CataloguesLogonTest, CombosHoldTheCataloguesAndApplyingKeepsTheDialogOpen
         EXPECT_EQ(FindProcessWindow(program_->Id(), LoadLangString(IDS_DISPLAY_TEST_CAPTION)), nullptr) << button;
         EXPECT_TRUE(IsWindowVisible(dialog)) << button;
     }
+
+    // Fallback entries meet the driver's real answers: 640 x 480 x 8 is refused (the warning, with
+    // no owner, and nothing changes), 1280 x 1024 x 16 is accepted and stored without a word.
+    // The dialog stays open and centred throughout.
+    HWND display = GetDlgItem(dialog, IDC_ENV_DISPLAY);
+    const std::string before = DisplayInForceAndStored();
+    SendMessageW(display, CB_SETCURSEL, 0, 0);
+    PostMessageA(dialog, WM_COMMAND, IDC_ENV_APPLY_DISPLAY, 0);
+    HWND box = WaitForBox(LoadLangString(IDS_DISPLAY_TEST_CAPTION));
+    ASSERT_TRUE(box) << "no warning for a mode the driver refuses";
+    EXPECT_EQ(BoxText(box), LoadLangString(IDS_DISPLAY_TEST_FAILED));
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, std::chrono::seconds(10)));
+    EXPECT_EQ(DisplayInForceAndStored(), before);
+
+    struct RestoreStoredMode {
+        ~RestoreStoredMode()
+        {
+            DEVMODEA mode{};
+            mode.dmSize = sizeof mode;
+            mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+            mode.dmPelsWidth = 1280;
+            mode.dmPelsHeight = 1024;
+            mode.dmBitsPerPel = 32;
+            ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
+        }
+    } restore;
+    SendMessageW(display, CB_SETCURSEL, 13, 0);
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_COMMAND, IDC_ENV_APPLY_DISPLAY, 0, SMTO_NORMAL, 10000, &ignored));
+    EXPECT_EQ(FindProcessWindow(program_->Id(), LoadLangString(IDS_DISPLAY_TEST_CAPTION)), nullptr);
+    DEVMODEA stored{};
+    stored.dmSize = sizeof stored;
+    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_REGISTRY_SETTINGS, &stored));
+    EXPECT_EQ(std::to_string(stored.dmPelsWidth) + "x" + std::to_string(stored.dmPelsHeight) + "x" +
+                  std::to_string(stored.dmBitsPerPel),
+              "1280x1024x16");
+
+    ASSERT_TRUE(IsWindowVisible(dialog));
+    RECT rect{};
+    GetWindowRect(dialog, &rect);
+    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2);
+    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) / 2);
 }

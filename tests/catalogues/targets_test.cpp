@@ -261,5 +261,7 @@ TEST_F(TargetScanTest, TimePerThousandFolders)
     EXPECT_EQ(found, 3u);
     EXPECT_LT(perThousand, 0.3) << "the whole scan stays well under half a minute";
     ASSERT_TRUE(shell("seq -f folder%g 0 99999 | xargs rm -rf"));  // in batches, as they were made
-    EXPECT_TRUE(WaitUntil([] { return !IsExistingFolder("M:\\folder99999"); }, std::chrono::seconds(60)));
+    // On a machine busy with other work the removal took over a minute (it takes seconds alone);
+    // leaving the folders to the drive's own clean-up through Wine would take longer still.
+    EXPECT_TRUE(WaitUntil([] { return !IsExistingFolder("M:\\folder99999"); }, std::chrono::seconds(150)));
 }

@@ -1,7 +1,7 @@
 // A stand-in for the programs that Tarn Logon starts. It appends one line describing its run
 // to a log file, then waits and exits as told. Settings come from "key=value" arguments or,
 // when started without arguments (as a fake shell), from TARN_PROBE_* environment variables:
-//   log=<file>            where to record the run (TARN_PROBE_LOG); the record's qpc= is the
+//   log=<file>            where to record the run (TARN_PROBE_LOG; exit code 98 when it cannot); the record's qpc= is the
 //                         performance counter at the start of WinMain, for start-up latencies
 //   sleep=<ms>            how long to run (TARN_PROBE_SLEEP_MS)
 //   exit=<code>           exit code (TARN_PROBE_EXIT)
@@ -41,7 +41,11 @@ std::string Environment(const char* name)
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string("<unset>");
 }
 
-void Record(const std::string& logPath)
+// False when the record could not be written: the probe then ends with kRecordLost, so that a
+// test can tell a run it failed to record from one that never happened.
+constexpr int kRecordLost = 98;
+
+bool Record(const std::string& logPath)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -61,11 +65,12 @@ void Record(const std::string& logPath)
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
             DWORD written = 0;
-            WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-            return;
+            return WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+                   written == line.size();
         }
         Sleep(10);
     }
+    return false;
 }
 
 int ReadWrongTypeValue()
@@ -123,7 +128,7 @@ int Run()
         while (GetTickCount() - start < std::strtoul(g_options["spin"].c_str(), nullptr, 10)) ++counter;
     }
     std::string log = Option("log", "TARN_PROBE_LOG");
-    if (!log.empty()) Record(log);
+    if (!log.empty() && !Record(log)) return kRecordLost;
     std::string sleep = Option("sleep", "TARN_PROBE_SLEEP_MS");
     if (!sleep.empty()) Sleep(static_cast<DWORD>(std::strtoul(sleep.c_str(), nullptr, 10)));
     std::string exitCode = Option("exit", "TARN_PROBE_EXIT");
