@@ -172,6 +172,11 @@ class TarnPeTest(unittest.TestCase):
         self.assertIn("holds nothing of Tarn Logon", self.tarn_pe("remove", wim))
         subprocess.run(["wimlib-imagex", "verify", wim], check=True, capture_output=True)
 
+        # A hive without our key gets it level by level: hivex makes no missing parents.
+        fresh = self.make_image("fresh", hive=minimal_hive())
+        self.tarn_pe("install", fresh, "--from", self.build, "--password-file", self.passwords)
+        self.assertEqual(self.password_values(fresh), {"PassKey": (3, PASS_KEY)})
+
     def test_refusals_leave_the_image_unchanged(self):
         clean = self.make_image("clean")
         dirty = self.make_image("dirty", hive=with_sequences(self.hive, 7, 6))
