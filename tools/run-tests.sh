@@ -27,7 +27,7 @@ done
 # system Python, which a python3 earlier on PATH may not see. A few seconds.
 status=0
 echo "=== tarn-pe on a generated Windows PE image ==="
-(cd "$TARN_ROOT/tests/tarn_pe" && /usr/bin/python3 test_tarn_pe.py) || status=1
+(cd "$TARN_ROOT/tests/tarn_pe" && /usr/bin/python3 -B test_tarn_pe.py) || status=1
 
 trap tarn_stop_all EXIT
 trap 'exit 130' INT TERM
