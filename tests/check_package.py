@@ -6,7 +6,8 @@ import tempfile
 import zipfile
 
 archive, objdump, version = sys.argv[1], sys.argv[2], sys.argv[3]
-expected = {"tarn_logon.exe", "LangPack.dll", "LangPack_de.dll", "tarn_logon.ini", "winpeshl.ini", "VERSION.txt"}
+expected = {"tarn_logon.exe", "LangPack.dll", "LangPack_de.dll", "tarn_logon.ini", "winpeshl.ini", "VERSION.txt",
+            "tarn-pe", "tarn-pe.txt"}
 allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
            "msvcrt.dll", "ole32.dll", "shlwapi.dll", "ntdll.dll", "comdlg32.dll", "version.dll",
            "uxtheme.dll", "powrprof.dll"}
@@ -15,6 +16,9 @@ with zipfile.ZipFile(archive) as z:
     names = set(z.namelist())
     if names != expected:
         failures.append(f"archive holds {sorted(names)}, expected {sorted(expected)}")
+    # Unpacked on Linux, tarn-pe must run as it is.
+    if "tarn-pe" in names and not (z.getinfo("tarn-pe").external_attr >> 16) & 0o100:
+        failures.append("tarn-pe is not executable in the archive")
     if version not in z.read("VERSION.txt").decode():
         failures.append("VERSION.txt does not name the version")
     with tempfile.TemporaryDirectory() as folder:

@@ -25,6 +25,9 @@ packages=(
     # The native sanitizer and fuzz build: libclang-rt-14-dev holds the sanitizer and libFuzzer
     # runtimes, llvm the symbolizer that puts file and line into their reports.
     clang libclang-rt-14-dev llvm
+    # tools/tarn-pe edits Windows PE images: wimlib's command-line tool for the WIM, and hivex's
+    # binding (in the system Python, /usr/bin/python3) for the image's registry hive.
+    wimtools python3-hivex
 )
 
 # Wine's 32-bit half (wine32) lives in the i386 architecture.

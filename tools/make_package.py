@@ -20,7 +20,8 @@ readme = (
     "\r\n"
     "Files:\r\n"
     + "".join(f"  {n}\r\n" for n in names + ["VERSION.txt"])
-    + "\r\nSee the administrator's guide for putting them on a Windows PE image.\r\n"
+    + "\r\nSee the administrator's guide for putting them on a Windows PE image;\r\n"
+    "on Linux, tarn-pe does it in one command (see tarn-pe.txt).\r\n"
 )
 tmp = archive + ".tmp"
 with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED) as z:
