@@ -48,6 +48,13 @@ protected:
         Shared().LayoutList = std::make_unique<TLayoutList>();
         Shared().TimeZoneList = std::make_unique<TTimeZoneList>();
         Shared().DisplayModeList = std::make_unique<TDisplayModeList>();
+        // The program runs with the case folder as its Windows folder, where a layout's file is
+        // looked up; so must the expected list, or a layout another test left behind counts here
+        // and not there.
+        char windir[MAX_PATH] = "";
+        GetEnvironmentVariableA("WINDIR", windir, MAX_PATH);
+        savedWindir_ = windir;
+        SetEnvironmentVariableA("WINDIR", (folder_.Path() + "win").c_str());
         BuildLayoutList();
         BuildTimeZoneList();
         BuildDisplayModeList();
@@ -55,9 +62,11 @@ protected:
     void TearDown() override
     {
         if (program_) program_->Terminate();
+        SetEnvironmentVariableA("WINDIR", savedWindir_.c_str());
         Shared() = SharedState();
         ForgetLangModule();
     }
+    std::string savedWindir_;
 };
 
 }  // namespace
