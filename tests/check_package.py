@@ -9,7 +9,7 @@ archive, objdump, version = sys.argv[1], sys.argv[2], sys.argv[3]
 expected = {"tarn_logon.exe", "LangPack.dll", "LangPack_de.dll", "tarn_logon.ini", "winpeshl.ini", "VERSION.txt"}
 allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
            "msvcrt.dll", "ole32.dll", "shlwapi.dll", "ntdll.dll", "comdlg32.dll", "version.dll",
-           "uxtheme.dll", "powrprof.dll"}
+           "uxtheme.dll", "powrprof.dll", "bcrypt.dll"}
 failures = []
 with zipfile.ZipFile(archive) as z:
     names = set(z.namelist())
