@@ -46,11 +46,15 @@ private:
     size_t length_;
 };
 
-// The derivation takes most of a second at the iteration count set mode uses. It runs before
-// the keyboard hook is installed (RunLogonShell), so no hook waits for this thread meanwhile;
-// it is a self-contained call that could move to another thread behind a wait that pumps.
+// The one place where the password flow's slow steps run: a key derivation takes most of a
+// second at the count set mode uses, and over ten seconds at the highest count a stored key
+// may ask for. The operator sees the wait cursor meanwhile. The thread handles no messages
+// then, which no keyboard hook notices: the password is asked before the hook is installed
+// (RunLogonShell). The work touches no window, so handling messages meanwhile needs only a
+// change here (another thread for the work, and a wait that dispatches while the dialog is
+// disabled).
 template <class Work>
-auto WithWaitCursor(Work work)
+auto RunLongStep(Work work)
 {
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     ScopeExit restore([previous] { SetCursor(previous); });
@@ -180,7 +184,7 @@ bool CheckPassword(HWND dialog)
 {
     SecretEntry entry(dialog, IDC_PASSWORD_EDIT);
     const SharedState& shared = Shared();
-    if (shared.StoredKey) return WithWaitCursor([&] { return PassKeyMatches(*shared.StoredKey, entry.Text()); });
+    if (shared.StoredKey) return RunLongStep([&] { return PassKeyMatches(*shared.StoredKey, entry.Text()); });
     return PasswordHash(entry.Text().substr(0, kLegacyLength)) == shared.StoredHash;
 }
 
@@ -191,7 +195,7 @@ void AcceptNewPassword(HWND dialog)
     Shared().StoredKey.reset();
     // The empty password means "no password": it gets no key, and the legacy file says so.
     if (entry.Text().empty()) return;
-    Shared().StoredKey = WithWaitCursor([&] { return MakePassKey(entry.Text()); });
+    Shared().StoredKey = RunLongStep([&] { return MakePassKey(entry.Text()); });
 }
 
 bool EntriesMatch(HWND dialog)

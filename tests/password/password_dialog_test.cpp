@@ -186,6 +186,17 @@ TEST_F(PasswordDialogTest, RightPasswordAtTheFifthTryIsAccepted)
     EXPECT_EQ(boxes.size(), 4u);
 }
 
+// A key the platform refuses to derive (here: no iterations) must not count as a wrong entry, let
+// alone a right one: the dialog ends, and the flow raises the error once the dialog is gone.
+TEST_F(PasswordDialogTest, AKeyThatCannotBeDerivedEndsThePrompt)
+{
+    UseModule("TestLang.dll");
+    Shared().StoredKey = TPassKey{0, {1}, {2}};
+    INT_PTR result = Run(PasswordMode::Logon, {TypeInto(IDC_PASSWORD_EDIT, "right"), Click(IDOK)});
+    EXPECT_NE(result, kLogonAccepted);
+    EXPECT_TRUE(boxes.empty()) << "no wrong-password message";
+}
+
 TEST_F(PasswordDialogTest, SetModeWantsTwoIdenticalEntries)
 {
     UseModule("TestLang.dll");
