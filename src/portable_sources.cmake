@@ -7,6 +7,7 @@ set(TARN_PORTABLE_SOURCES
     envdialog/hive_names.cpp
     common/errors.cpp
     common/text.cpp
+    password/pass_key.cpp
     password/password_hash.cpp
     shellctl/chords.cpp
     shellctl/command_line.cpp

@@ -162,6 +162,7 @@ for ((run = 1; run <= runs; run++)); do
     cat "$out/linux-$run.txt" >>"$results"
     run_driver catalogues
     run_driver startup
+    run_driver password
 done
 
 # ---- installation scan: D: with 1,000 and 10,000 folders, 1 percent of them installations ----

@@ -111,6 +111,11 @@ def build(samples):
     t.row("   size of LangPack.dll (bytes)", "size_langpack_bytes", spread="-")
     t.row("   peak working set of the logon shell (KiB)", "peak_working_set_kb")
     t.row("   cross-check: Linux VmHWM of the process (KiB)", "peak_rss_linux_kb")
+    checks = samples.get("password_check_ms", [])
+    # The goal holds for every run, not only the median: each one is an operator's wait.
+    t.row("7. one password check with PassKey, slowest run (ms)", None, None, "< 1,500", below(1500),
+          value=max(checks) if checks else None, spread=t.spread("password_check_ms"))
+    t.row("   processor time of the check, median (ms)", "password_check_cpu_ms")
     return t
 
 

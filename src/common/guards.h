@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <objbase.h>
 
 #include "common/unique.h"
@@ -40,6 +41,11 @@ struct HookTraits {
     static HHOOK Invalid() { return nullptr; }
     static void Close(HHOOK h) { UnhookWindowsHookEx(h); }
 };
+struct AlgorithmTraits {  // a CNG algorithm provider
+    using Handle = BCRYPT_ALG_HANDLE;
+    static BCRYPT_ALG_HANDLE Invalid() { return nullptr; }
+    static void Close(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
+};
 }  // namespace guards_detail
 
 using UniqueKey = Unique<guards_detail::KeyTraits>;
@@ -48,6 +54,7 @@ using UniqueFile = Unique<guards_detail::FileTraits>;
 using UniqueFind = Unique<guards_detail::FindTraits>;
 using UniqueLibrary = Unique<guards_detail::LibraryTraits>;
 using UniqueHook = Unique<guards_detail::HookTraits>;
+using UniqueAlgorithm = Unique<guards_detail::AlgorithmTraits>;
 
 // PROCESS_INFORMATION that closes both handles, and only those CreateProcessA filled in.
 class ProcessInfo {

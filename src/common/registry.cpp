@@ -184,6 +184,30 @@ std::optional<uint32_t> ReadRegDwordIfPresent(HKEY key, const std::string& name)
     return ReadRegDword(key, name);
 }
 
+std::optional<std::vector<uint8_t>> ReadRegBinaryIfPresent(HKEY key, const std::string& name)
+{
+    // The value may change size between the two queries; try again while it grows.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
+        if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        if (rc != ERROR_SUCCESS) RaiseGetFailed(name);
+        if (type != REG_BINARY) RaiseInvalidType(name);
+
+        std::vector<uint8_t> bytes(size);
+        DWORD got = size;
+        rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, bytes.data(), &got);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        if (rc != ERROR_SUCCESS) RaiseGetFailed(name);
+        if (type != REG_BINARY) RaiseInvalidType(name);
+        bytes.resize(std::min<size_t>(got, bytes.size()));
+        return bytes;
+    }
+    RaiseGetFailed(name);
+}
+
 void WriteRegString(HKEY key, const std::string& name, const std::string& value)
 {
     WriteText(key, name, REG_SZ, value);
@@ -198,6 +222,11 @@ void WriteRegDword(HKEY key, const std::string& name, uint32_t value)
 {
     DWORD data = value;
     WriteValue(key, name, REG_DWORD, &data, sizeof data);
+}
+
+void WriteRegBinary(HKEY key, const std::string& name, const std::string& bytes)
+{
+    WriteValue(key, name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 bool DeleteRegValue(HKEY key, const std::string& name)

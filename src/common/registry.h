@@ -40,9 +40,14 @@ uint32_t ReadRegDword(HKEY key, const std::string& name);
 // The same, but nothing for a missing value; every other failure still raises.
 std::optional<uint32_t> ReadRegDwordIfPresent(HKEY key, const std::string& name);
 
+// A REG_BINARY value's bytes, or nothing for a missing value. A value of another type is
+// "Invalid data type for 'name'"; one that is there but cannot be read, "Failed to get data".
+std::optional<std::vector<uint8_t>> ReadRegBinaryIfPresent(HKEY key, const std::string& name);
+
 void WriteRegString(HKEY key, const std::string& name, const std::string& value);
 void WriteRegExpandString(HKEY key, const std::string& name, const std::string& value);
 void WriteRegDword(HKEY key, const std::string& name, uint32_t value);
+void WriteRegBinary(HKEY key, const std::string& name, const std::string& bytes);
 
 // False when the value was not there or could not be deleted.
 bool DeleteRegValue(HKEY key, const std::string& name);

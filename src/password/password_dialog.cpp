@@ -1,32 +1,64 @@
 #include "password/password_dialog.h"
 
+#include "common/guards.h"
 #include "common/resource_ids.h"
 #include "common/window.h"
 #include "langmodule/langmodule.h"
+#include "password/pass_key_derive.h"
 #include "password/password_hash.h"
 #include "password/password_store.h"
 #include "shellctl/entry.h"
 #include "shellctl/shared_state.h"
 
+#include <exception>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace {
 
 constexpr const char* kCaption = "Tarn Logon";
-constexpr int kEntryBuffer = 30;  // 29 characters and the terminator: longer entries are cut
+constexpr int kEntryBuffer = 256;    // 255 characters and the terminator, so passphrases fit
+constexpr size_t kLegacyLength = 29;  // all that stored PassHash values were ever made from
 constexpr int kRowHeight = 25;    // the template's user row and repeat row
 constexpr int kAttempts = 5;
 
 int g_attemptsLeft = 0;
+// A failure of the platform's cryptography inside the dialog procedure, raised again once the
+// dialog has ended: an exception must not unwind through the system's dialog code.
+std::exception_ptr g_failure;
+constexpr INT_PTR kFailed = -2;
 
 // The mode is not stored: logon mode is exactly while the user name is shown.
 bool IsLogonMode(HWND dialog) { return IsControlShown(dialog, IDC_PASSWORD_USER); }
 
-std::string EntryText(HWND dialog, int control)
+// An entry as typed, wiped from memory when it goes out of scope.
+class SecretEntry {
+public:
+    SecretEntry(HWND dialog, int control) : length_(GetDlgItemTextA(dialog, control, text_, kEntryBuffer)) {}
+    ~SecretEntry() { SecureZeroMemory(text_, sizeof text_); }
+    SecretEntry(const SecretEntry&) = delete;
+    SecretEntry& operator=(const SecretEntry&) = delete;
+    std::string_view Text() const { return std::string_view(text_, length_); }
+
+private:
+    char text_[kEntryBuffer] = "";
+    size_t length_;
+};
+
+// The one place where the password flow's slow steps run: a key derivation takes most of a
+// second at the count set mode uses, and over ten seconds at the highest count a stored key
+// may ask for. The operator sees the wait cursor meanwhile. The thread handles no messages
+// then, which no keyboard hook notices: the password is asked before the hook is installed
+// (RunLogonShell). The work touches no window, so handling messages meanwhile needs only a
+// change here (another thread for the work, and a wait that dispatches while the dialog is
+// disabled).
+template <class Work>
+auto RunLongStep(Work work)
 {
-    char text[kEntryBuffer] = "";
-    GetDlgItemTextA(dialog, control, text, kEntryBuffer);
-    return text;
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    ScopeExit restore([previous] { SetCursor(previous); });
+    return work();
 }
 
 bool HasText(HWND dialog, int control)
@@ -65,6 +97,10 @@ void InitPasswordDialog(HWND dialog, LPARAM mode)
         SetDlgItemTextA(dialog, IDC_PASSWORD_USER, GetUserNameA(user, &size) ? user : "");
         g_attemptsLeft = kAttempts;
     }
+    // Typing stops where reading would cut the entry.
+    for (int control : {IDC_PASSWORD_EDIT, IDC_PASSWORD_REPEAT}) {
+        SendDlgItemMessageA(dialog, control, EM_LIMITTEXT, kEntryBuffer - 1, 0);
+    }
     SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
 }
 
@@ -86,7 +122,7 @@ void OnLogonOk(HWND dialog)
 void OnSetOk(HWND dialog)
 {
     if (EntriesMatch(dialog)) {
-        Shared().StoredHash = AcceptNewPassword(dialog);
+        AcceptNewPassword(dialog);
         EndDialog(dialog, kNewPasswordAccepted);
         return;
     }
@@ -144,17 +180,29 @@ void LayoutLogonMode(HWND dialog)
     ShrinkByOneRow(dialog);
 }
 
-bool CheckPassword(HWND dialog) { return PasswordHash(EntryText(dialog, IDC_PASSWORD_EDIT)) == Shared().StoredHash; }
-
-uint32_t AcceptNewPassword(HWND dialog)
+bool CheckPassword(HWND dialog)
 {
-    Shared().NewPassword = EntryText(dialog, IDC_PASSWORD_EDIT);
-    return PasswordHash(Shared().NewPassword);
+    SecretEntry entry(dialog, IDC_PASSWORD_EDIT);
+    const SharedState& shared = Shared();
+    if (shared.StoredKey) return RunLongStep([&] { return PassKeyMatches(*shared.StoredKey, entry.Text()); });
+    return PasswordHash(entry.Text().substr(0, kLegacyLength)) == shared.StoredHash;
+}
+
+void AcceptNewPassword(HWND dialog)
+{
+    SecretEntry entry(dialog, IDC_PASSWORD_EDIT);
+    Shared().StoredHash = 0;
+    Shared().StoredKey.reset();
+    // The empty password means "no password": it gets no key, and the legacy file says so.
+    if (entry.Text().empty()) return;
+    Shared().StoredKey = RunLongStep([&] { return MakePassKey(entry.Text()); });
 }
 
 bool EntriesMatch(HWND dialog)
 {
-    return EntryText(dialog, IDC_PASSWORD_EDIT) == EntryText(dialog, IDC_PASSWORD_REPEAT);
+    SecretEntry first(dialog, IDC_PASSWORD_EDIT);
+    SecretEntry second(dialog, IDC_PASSWORD_REPEAT);
+    return first.Text() == second.Text();
 }
 
 INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -167,7 +215,12 @@ INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
     switch (LOWORD(wParam)) {
     case IDOK:
-        IsLogonMode(dialog) ? OnLogonOk(dialog) : OnSetOk(dialog);
+        try {
+            IsLogonMode(dialog) ? OnLogonOk(dialog) : OnSetOk(dialog);
+        } catch (...) {
+            g_failure = std::current_exception();
+            EndDialog(dialog, kFailed);
+        }
         return TRUE;
     case IDCANCEL:
         OnCancel(dialog);
@@ -183,12 +236,15 @@ INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 void RunPasswordDialog(HWND owner, PasswordMode mode)
 {
     Shared().StoredHash = 0;
+    Shared().StoredKey.reset();
     if (mode == PasswordMode::Logon) {
-        ReadStoredHash();
-        if (Shared().StoredHash == 0) return;  // no password configured
+        ReadStoredPassword();
+        if (!Shared().StoredKey && Shared().StoredHash == 0) return;  // no password configured
     }
 
+    g_failure = nullptr;
     INT_PTR result = ShowLangDialog(IDD_PASSWORD, owner, PasswordDlgProc, static_cast<LPARAM>(mode));
+    if (g_failure) std::rethrow_exception(std::exchange(g_failure, nullptr));
     if (result == -1) {
         // Letting the logon go on here would open a configured password to anyone who can break
         // the language module; the set mode at least says why nothing happened.

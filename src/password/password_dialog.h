@@ -26,6 +26,9 @@ INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 void LayoutSetMode(HWND dialog);
 void LayoutLogonMode(HWND dialog);
+// The entry against StoredKey when there is one, else its first 29 characters against the
+// legacy StoredHash.
 bool CheckPassword(HWND dialog);
-uint32_t AcceptNewPassword(HWND dialog);
+// Sets StoredKey for the entry, with a fresh salt; none for the empty entry.
+void AcceptNewPassword(HWND dialog);
 bool EntriesMatch(HWND dialog);

@@ -1,6 +1,8 @@
 // The password hash and the password file's text. No platform calls.
 #pragma once
 
+#include "password/pass_key.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +13,13 @@
 // is also "no password".
 uint32_t PasswordHash(std::string_view password);
 
-// The password file: a registry line for a PE image's build configuration, with the password
-// repeated in a comment. Seven lines, each ended by CR LF.
+// The legacy password file: a registry line for a PE image's build configuration, with the
+// password repeated in a comment. Seven lines, each ended by CR LF. Set mode writes it only for
+// the empty password, which means "no password".
 std::string PasswordFileText(const std::string& password, uint32_t hash);
+
+// The password file for a PassKey: the same frame, without the password; line 6 is the
+// REG_BINARY registry line (each byte as two lower-case hexadecimal digits, joined by commas),
+// and two comment lines follow: the reg add command for a mounted image and the reg delete
+// command for the PassHash that must not stay beside the key. Nine lines, each ended by CR LF.
+std::string PassKeyFileText(const TPassKey& key);

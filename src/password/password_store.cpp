@@ -28,9 +28,10 @@ std::string SystemReason(DWORD error)
 
 }  // namespace
 
-void ReadStoredHash()
+void ReadStoredPassword()
 {
     Shared().StoredHash = 0;
+    Shared().StoredKey.reset();
     // Only a key or value that is not there means "no password". A key that cannot be opened or
     // a value that cannot be read (access denied, a damaged hive) raises, as a value of the wrong
     // type does: a configured password must never turn into none. Reading needs no more than read
@@ -39,6 +40,14 @@ void ReadStoredHash()
     UniqueKey key = OpenRegKey(kPasswordKey, KEY_READ, status);
     if (status == ERROR_FILE_NOT_FOUND) return;
     if (!key) throw RegistryError("Failed to get data for '" + std::string(kPasswordValue) + "'");
+
+    // A PassHash beside a PassKey is not even read: a damaged one must not lock out the owner of
+    // the key, and a readable one must not open the door to what its weak hash lets through.
+    if (std::optional<std::vector<uint8_t>> bytes = ReadRegBinaryIfPresent(key.get(), kPassKeyValue)) {
+        Shared().StoredKey = ParsePassKey(bytes->data(), bytes->size());
+        if (!Shared().StoredKey) throw RegistryError("Invalid data for '" + std::string(kPassKeyValue) + "'");
+        return;
+    }
     Shared().StoredHash = ReadRegDwordIfPresent(key.get(), kPasswordValue).value_or(0);
 }
 
@@ -47,7 +56,9 @@ std::string PasswordFilePath() { return ExecutableFolder() + "tarn_password.txt"
 void WritePasswordFile()
 {
     std::string path = PasswordFilePath();
-    std::string text = PasswordFileText(Shared().NewPassword, Shared().StoredHash);
+    // Without a key, the password was empty: that means no password, and the legacy file says so.
+    const std::optional<TPassKey>& key = Shared().StoredKey;
+    std::string text = key ? PassKeyFileText(*key) : PasswordFileText(std::string(), 0);
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) RaiseCannotWrite(path, GetLastError());
     DWORD written = 0;

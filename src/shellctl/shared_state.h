@@ -4,8 +4,10 @@
 //                       dialog, whenever the operator collapses or expands it)
 //   ShellCommand        the environment dialog on OK; the shell loop starts it
 //   TargetRoot          the environment dialog on OK; published as TARGET_ROOT
-//   StoredHash          the password flow (the registry in logon mode, the new hash in set mode)
-//   NewPassword         the set-password dialog; written to the password file
+//   StoredHash          the password flow (the registry's legacy PassHash in logon mode; 0 in
+//                       set mode, which never makes one)
+//   StoredKey           the password flow (the registry's PassKey in logon mode, the new key in
+//                       set mode); written to the password file. The password itself is never kept.
 //   ScanDialogWindow    the environment dialog while the catalogues are built
 //   the four catalogues created empty and destroyed by the environment dialog once per pass,
 //                       filled by their builders; absent between passes
@@ -15,12 +17,14 @@
 #include "catalogues/layouts.h"
 #include "catalogues/targets.h"
 #include "catalogues/timezones.h"
+#include "password/pass_key.h"
 #include "shellctl/settings_text.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct SharedState {
@@ -28,8 +32,8 @@ struct SharedState {
     // Runs when the environment dialog cannot be shown on the first pass.
     std::string ShellCommand = "%windir%\\system32\\cmd.exe";
     std::string TargetRoot;
-    uint32_t StoredHash = 0;  // 0: no password set
-    std::string NewPassword;
+    uint32_t StoredHash = 0;  // 0: no legacy hash
+    std::optional<TPassKey> StoredKey;  // when set, it alone decides
     HWND ScanDialogWindow = nullptr;
     std::unique_ptr<TTargetList> TargetList;
     std::unique_ptr<TLayoutList> LayoutList;

@@ -3,6 +3,7 @@
 #include "common/window.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
+#include "password/pass_key_derive.h"
 #include "password/password_dialog.h"
 #include "password/password_hash.h"
 #include "password/password_store.h"
@@ -185,6 +186,17 @@ TEST_F(PasswordDialogTest, RightPasswordAtTheFifthTryIsAccepted)
     EXPECT_EQ(boxes.size(), 4u);
 }
 
+// A key the platform refuses to derive (here: no iterations) must not count as a wrong entry, let
+// alone a right one: the dialog ends, and the flow raises the error once the dialog is gone.
+TEST_F(PasswordDialogTest, AKeyThatCannotBeDerivedEndsThePrompt)
+{
+    UseModule("TestLang.dll");
+    Shared().StoredKey = TPassKey{0, {1}, {2}};
+    INT_PTR result = Run(PasswordMode::Logon, {TypeInto(IDC_PASSWORD_EDIT, "right"), Click(IDOK)});
+    EXPECT_NE(result, kLogonAccepted);
+    EXPECT_TRUE(boxes.empty()) << "no wrong-password message";
+}
+
 TEST_F(PasswordDialogTest, SetModeWantsTwoIdenticalEntries)
 {
     UseModule("TestLang.dll");
@@ -195,8 +207,11 @@ TEST_F(PasswordDialogTest, SetModeWantsTwoIdenticalEntries)
                                              TypeInto(IDC_PASSWORD_REPEAT, longPassword), Click(IDOK)});
     EXPECT_EQ(result, kNewPasswordAccepted);
     EXPECT_EQ(boxes, std::vector<std::string>{"Tarn Logon|MISMATCH|warning"});
-    EXPECT_EQ(Shared().NewPassword, longPassword.substr(0, 29));
-    EXPECT_EQ(Shared().StoredHash, PasswordHash(longPassword.substr(0, 29)));
+    ASSERT_TRUE(Shared().StoredKey);
+    EXPECT_EQ(Shared().StoredKey->Iterations, 600000u);
+    EXPECT_TRUE(PassKeyMatches(*Shared().StoredKey, longPassword)) << "the whole entry counts";
+    EXPECT_FALSE(PassKeyMatches(*Shared().StoredKey, longPassword.substr(0, 29)));
+    EXPECT_EQ(Shared().StoredHash, 0u) << "no legacy hash is made";
 }
 
 TEST_F(PasswordDialogTest, CancelAtLogonOffersTheShutdownChoice)
@@ -238,8 +253,17 @@ TEST_F(PasswordDialogTest, SetpassFlowReportsAndWritesThePasswordFile)
         EXPECT_EQ(driver.boxes, std::vector<std::string>{"Tarn Logon|DONE|warning"});
     }
     std::string text = ReadBytes(path);
-    EXPECT_NE(text.find("; current password: \"ab\"\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find(", 0x2E4A8F72\r\n\r\n"), std::string::npos) << text;
+    ASSERT_TRUE(Shared().StoredKey);
+    EXPECT_EQ(text, PassKeyFileText(*Shared().StoredKey));
+
+    // The empty password means none: the legacy file says so, as it always did.
+    {
+        DialogDriver driver({Click(IDOK), ExpectBox("DONE")});
+        RunPasswordDialog(nullptr, PasswordMode::Set);
+        EXPECT_TRUE(driver.Finished());
+    }
+    EXPECT_FALSE(Shared().StoredKey);
+    EXPECT_EQ(ReadBytes(path), PasswordFileText("", 0));
 }
 
 TEST_F(PasswordDialogTest, NoStoredPasswordShowsNoDialog)

@@ -1,5 +1,6 @@
 // The password as an operator and an administrator meet it, with the real executable.
 #include "common/resource_ids.h"
+#include "password/pass_key_derive.h"
 #include "password/password_hash.h"
 #include "password/password_store.h"
 #include "support/logon_case.h"
@@ -18,6 +19,29 @@ protected:
         UniqueKey key = CreateRegKey(kPasswordKey, KEY_ALL_ACCESS);
         ASSERT_TRUE(key);
         WriteRegDword(key.get(), kPasswordValue, PasswordHash(password));
+    }
+    static void StorePassKey(const std::string& password, uint32_t iterations)
+    {
+        const TPassKeyBytes bytes = PassKeyBytes(MakePassKey(password, iterations));
+        StorePassKeyBytes(REG_BINARY, std::string(bytes.begin(), bytes.end()));
+    }
+    static void StorePassKeyBytes(DWORD type, const std::string& bytes)
+    {
+        UniqueKey key = CreateRegKey(kPasswordKey, KEY_ALL_ACCESS);
+        ASSERT_TRUE(key);
+        RegSetValueExA(key.get(), kPassKeyValue, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
+    }
+    // The program stops at start-up with the last-resort box naming the value, and no shell runs.
+    void ExpectStopsWithError(const std::string& message)
+    {
+        ChildProcess& program = Start();
+        HWND box = WaitForBox("Application Error");
+        ASSERT_TRUE(box);
+        EXPECT_NE(BoxText(box).find(message), std::string::npos) << BoxText(box);
+        PressOk(box);
+        EXPECT_EQ(program.WaitForExit(15000), 1u);
+        EXPECT_TRUE(ShellRuns().empty());
     }
     // Types into the prompt and presses OK as the operator would.
     static void Enter(HWND dialog, int control, const std::string& text)
@@ -49,41 +73,88 @@ protected:
 
 TEST_F(PasswordLogonTest, SetpassWritesThePasswordFileNextToTheExecutableAndRunsNothingElse)
 {
+    const std::string password = "say \"open\", sesame: a passphrase past 29 characters";
     Install();
     InstallLanguage("LangPack.dll", "LangPack.dll");
-    ChildProcess& program = Start("setpass");
-    HWND dialog = WaitForWindowWith(IDC_PASSWORD_REPEAT);
-    ASSERT_TRUE(dialog);
-    Enter(dialog, IDC_PASSWORD_EDIT, "say \"open\"");
-    Enter(dialog, IDC_PASSWORD_REPEAT, "say \"open\"");
-    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
-    PressOk(dialog);
-    EXPECT_EQ(ConfirmBox(), ShippedString(IDS_SETPASS_DONE));
-    EXPECT_EQ(program.WaitForExit(15000), 0u);
+    std::vector<TPassKey> keys;
+    for (int run = 0; run < 2; ++run) {
+        ChildProcess& program = Start("setpass");
+        HWND dialog = WaitForWindowWith(IDC_PASSWORD_REPEAT);
+        ASSERT_TRUE(dialog);
+        Enter(dialog, IDC_PASSWORD_EDIT, password);
+        Enter(dialog, IDC_PASSWORD_REPEAT, password);
+        ASSERT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+        PressOk(dialog);
+        EXPECT_EQ(ConfirmBox(), ShippedString(IDS_SETPASS_DONE));
+        EXPECT_EQ(program.WaitForExit(15000), 0u);
 
-    EXPECT_EQ(ReadBytes(folder_.Path() + "pe\\tarn_password.txt"),
-              PasswordFileText("say \"open\"", PasswordHash("say \"open\"")));
+        // The key that the reg add line carries opens with the whole password, and the file is
+        // exactly the one of that key (its lines are checked byte for byte elsewhere).
+        const std::string text = ReadBytes(folder_.Path() + "pe\\tarn_password.txt");
+        const size_t digits = text.find("/t REG_BINARY /d ") + 17;
+        ASSERT_LE(digits + 2 * kPassKeySize, text.size()) << text;
+        std::vector<uint8_t> bytes;
+        for (size_t i = 0; i < 2 * kPassKeySize; i += 2) bytes.push_back(std::stoi(text.substr(digits + i, 2), nullptr, 16));
+        std::optional<TPassKey> key = ParsePassKey(bytes.data(), bytes.size());
+        ASSERT_TRUE(key) << text;
+        EXPECT_EQ(key->Iterations, 600000u);
+        EXPECT_TRUE(PassKeyMatches(*key, password));
+        EXPECT_EQ(text, PassKeyFileText(*key));
+        EXPECT_EQ(text.find("sesame"), std::string::npos) << "the password is nowhere in the file";
+        keys.push_back(*key);
+    }
+    EXPECT_NE(keys[0].Salt, keys[1].Salt) << "each run draws a fresh salt";
+    EXPECT_NE(keys[0].Digest, keys[1].Digest);
     EXPECT_TRUE(ShellRuns().empty());
     EXPECT_FALSE(OpenRegKey(kPasswordKey, KEY_READ)) << "setpass changes nothing in the registry";
 }
 
 TEST_F(PasswordLogonTest, ConfiguredPasswordIsAskedFirstAndTheFifthWrongEntryEndsTheProgram)
 {
-    StorePassword("right");
+    for (bool withKey : {false, true}) {
+        SCOPED_TRACE(withKey ? "PassKey" : "PassHash");
+        DeleteRegTree("\\Software\\Quillon");
+        withKey ? StorePassKey("right", 1000) : StorePassword("right");
+        Install();
+        InstallLanguage("LangPack.dll", "LangPack.dll");
+        ChildProcess& program = Start();
+        HWND dialog = WaitForWindowWith(IDC_PASSWORD_EDIT);
+        ASSERT_TRUE(dialog);
+        EXPECT_TRUE(ShellRuns().empty()) << "nothing runs before the password";
+
+        for (int attempt = 1; attempt <= 5; ++attempt) {
+            Enter(dialog, IDC_PASSWORD_EDIT, "wrong");
+            PressOk(dialog);
+            EXPECT_EQ(ConfirmBox(), ShippedString(attempt < 5 ? IDS_LOGON_WRONG : IDS_LOGON_LAST_WRONG)) << attempt;
+        }
+        EXPECT_EQ(program.WaitForExit(15000), 0u);
+        EXPECT_TRUE(ShellRuns().empty());
+    }
+}
+
+// A PassKey alone decides: the password of a PassHash beside it is wrong, and the key covers the
+// whole entry, not its first 29 characters.
+TEST_F(PasswordLogonTest, PassKeyAloneDecidesAndCoversTheWholeEntry)
+{
+    const std::string phrase = "rescue-100-abcdefghijklmnopqrstuvwxyz";
+    StorePassword("other");
+    StorePassKey(phrase, kPassKeyIterations);
     Install();
     InstallLanguage("LangPack.dll", "LangPack.dll");
-    ChildProcess& program = Start();
+    Start();
     HWND dialog = WaitForWindowWith(IDC_PASSWORD_EDIT);
     ASSERT_TRUE(dialog);
-    EXPECT_TRUE(ShellRuns().empty()) << "nothing runs before the password";
-
-    for (int attempt = 1; attempt <= 5; ++attempt) {
-        Enter(dialog, IDC_PASSWORD_EDIT, "wrong");
+    for (const std::string& wrong : {std::string("other"), phrase.substr(0, 29)}) {
+        Enter(dialog, IDC_PASSWORD_EDIT, wrong);
         PressOk(dialog);
-        EXPECT_EQ(ConfirmBox(), ShippedString(attempt < 5 ? IDS_LOGON_WRONG : IDS_LOGON_LAST_WRONG)) << attempt;
+        EXPECT_EQ(ConfirmBox(), ShippedString(IDS_LOGON_WRONG)) << wrong;
     }
-    EXPECT_EQ(program.WaitForExit(15000), 0u);
-    EXPECT_TRUE(ShellRuns().empty());
+    Enter(dialog, IDC_PASSWORD_EDIT, phrase);
+    PressOk(dialog);
+    HWND environment = WaitForWindowWith(IDC_ENV_TARGETS);
+    ASSERT_TRUE(environment) << "the environment dialog follows the password";
+    PressOk(environment);
+    EXPECT_TRUE(WaitForShellRuns(1));
 }
 
 TEST_F(PasswordLogonTest, RightPasswordLeadsToTheShell)
@@ -124,11 +195,43 @@ TEST_F(PasswordLogonTest, StoredHashOfTheWrongTypeStopsTheProgram)
     }
     Install();
     InstallLanguage();
-    ChildProcess& program = Start();
-    HWND box = WaitForBox("Application Error");
-    ASSERT_TRUE(box);
-    EXPECT_NE(BoxText(box).find("Invalid data type for 'PassHash'"), std::string::npos) << BoxText(box);
-    PressOk(box);
-    EXPECT_EQ(program.WaitForExit(15000), 1u);
-    EXPECT_TRUE(ShellRuns().empty());
+    ExpectStopsWithError("Invalid data type for 'PassHash'");
+}
+
+// A PassKey that set mode cannot have written is not trusted, whatever PassHash says: no
+// prompt, no shell.
+TEST_F(PasswordLogonTest, UntrustworthyPassKeyStopsTheProgram)
+{
+    const TPassKeyBytes good = PassKeyBytes(MakePassKey("right", 1000));
+    auto changed = [&](size_t at, uint8_t value) {
+        std::string bytes(good.begin(), good.end());
+        bytes[at] = static_cast<char>(value);
+        return bytes;
+    };
+    const std::string type = "Invalid data type for 'PassKey'";
+    const std::string data = "Invalid data for 'PassKey'";
+    const struct {
+        const char* label;
+        DWORD type;
+        std::string bytes;
+        const std::string& message;
+    } rows[] = {
+        {"REG_DWORD", REG_DWORD, "\1\2\3\4", type},
+        {"REG_SZ of the right size", REG_SZ, std::string(good.begin(), good.end()), type},
+        {"52 bytes", REG_BINARY, std::string(good.begin(), good.end() - 1), data},
+        {"54 bytes", REG_BINARY, std::string(good.begin(), good.end()) + '\0', data},
+        {"format 0", REG_BINARY, changed(0, 0), data},
+        {"format 2", REG_BINARY, changed(0, 2), data},
+        {"0 iterations", REG_BINARY, changed(1, 0).replace(1, 4, 4, '\0'), data},
+        {"10,000,001 iterations", REG_BINARY, changed(1, 0x81).replace(2, 3, "\x96\x98\x00", 3), data},
+    };
+    Install();
+    InstallLanguage();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        DeleteRegTree("\\Software\\Quillon");
+        StorePassword("right");
+        StorePassKeyBytes(row.type, row.bytes);
+        ExpectStopsWithError(row.message);
+    }
 }

@@ -1,5 +1,6 @@
 #include "common/errors.h"
 #include "common/registry.h"
+#include "password/password_hash.h"
 #include "password/password_store.h"
 #include "shellctl/shared_state.h"
 #include "support/test_support.h"
@@ -14,7 +15,7 @@ protected:
     void TearDown() override
     {
         DeleteRegTree("\\Software\\Quillon");
-        Shared().StoredHash = 0;
+        Shared() = SharedState();
     }
     void SetRaw(DWORD type, const std::string& bytes)
     {
@@ -30,34 +31,49 @@ protected:
 TEST_F(StoredHashTest, MissingKeyOrValueMeansNoPassword)
 {
     Shared().StoredHash = 123;
-    ReadStoredHash();
+    ReadStoredPassword();
     EXPECT_EQ(Shared().StoredHash, 0u);
     ASSERT_TRUE(CreateRegKey(kPasswordKey, KEY_ALL_ACCESS));
     Shared().StoredHash = 123;
-    ReadStoredHash();
+    ReadStoredPassword();
     EXPECT_EQ(Shared().StoredHash, 0u);
 }
 
 TEST_F(StoredHashTest, KeepsAllThirtyTwoBits)
 {
     SetRaw(REG_DWORD, std::string("\xC4\xEA\xBF\x8F", 4));  // 0x8FBFEAC4, negative as a signed value
-    ReadStoredHash();
+    ReadStoredPassword();
     EXPECT_EQ(Shared().StoredHash, 0x8FBFEAC4u);
 }
 
 TEST_F(StoredHashTest, AValueOfAnotherTypeOrSizeIsAnError)
 {
     SetRaw(REG_SZ, std::string("8FBFEAC4\0", 9));
-    EXPECT_THROW(ReadStoredHash(), RegistryError);
+    EXPECT_THROW(ReadStoredPassword(), RegistryError);
     SetRaw(REG_BINARY, std::string(8, '\1'));
-    EXPECT_THROW(ReadStoredHash(), RegistryError);
+    EXPECT_THROW(ReadStoredPassword(), RegistryError);
     SetRaw(REG_DWORD, std::string(8, '\1'));
     try {
-        ReadStoredHash();
+        ReadStoredPassword();
         FAIL() << "no error";
     } catch (const RegistryError& e) {
         EXPECT_STREQ(e.what(), "Invalid data type for 'PassHash'");
     }
+}
+
+TEST_F(StoredHashTest, APassKeyAloneDecidesAndAPassHashBesideItIsNotEvenRead)
+{
+    SetRaw(REG_SZ, std::string("8FBFEAC4\0", 9));  // would stop the program on its own
+    const TPassKey key{1000, {7}, {9}};
+    const TPassKeyBytes bytes = PassKeyBytes(key);
+    {
+        UniqueKey open = CreateRegKey(kPasswordKey, KEY_ALL_ACCESS);
+        WriteRegBinary(open.get(), kPassKeyValue, std::string(bytes.begin(), bytes.end()));
+    }
+    ReadStoredPassword();
+    ASSERT_TRUE(Shared().StoredKey);
+    EXPECT_EQ(PassKeyBytes(*Shared().StoredKey), bytes);
+    EXPECT_EQ(Shared().StoredHash, 0u);
 }
 
 TEST(PasswordFile, IsWrittenNextToTheExecutableAndReplacedEachTime)
@@ -70,12 +86,9 @@ TEST(PasswordFile, IsWrittenNextToTheExecutableAndReplacedEachTime)
         Shared() = SharedState();
     });
     WriteBytes(path, std::string(5000, 'x'));
-    Shared().NewPassword = "ab";
-    Shared().StoredHash = 0x2E4A8F72u;
+    Shared().StoredKey = TPassKey{600000, {1}, {2}};
     WritePasswordFile();
-    std::string text = ReadBytes(path);
-    EXPECT_EQ(text.substr(text.size() - 14), "0x2E4A8F72\r\n\r\n");
-    EXPECT_NE(text.find("\"ab\"\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes(path), PassKeyFileText(*Shared().StoredKey));
 
     // A folder in the file's place cannot be replaced by a file (read-only files can be, for root under Wine).
     DeleteFileA(path.c_str());

@@ -177,7 +177,7 @@ TEST_F(BadRegistryValueTest, StoredHashOfAnyOtherTypeOrSizeFailsClosed)
                       ERROR_SUCCESS);
         }
         try {
-            ReadStoredHash();
+            ReadStoredPassword();
             ADD_FAILURE() << "type " << type << ", " << bytes.size() << " bytes: read as " << Shared().StoredHash;
         } catch (const RegistryError& e) {
             EXPECT_STREQ(e.what(), "Invalid data type for 'PassHash'") << type << ", " << bytes.size() << " bytes";
