@@ -162,6 +162,9 @@ void ScanDrive(char letter)
     WIN32_FIND_DATAA entry;
     UniqueFind find(FindFirstFileA((root + "*.*").c_str(), &entry));
     if (!find) return;
+    // Each installation is read whole within one iteration, its hive unmounted again before the
+    // next: nothing but the search handle is held from one to the next, so waiting window
+    // messages can be handled between two of them.
     do {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         std::string path = root + entry.cFileName;

@@ -88,15 +88,6 @@ protected:
         return std::find(g_shownTexts.begin(), g_shownTexts.end(), text) != g_shownTexts.end();
     }
 
-    static void SetLastWriteYear(const std::string& path, WORD year)
-    {
-        SYSTEMTIME time{year, 1, 0, 1, 0, 0, 0, 0};
-        FILETIME written{};
-        UniqueFile file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(SystemTimeToFileTime(&time, &written) && SetFileTime(file.get(), nullptr, nullptr, &written));
-    }
-
     UniqueHandle turn_{CreateMutexA(nullptr, FALSE, "TarnTargetScanTests")};
 };
 
@@ -219,7 +210,7 @@ TEST_F(TargetScanTest, LaterPassesReadAgainOnlyWhatChanged)
         EXPECT_TRUE(Shown('m'));
         // A kernel restored from a backup: the same size, an older last-write time.
         WriteBytes(kernel, PeImage(0x014C));
-        SetLastWriteYear(kernel, 2021);
+        SetLastWriteDay(kernel, 2021, 1, 1);
         EXPECT_EQ(Scan("M:\\"), found(unknown)) << "a changed kernel: the hive is mounted again";
     }
     DeleteRegTree("\\TARN_ERD");
