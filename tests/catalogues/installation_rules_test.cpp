@@ -22,11 +22,8 @@ TEST(InstallationRules, NameVersionAndArchAsTheInstalledWindowsWouldSay)
         {{"Windows 10 Pro", "", "19045", "22631", "22H2", ""}, "", "Windows 10 Pro 22H2"},
         {{"Windows 10 Pro", "", "", "", "23H2", ""}, "", "Windows 10 Pro 23H2"},  // no build at all
         {{"Windows 10 Pro", "", "22631a", "22631", "", ""}, "", "Windows 10 Pro"},  // only digits count
-        {{"Windows 10 Pro", "", " 22631", "", "", ""}, "", "Windows 10 Pro"},
-        {{"Windows 10 Pro", "", "-22631", "", "", ""}, "", "Windows 10 Pro"},
         {{"Windows 10 Pro", "", "99999999999999999999", "", "", ""}, "", "Windows 11 Pro"},
         {{"Windows 10Pro", "", "22631", "", "", ""}, "", "Windows 10Pro"},
-        {{"windows 10 Pro", "", "22631", "", "", ""}, "", "windows 10 Pro"},
         {{"Microsoft Windows 10 Pro", "", "22631", "", "", ""}, "", "Microsoft Windows 10 Pro"},
         {{"Windows Server 2022 Standard", "", "20348", "", "21H2", "2009"}, "64-bit",
          "Windows Server 2022 Standard 21H2 (64-bit)"},
@@ -39,7 +36,6 @@ TEST(InstallationRules, NameVersionAndArchAsTheInstalledWindowsWouldSay)
          "Microsoft Windows XP Service Pack 3 (32-bit)"},
         {{"Windows 8.1 Pro", "", "9600", "", "", ""}, "64-bit", "Windows 8.1 Pro (64-bit)"},  // no version
         {{"", "", "", "", "", ""}, "64-bit", "(64-bit)"},
-        {{"", "Service Pack 2", "", "", "", ""}, "", "Service Pack 2"},
         {{}, "", ""},
     };
     for (const Row& row : rows) {
@@ -56,12 +52,10 @@ TEST(PeHeader, MachineOnlyFromAWellFormedHeaderWithinTheBytesRead)
     EXPECT_EQ(ImageMachineOf(PeImage(0x8664, 0x3C)), ImageMachine::Unknown) << "e_lfanew overwritten by the signature";
 
     EXPECT_EQ(ImageMachineOf(PeImage(0x0200, 0x100)), ImageMachine::Unknown) << "Itanium";
-    EXPECT_EQ(ImageMachineOf(PeImage(0x01C4, 0x100)), ImageMachine::Unknown) << "ARM (32-bit)";
     EXPECT_EQ(ImageMachineOf(PeImage(0, 0x100)), ImageMachine::Unknown);
     EXPECT_EQ(ImageMachineOf(PeImage(0x8664, 0x1FB)), ImageMachine::Unknown) << "Machine cut off";
     EXPECT_EQ(ImageMachineOf(PeImage(0x8664, 0x200)), ImageMachine::Unknown) << "past the end";
     EXPECT_EQ(ImageMachineOf(PeImage(0x8664, 0xFFFFFFFF)), ImageMachine::Unknown);
-    EXPECT_EQ(ImageMachineOf(PeImage(0x8664, 0x80000000)), ImageMachine::Unknown);
 
     std::string noMz = PeImage(0x8664, 0x100);
     noMz[0] = 'Z';
