@@ -2,6 +2,8 @@
 # sanitizer and fuzz build compile the same list.
 set(TARN_PORTABLE_SOURCES
     catalogues/display_mode_rules.cpp
+    catalogues/installation_rules.cpp
+    catalogues/pe_header.cpp
     catalogues/layout_rules.cpp
     catalogues/timezone_rules.cpp
     envdialog/hive_names.cpp

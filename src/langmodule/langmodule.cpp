@@ -62,6 +62,12 @@ std::string LoadLangString(UINT id)
     return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
 }
 
+std::string LoadLangStringOr(UINT id, const char* fallback)
+{
+    std::string text = LoadLangString(id);
+    return text.empty() ? std::string(fallback) : text;
+}
+
 bool ShowErrorBox(HWND owner, const std::string& message)
 {
     std::string text = message + "\r\n\r\n" + LoadLangString(IDS_ERROR_HINT);

@@ -13,6 +13,9 @@ HMODULE LoadLangModule();
 
 // The string with the given id, cut to 1023 characters; empty when the id or the module is missing.
 std::string LoadLangString(UINT id);
+// The same, but fallback when the module lacks the string: for strings added after modules that
+// sites built themselves were made.
+std::string LoadLangStringOr(UINT id, const char* fallback);
 
 // An error box: the message, a blank line and the module's hint, under the module's error
 // caption. True when it was confirmed with OK.
