@@ -334,8 +334,10 @@ TEST_F(TargetScanTest, TimePerThousandFolders)
                 perThousand * kFolders / 1000, kFolders);
     EXPECT_EQ(found, 3u);
     EXPECT_LT(perThousand, 0.3) << "the whole scan stays well under half a minute";
-    ASSERT_TRUE(shell("seq -f folder%g 0 99999 | xargs rm -rf"));  // in batches, as they were made
-    // On a machine busy with other work the removal took over a minute (it takes seconds alone);
-    // leaving the folders to the drive's own clean-up through Wine would take longer still.
-    EXPECT_TRUE(WaitUntil([] { return !IsExistingFolder("M:\\folder99999"); }, std::chrono::seconds(150)));
+    // Removing 100,000 folders took two minutes on this machine's disk (mounted with discard),
+    // with or without Wine. The tree is renamed away at once and removed in the background,
+    // its output detached: ctest waits for every process that holds the test's output.
+    ASSERT_TRUE(shell("cd .. && mv \"$OLDPWD\" \"$OLDPWD.gone\" && mkdir \"$OLDPWD\" && "
+                      "{ rm -rf \"$OLDPWD.gone\" </dev/null >/dev/null 2>&1 & }"));
+    EXPECT_TRUE(WaitUntil([] { return !IsExistingFolder("M:\\folder99999"); }, std::chrono::seconds(30)));
 }
