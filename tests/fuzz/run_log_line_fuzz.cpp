@@ -79,8 +79,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string head = "2026-12-31 23:59:59.999 autorun";
     Require(line.compare(0, head.size(), head) == 0, "stamp and event come first");
 
+    // The line as it would be without the limit: a cut line is its start, marked.
+    const std::string whole = head + " name=" + QuoteLogValue(values[0]) + " command=" + QuoteLogValue(values[2]) + "\r\n";
+    if (whole.size() > kMaxLogLineBytes) {
+        // Left unused: at most half a doubled quote, or a field's name that no longer fits.
+        Require(line.size() + sizeof(" command=") >= kMaxLogLineBytes, "a cut line uses the room there is");
+        Require(line.compare(line.size() - 5, 5, "...\r\n") == 0, "a cut line ends in the mark");
+        Require(whole.compare(0, line.size() - 5, line, 0, line.size() - 5) == 0, "a cut line is the start of the whole");
+        return 0;
+    }
+    Require(line == whole, "a line within the limit is whole");
     std::string body = line.substr(0, line.size() - 2);
-    if (body.size() >= 3 && body.compare(body.size() - 3, 3, "...") == 0 && line.size() == kMaxLogLineBytes) return 0;
     std::vector<std::string> read = ReadValues(body, head.size());
     Require(read.size() == 2, "the field with an empty key is left out");
     Require(read[0] == Kept(values[0]) && read[1] == Kept(values[2]), "every value reads back");
