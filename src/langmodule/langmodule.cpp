@@ -57,7 +57,10 @@ HMODULE LoadLangModule()
     DWORD loadError = GetLastError();
     SetErrorMode(oldMode);
     if (!module) {
-        if (!g_loadFailureLogged) LogEvent("langmodule", {{"name", path}, {"result", "missing"}, {"error", SystemErrorText(loadError)}});
+        if (!g_loadFailureLogged) {
+            LogEvent("langmodule", {{"name", path}, {"result", IsExistingFile(path) ? "unloadable" : "missing"},
+                                    {"error", SystemErrorText(loadError)}});
+        }
         g_loadFailureLogged = true;
         return nullptr;
     }
