@@ -198,7 +198,10 @@ void RunPasswordDialog(HWND owner, PasswordMode mode)
             LogEvent("password", {{"result", "failed-closed"}, {"reason", e.what()}});
             throw;
         }
-        if (Shared().StoredHash == 0) return;  // no password configured
+        if (Shared().StoredHash == 0) {
+            LogEvent("password", {{"prompt", "skipped"}, {"reason", "no password is stored"}});
+            return;
+        }
     }
 
     INT_PTR result = ShowLangDialog(IDD_PASSWORD, owner, PasswordDlgProc, static_cast<LPARAM>(mode));
