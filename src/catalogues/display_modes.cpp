@@ -113,5 +113,6 @@ void ApplyDisplayMode(int32_t width, int32_t height, uint8_t bitsPerPixel, int32
     }
     // Nothing depends on the outcome: the operator sees whether the screen changed.
     LONG changed = ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
-    LogEvent("apply", {{"what", "display"}, {"entry", entry}, {"test", "successful"}, {"result", DisplayChangeResultName(changed)}});
+    LogEvent("apply", {{"what", "display"}, {"entry", entry}, {"test", "successful"},
+                       {"result", DisplayChangeResultName(changed)}});
 }

@@ -81,8 +81,10 @@ void BuildTargetList()
         size_t before = list.Count();
         UINT type = GetDriveTypeA(root);
         if (type == DRIVE_FIXED) ScanDrive(static_cast<char>('A' + i));
-        LogEvent("scan", {{"drive", drive}, {"type", DriveTypeName(type)}, {"result", type == DRIVE_FIXED ? "searched" : "skipped"},
-                          {"found", std::to_string(list.Count() - before)}, {"ms", std::to_string(GetTickCount() - scanStart)}});
+        LogEvent("scan", {{"drive", drive}, {"type", DriveTypeName(type)},
+                          {"result", type == DRIVE_FIXED ? "searched" : "skipped"},
+                          {"found", std::to_string(list.Count() - before)},
+                          {"ms", std::to_string(GetTickCount() - scanStart)}});
     }
 
     TLokInfo& none = list.Add();

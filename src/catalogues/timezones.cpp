@@ -128,5 +128,6 @@ void ApplyTimeZone(int index)
     // stays open and the operator sees the old zone selected on the next pass.
     bool set = SetTimeZoneInformation(&info) != FALSE;
     DWORD error = GetLastError();
-    LogEvent("apply", {{"what", "timezone"}, {"entry", list.At(index).Display}, {"result", set ? "done" : SystemErrorText(error)}});
+    LogEvent("apply", {{"what", "timezone"}, {"entry", list.At(index).Display},
+                       {"result", set ? "done" : SystemErrorText(error)}});
 }

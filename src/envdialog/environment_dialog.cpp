@@ -309,7 +309,8 @@ bool PublishSystemVariable(const std::string& name, const std::string& value)
     DWORD_PTR answer = 0;
     bool sent = SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"),
                                     SMTO_ABORTIFHUNG, 5000, &answer) != 0;
-    LogEvent("publish", {{"name", name}, {"value", value}, {"registry", registry}, {"broadcast", sent ? "sent" : "failed"}});
+    LogEvent("publish",
+             {{"name", name}, {"value", value}, {"registry", registry}, {"broadcast", sent ? "sent" : "failed"}});
     return true;
 }
 

@@ -208,7 +208,9 @@ void RunPasswordDialog(HWND owner, PasswordMode mode)
     if (result == -1) {
         // Letting the logon go on here would open a configured password to anyone who can break
         // the language module; the set mode at least says why nothing happened.
-        if (mode == PasswordMode::Logon) LogEvent("password", {{"result", "failed-closed"}, {"reason", "the prompt cannot be shown"}});
+        if (mode == PasswordMode::Logon) {
+            LogEvent("password", {{"result", "failed-closed"}, {"reason", "the prompt cannot be shown"}});
+        }
         ShowPromptUnavailable(owner);
         if (mode == PasswordMode::Logon) EndProgram();
         return;

@@ -19,7 +19,8 @@ void StartSetting(HWND owner, const char* chord, const std::string& setting)
 {
     // The whole expanded setting is the file; a setting with arguments is not split.
     std::string program = ExpandCommand(setting);
-    bool started = reinterpret_cast<INT_PTR>(ShellExecuteA(owner, nullptr, program.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+    HINSTANCE result = ShellExecuteA(owner, nullptr, program.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    bool started = reinterpret_cast<INT_PTR>(result) > 32;
     DWORD error = GetLastError();
     LogEvent("hotkey", {{"chord", chord}, {"program", program}, {"result", started ? "started" : "failed"},
                         {started ? "" : "error", started ? "" : SystemErrorText(error)}});
