@@ -20,12 +20,14 @@
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "common/window.h"
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
 #include "password/pass_key_derive.h"
 #include "password/password_dialog.h"
 #include "shellctl/autorun.h"
+#include "shellctl/launch.h"
 #include "shellctl/settings.h"
 #include "shellctl/shared_state.h"
 #include "support/key_input.h"
@@ -383,6 +385,7 @@ int RunStartup()
     };
     SharedState& shared = Shared();
     step("settings", ReadSettings);
+    step("run_log", [] { StartRunLog(ExpandCommand(Shared().Settings.LogFile)); });
     step("language_module", [] { LoadLangModule(); });
     step("autorun", [] {
         ProcessRunOnceEx();

@@ -6,6 +6,7 @@
 #include "common/guards.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "langmodule/langmodule.h"
 #include "shellctl/shared_state.h"
 
@@ -134,6 +135,19 @@ std::string ArchWord(ImageMachine machine)
     return std::string();
 }
 
+const char* DriveTypeName(UINT type)
+{
+    switch (type) {
+    case DRIVE_REMOVABLE: return "removable";
+    case DRIVE_FIXED: return "fixed";
+    case DRIVE_REMOTE: return "network";
+    case DRIVE_CDROM: return "optical";
+    case DRIVE_RAMDISK: return "ramdisk";
+    case DRIVE_NO_ROOT_DIR: return "no-root";
+    }
+    return "unknown";
+}
+
 }  // namespace
 
 void BuildTargetList()
@@ -142,13 +156,24 @@ void BuildTargetList()
     DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if (!(drives & (1u << i))) continue;
-        if (IsLeftShiftDown()) break;
+        const std::string drive = std::string(1, static_cast<char>('A' + i)) + ":";
+        if (IsLeftShiftDown()) {
+            LogEvent("scan", {{"drive", drive}, {"result", "stopped-by-shift"}});
+            break;
+        }
         char lower = static_cast<char>('a' + i);
         ShowScanningDrive(lower);
         // Removable, optical and network drives are left alone: searching them can take long
         // or wake a device, and Windows is not run from them.
         const char root[] = {lower, ':', '\\', '\0'};
-        if (GetDriveTypeA(root) == DRIVE_FIXED) ScanDrive(static_cast<char>('A' + i));
+        DWORD scanStart = GetTickCount();
+        size_t before = list.Count();
+        UINT type = GetDriveTypeA(root);
+        if (type == DRIVE_FIXED) ScanDrive(static_cast<char>('A' + i));
+        LogEvent("scan", {{"drive", drive}, {"type", DriveTypeName(type)},
+                          {"result", type == DRIVE_FIXED ? "searched" : "skipped"},
+                          {"found", std::to_string(list.Count() - before)},
+                          {"ms", std::to_string(GetTickCount() - scanStart)}});
     }
 
     TLokInfo& none = list.Add();
@@ -172,6 +197,7 @@ void ScanDrive(char letter)
         TLokInfo& target = Shared().TargetList->Add();
         target.Path = path;
         target.Description = ReadInstallationName(path);
+        LogEvent("scan", {{"installation", path}, {"name", target.Description}});
     } while (FindNextFileA(find.get(), &entry));
 }
 

@@ -1,5 +1,6 @@
 #include "shellctl/hotkeys.h"
 
+#include "common/run_log.h"
 #include "shellctl/chords.h"
 #include "shellctl/launch.h"
 #include "shellctl/shared_state.h"
@@ -14,10 +15,15 @@ HHOOK g_hook = nullptr;
 // The state at this moment, not the event's: either left or right modifier counts.
 bool IsKeyDown(unsigned vk) { return (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0; }
 
-void StartSetting(HWND owner, const std::string& setting)
+void StartSetting(HWND owner, const char* chord, const std::string& setting)
 {
     // The whole expanded setting is the file; a setting with arguments is not split.
-    ShellExecuteA(owner, nullptr, ExpandCommand(setting).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    std::string program = ExpandCommand(setting);
+    HINSTANCE result = ShellExecuteA(owner, nullptr, program.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    bool started = reinterpret_cast<INT_PTR>(result) > 32;
+    DWORD error = GetLastError();
+    LogEvent("hotkey", {{"chord", chord}, {"program", program}, {"result", started ? "started" : "failed"},
+                        {started ? "" : "error", started ? "" : SystemErrorText(error)}});
 }
 
 }  // namespace
@@ -39,6 +45,6 @@ LRESULT CALLBACK HotKeyProc(int nCode, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-void StartCadApplication(HWND owner) { StartSetting(owner, Shared().Settings.CADApplication); }
+void StartCadApplication(HWND owner) { StartSetting(owner, "Ctrl+Alt+Del", Shared().Settings.CADApplication); }
 
-void StartCseApplication(HWND owner) { StartSetting(owner, Shared().Settings.CSEApplication); }
+void StartCseApplication(HWND owner) { StartSetting(owner, "Ctrl+Shift+Esc", Shared().Settings.CSEApplication); }

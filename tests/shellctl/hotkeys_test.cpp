@@ -2,6 +2,7 @@
 #include "shellctl/launch.h"
 #include "shellctl/shared_state.h"
 #include "common/registry.h"
+#include "common/run_log_line.h"
 #include "common/text.h"
 #include "common/resource_ids.h"
 #include "password/password_hash.h"
@@ -183,23 +184,49 @@ protected:
         }
         return WaitUntil([&] { return CadRuns() > before; }, patience);
     }
+    std::vector<std::string> LogLines() const { return ReadLines(folder_.Path() + "run.log"); }
+    size_t LogLinesWith(const std::string& part) const
+    {
+        size_t count = 0;
+        for (const std::string& line : LogLines()) count += line.find(part) != std::string::npos;
+        return count;
+    }
 };
+
+// Each entry: parts that one line holds, that line coming after the line of the entry before.
+void ExpectLinesInOrder(const std::vector<std::string>& lines, const std::vector<std::vector<std::string>>& expected)
+{
+    std::string all;
+    for (const std::string& line : lines) all += line + "\n";
+    size_t at = 0;
+    for (const std::vector<std::string>& parts : expected) {
+        auto holdsAll = [&](const std::string& line) {
+            return std::all_of(parts.begin(), parts.end(), [&](const std::string& p) { return line.find(p) != std::string::npos; });
+        };
+        while (at < lines.size() && !holdsAll(lines[at])) ++at;
+        ASSERT_LT(at, lines.size()) << "no line in order with " << parts[0] << "\n" << all;
+        ++at;
+    }
+}
 
 }  // namespace
 
-TEST_F(AutorunLogonTest, AutorunComesFirstAndTheChordsWorkOnlyAfterThePassword)
+TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTheRunLogTellsItAll)
 {
+    // No piece of either password, nor the hash, may reach the log.
+    const std::string right = "Qv#Jz8Wk";
+    const std::string wrong = "Xp@Lm3Rt";
     {
         UniqueKey section = CreateRegKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\001", KEY_ALL_ACCESS);
         WriteRegString(section.get(), "1", "\"" + BinFolder() + "probe.exe\" sleep=1500 tag=autorun");
         UniqueKey password = CreateRegKey("\\Software\\Quillon\\TarnDesk\\1.5", KEY_ALL_ACCESS);
-        WriteRegDword(password.get(), "PassHash", PasswordHash("right"));
+        WriteRegDword(password.get(), "PassHash", PasswordHash(right));
     }
-    std::string settings = "CADApplication=" + folder_.Path() + "pe\\cad.exe\r\n";
+    std::string settings = "CADApplication=" + folder_.Path() + "pe\\cad.exe\r\nLogFile=%TARN_LOG_FOLDER%run.log\r\n";
     Install("tarn_logon.exe", settings.c_str());
     CopyOrFail(BinFolder() + "probe.exe", folder_.Path() + "pe\\cad.exe");
     InstallLanguage("LangPack.dll", "LangPack.dll");
-    Start(std::string(), 2000);
+    Start(std::string(), 2000, {{"TARN_PROBE_EXIT", "7"}, {"TARN_LOG_FOLDER", folder_.Path()}});
 
     ASSERT_TRUE(WaitForShellRuns(1)) << "the RunOnceEx entry runs first";
     EXPECT_NE(ShellRuns()[0]["cmdline"].find("tag=autorun"), std::string::npos);
@@ -209,7 +236,13 @@ TEST_F(AutorunLogonTest, AutorunComesFirstAndTheChordsWorkOnlyAfterThePassword)
     HWND password = WaitForWindowWith(IDC_PASSWORD_EDIT);
     ASSERT_TRUE(password);
     EXPECT_FALSE(ChordStartsTheProgram(seconds(3))) << "no hot keys at the password prompt";
-    SendMessageA(GetDlgItem(password, IDC_PASSWORD_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("right"));
+    SendMessageA(GetDlgItem(password, IDC_PASSWORD_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wrong.c_str()));
+    PostMessageA(password, WM_COMMAND, IDOK, 0);
+    HWND box = WaitForWindowWith(0xFFFF);  // the message box's text
+    ASSERT_TRUE(box) << "the wrong password is told";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, seconds(10)));
+    SendMessageA(GetDlgItem(password, IDC_PASSWORD_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(right.c_str()));
     PostMessageA(password, WM_COMMAND, IDOK, 0);
 
     HWND environment = WaitForWindowWith(IDC_ENV_TARGETS);
@@ -218,4 +251,36 @@ TEST_F(AutorunLogonTest, AutorunComesFirstAndTheChordsWorkOnlyAfterThePassword)
     PostMessageA(environment, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return ShellStarted(); }, seconds(10))) << "the shell runs";
     EXPECT_TRUE(ChordEventuallyStartsTheProgram()) << "while the shell runs";
+
+    // The shell ends with code 7 and the dialog comes back.
+    ASSERT_TRUE(WaitUntil([&] { return LogLinesWith(" dialog action=shown") >= 2; }, seconds(30)));
+    const std::vector<std::string> lines = LogLines();
+    ExpectLinesInOrder(lines, {
+        {" start version=", " arch=x", " exe=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.exe"), " mode=logon"},
+        {" settings path=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.ini") + " file=read", " LogFile=%TARN_LOG_FOLDER%run.log", " shells=0"},
+        {" langmodule name=", "LangPack.dll", " result=loaded lacks=none"},
+        {" autorun key=\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\001\\ name=1 ", "tag=autorun", " result=started deleted=yes"},
+        {" password prompt=shown"},
+        {" password attempt=1 result=wrong"},
+        {" error caption=\"Tarn Logon\" text="},
+        {" password attempt=2 result=right"},
+        {" scan drive=C: type=fixed result=searched found="},
+        {" dialog action=shown"},
+        {" hotkey chord=Ctrl+Alt+Del program=", "cad.exe", " result=started"},
+        {" dialog action=ok target=", " form=long"},
+        {" publish name=TARGET_ROOT "},
+        {" shell-start command=", "cmd.exe", " pid="},
+        {" shell-end exit=7 ms="},
+        {" dialog action=shown"},
+    });
+    const std::string log = ReadBytes(folder_.Path() + "run.log");
+    for (const std::string& typed : {right, wrong}) {
+        for (size_t i = 0; i + 3 <= typed.size(); ++i) {
+            EXPECT_EQ(log.find(typed.substr(i, 3)), std::string::npos) << "a piece of " << typed;
+        }
+    }
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", PasswordHash(right));
+    EXPECT_EQ(log.find(std::to_string(PasswordHash(right))), std::string::npos) << "the hash";
+    EXPECT_EQ(UpperAscii(log).find(hex), std::string::npos) << "the hash in hexadecimal";
 }
