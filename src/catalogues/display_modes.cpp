@@ -4,6 +4,7 @@
 #include "common/guards.h"
 #include "common/resource_ids.h"
 #include "langmodule/langmodule.h"
+#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <windows.h>
@@ -86,12 +87,16 @@ void ApplyDisplayMode(int32_t width, int32_t height, uint8_t bitsPerPixel, int32
     mode.dmFields = DisplayModeFields(width, height, bitsPerPixel, frequency);
 
     // Only a mode the driver has accepted is switched to and stored, so a bad choice can never
-    // leave the machine with a blank screen at the next start.
-    if (ChangeDisplaySettingsA(&mode, CDS_TEST) != DISP_CHANGE_SUCCESSFUL) {
+    // leave the machine with a blank screen at the next start. Nothing depends on the switch's
+    // outcome: the operator sees whether the screen changed. A switch can take seconds, during
+    // which the hot keys must keep working.
+    bool accepted = false;
+    RunWhilePumping([&mode, &accepted] {
+        accepted = ChangeDisplaySettingsA(&mode, CDS_TEST) == DISP_CHANGE_SUCCESSFUL;
+        if (accepted) ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
+    });
+    if (!accepted) {
         MessageBoxA(nullptr, LoadLangString(IDS_DISPLAY_TEST_FAILED).c_str(),
                     LoadLangString(IDS_DISPLAY_TEST_CAPTION).c_str(), MB_ICONWARNING);
-        return;
     }
-    // Nothing depends on the outcome: the operator sees whether the screen changed.
-    ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
 }

@@ -5,6 +5,7 @@
 #include "common/registry.h"
 #include "common/resource_ids.h"
 #include "langmodule/langmodule.h"
+#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <windows.h>
@@ -14,13 +15,9 @@ namespace {
 const char kHiveName[] = "TARN_ERD";
 
 // The operator holds the left Shift key to skip a slow or hanging disk; the state is read
-// afresh before each drive so that pressing it mid-scan stops at the next one.
-bool IsLeftShiftDown()
-{
-    BYTE keys[256] = {};
-    if (!GetKeyboardState(keys)) return false;
-    return (keys[VK_LSHIFT] & 0x80) != 0;
-}
+// afresh before each drive so that pressing it mid-scan stops at the next one. The physical
+// state: the thread's own key state changes only as it takes keyboard messages.
+bool IsLeftShiftDown() { return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0; }
 
 void ShowScanningDrive(char lowerLetter)
 {
@@ -42,7 +39,7 @@ void RemoveEmptyMountPoint()
         return;
     }
     key.reset();
-    if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHiveName);
+    if (subKeys == 0 && values == 0) DeleteRegKey(HKEY_LOCAL_MACHINE, kHiveName);
 }
 
 }  // namespace
@@ -53,6 +50,7 @@ void BuildTargetList()
     DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if (!(drives & (1u << i))) continue;
+        PumpPendingMessages();
         if (IsLeftShiftDown()) break;
         char lower = static_cast<char>('a' + i);
         ShowScanningDrive(lower);
@@ -74,6 +72,7 @@ void ScanDrive(char letter)
     UniqueFind find(FindFirstFileA((root + "*.*").c_str(), &entry));
     if (!find) return;
     do {
+        PumpPendingMessages();
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         std::string path = root + entry.cFileName;
         if (!IsExistingFolder(path + "\\system32\\config\\")) continue;
