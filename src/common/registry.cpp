@@ -229,50 +229,52 @@ bool DeleteRegTree(const std::string& path)
     return DeleteRegKey(base, subPath);
 }
 
-std::vector<std::string> RegValueNames(HKEY key)
+namespace {
+
+// Names by index, into a buffer sized from the longest name the key reports. The platform counts
+// it in UTF-16 units, and in a double-byte code page each can take two bytes: a fixed 256 bytes
+// would end a list at a name of 128 such characters. A longer name added meanwhile grows it.
+template <class Enumerate>
+std::vector<std::string> EnumerateNames(DWORD longest, Enumerate enumerate)
 {
     std::vector<std::string> names;
-    DWORD maxLength = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxLength, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS) {
-        return names;
-    }
-    std::string buffer(maxLength * 2 + 1, '\0');  // UTF-16 units, as for subkeys below
-    for (DWORD index = 0;; ++index) {
+    std::string buffer(longest * 2 + 1, '\0');
+    for (DWORD index = 0;;) {
         DWORD length = static_cast<DWORD>(buffer.size());
-        LONG rc = RegEnumValueA(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_MORE_DATA) {  // a longer name was added meanwhile
+        LONG rc = enumerate(index, buffer.data(), &length);
+        if (rc == ERROR_MORE_DATA) {
             buffer.resize(buffer.size() * 2 + 256);
-            --index;
             continue;
         }
         if (rc != ERROR_SUCCESS) break;
         names.emplace_back(buffer.data(), length);
+        ++index;
     }
     return names;
 }
 
+}  // namespace
+
+std::vector<std::string> RegValueNames(HKEY key)
+{
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return {};
+    }
+    return EnumerateNames(longest, [key](DWORD index, char* name, DWORD* length) {
+        return RegEnumValueA(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
 std::vector<std::string> RegSubKeyNames(HKEY key)
 {
-    std::vector<std::string> names;
-    DWORD maxLength = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxLength, nullptr, nullptr, nullptr, nullptr,
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
                          nullptr, nullptr) != ERROR_SUCCESS) {
-        return names;
+        return {};
     }
-    // The platform counts the longest name in UTF-16 units; in a double-byte code page each can
-    // take two bytes, so a fixed 256 would end the list at a name of 128 such characters.
-    std::string buffer(maxLength * 2 + 1, '\0');
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(buffer.size());
-        LONG rc = RegEnumKeyExA(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_MORE_DATA) {  // a longer name was added meanwhile
-            buffer.resize(buffer.size() * 2 + 256);
-            --index;
-            continue;
-        }
-        if (rc != ERROR_SUCCESS) break;
-        names.emplace_back(buffer.data(), length);
-    }
-    return names;
+    return EnumerateNames(longest, [key](DWORD index, char* name, DWORD* length) {
+        return RegEnumKeyExA(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
