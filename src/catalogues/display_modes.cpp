@@ -5,6 +5,7 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
+#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <windows.h>
@@ -101,18 +102,23 @@ void ApplyDisplayMode(int32_t width, int32_t height, uint8_t bitsPerPixel, int32
     mode.dmFields = DisplayModeFields(width, height, bitsPerPixel, frequency);
 
     // Only a mode the driver has accepted is switched to and stored, so a bad choice can never
-    // leave the machine with a blank screen at the next start.
+    // leave the machine with a blank screen at the next start. Nothing depends on the switch's
+    // outcome: the operator sees whether the screen changed. A switch can take seconds, during
+    // which the hot keys must keep working.
     std::string entry = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(bitsPerPixel) +
                         "@" + std::to_string(frequency);
-    LONG tested = ChangeDisplaySettingsA(&mode, CDS_TEST);
+    LONG tested = DISP_CHANGE_FAILED;
+    LONG changed = DISP_CHANGE_FAILED;
+    RunWhilePumping([&mode, &tested, &changed] {
+        tested = ChangeDisplaySettingsA(&mode, CDS_TEST);
+        if (tested == DISP_CHANGE_SUCCESSFUL) changed = ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
+    });
     if (tested != DISP_CHANGE_SUCCESSFUL) {
         LogEvent("apply", {{"what", "display"}, {"entry", entry}, {"test", DisplayChangeResultName(tested)}});
         ShowLoggedMessageBox(nullptr, LoadLangString(IDS_DISPLAY_TEST_FAILED), LoadLangString(IDS_DISPLAY_TEST_CAPTION),
                              MB_ICONWARNING);
         return;
     }
-    // Nothing depends on the outcome: the operator sees whether the screen changed.
-    LONG changed = ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
     LogEvent("apply", {{"what", "display"}, {"entry", entry}, {"test", "successful"},
                        {"result", DisplayChangeResultName(changed)}});
 }

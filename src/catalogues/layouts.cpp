@@ -64,20 +64,16 @@ void ApplyLayout(int index)
 
     // Both calls may fail (a layout the system refuses, a session without input languages);
     // the operator sees the keyboard unchanged and may pick another layout, so nothing is said.
-    bool loaded = LoadKeyboardLayoutA(layout.Id.c_str(), KLF_ACTIVATE | KLF_REORDER | KLF_REPLACELANG) != nullptr;
+    HKL loaded = LoadKeyboardLayoutA(layout.Id.c_str(), KLF_ACTIVATE | KLF_REORDER | KLF_REPLACELANG);
     DWORD loadError = GetLastError();
-
-    // The default input language takes the number that the identifier spells, not the handle
-    // that the load returned. An identifier that is no hexadecimal number gives no number to
-    // hand over; the layout itself is loaded all the same.
-    std::optional<uint32_t> number = ParseLayoutId(layout.Id);
-    if (!number) {
-        LogLayoutApplied(layout, loaded, loadError, "not-a-number");
+    if (!loaded) {
+        LogLayoutApplied(layout, false, loadError, "not-tried");
         return;
     }
-    // The call reads a whole HKL from the address, which is wider than 32 bits on 64-bit builds.
-    HKL language = reinterpret_cast<HKL>(static_cast<ULONG_PTR>(*number));
-    bool isDefault = SystemParametersInfoA(SPI_SETDEFAULTINPUTLANG, 0, &language, SPIF_SENDCHANGE) != FALSE;
+    // The default input language is an input-locale handle, such as 0x04070407 for "00000407":
+    // the number the identifier spells names no loaded layout, and the next shell would keep
+    // the old default.
+    bool isDefault = SystemParametersInfoA(SPI_SETDEFAULTINPUTLANG, 0, &loaded, SPIF_SENDCHANGE) != FALSE;
     DWORD defaultError = GetLastError();
-    LogLayoutApplied(layout, loaded, loadError, isDefault ? "set" : SystemErrorText(defaultError));
+    LogLayoutApplied(layout, true, loadError, isDefault ? "set" : SystemErrorText(defaultError));
 }

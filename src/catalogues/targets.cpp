@@ -8,6 +8,7 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
+#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <windows.h>
@@ -33,13 +34,9 @@ struct RememberedName {
 std::map<std::string, RememberedName> g_rememberedNames;
 
 // The operator holds the left Shift key to skip a slow or hanging disk; the state is read
-// afresh before each drive so that pressing it mid-scan stops at the next one.
-bool IsLeftShiftDown()
-{
-    BYTE keys[256] = {};
-    if (!GetKeyboardState(keys)) return false;
-    return (keys[VK_LSHIFT] & 0x80) != 0;
-}
+// afresh before each drive so that pressing it mid-scan stops at the next one. The physical
+// state: the thread's own key state changes only as it takes keyboard messages.
+bool IsLeftShiftDown() { return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0; }
 
 void ShowScanningDrive(char lowerLetter)
 {
@@ -61,7 +58,7 @@ void RemoveEmptyMountPoint()
         return;
     }
     key.reset();
-    if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHiveName);
+    if (subKeys == 0 && values == 0) DeleteRegKey(HKEY_LOCAL_MACHINE, kHiveName);
 }
 
 // The values of the hive's CurrentVersion key, read while the hive is mounted; nothing when it
@@ -156,6 +153,7 @@ void BuildTargetList()
     DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if (!(drives & (1u << i))) continue;
+        PumpPendingMessages();
         const std::string drive = std::string(1, static_cast<char>('A' + i)) + ":";
         if (IsLeftShiftDown()) {
             LogEvent("scan", {{"drive", drive}, {"result", "stopped-by-shift"}});
@@ -191,6 +189,7 @@ void ScanDrive(char letter)
     // next: nothing but the search handle is held from one to the next, so waiting window
     // messages can be handled between two of them.
     do {
+        PumpPendingMessages();
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         std::string path = root + entry.cFileName;
         if (!IsExistingFolder(path + "\\system32\\config\\")) continue;

@@ -10,6 +10,7 @@
 #include "password/password_hash.h"
 #include "password/password_store.h"
 #include "shellctl/entry.h"
+#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <exception>
@@ -50,17 +51,17 @@ private:
 
 // The one place where the password flow's slow steps run: a key derivation takes most of a
 // second at the count set mode uses, and over ten seconds at the highest count a stored key
-// may ask for. The operator sees the wait cursor meanwhile. The thread handles no messages
-// then, which no keyboard hook notices: the password is asked before the hook is installed
-// (RunLogonShell). The work touches no window, so handling messages meanwhile needs only a
-// change here (another thread for the work, and a wait that dispatches while the dialog is
-// disabled).
+// may ask for. The operator sees the wait cursor meanwhile, and the thread goes on handling its
+// messages (painting, timers, any hook's calls) while input waits for the dialog: the work
+// touches no window, so it runs beside the thread.
 template <class Work>
 auto RunLongStep(Work work)
 {
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     ScopeExit restore([previous] { SetCursor(previous); });
-    return work();
+    decltype(work()) result{};
+    RunWhilePumping([&] { result = work(); });
+    return result;
 }
 
 bool HasText(HWND dialog, int control)
