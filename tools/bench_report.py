@@ -111,6 +111,8 @@ def build(samples):
     t.row("   95th percentile (ms)", None, None, "< 20", below(20),
           value=percentile(hotkeys, 95) if hotkeys else None,
           spread=f"{len(hotkeys)} samples" + (f", {len(samples['hotkey_missed'])} missed"
+                                              f" ({len(samples.get('hotkey_missed_recognised', []))} recognised"
+                                              " by the hook)"
                                               if samples.get("hotkey_missed") else ""),
           ratio=None)
     t.rows[-1][3] = number(percentile(floor, 95)) if floor else "-"
