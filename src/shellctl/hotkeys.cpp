@@ -19,8 +19,29 @@ HWND g_chordWindow = nullptr;
 constexpr UINT kChordMessage = WM_APP + 1;
 const char kChordWindowClass[] = "TarnLogonChords";
 
-// The state at this moment, not the event's: either left or right modifier counts.
-bool IsKeyDown(unsigned vk) { return (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0; }
+// The keys as the hook's own events tell them, generic and left/right codes apart. The hook
+// sees every key event in order, before it changes the key state, so this is the state the chord
+// is pressed in. The platform's key state alone is not enough: under Wine, while one of the
+// program's own dialogs has the focus, GetAsyncKeyState inside the hook did not show injected
+// Ctrl and Alt pressed 80 ms before Del, and the chord started nothing (every try, both builds).
+bool g_keyDown[256] = {};
+
+void TrackKey(const KBDLLHOOKSTRUCT& event)
+{
+    if (event.vkCode >= 256) return;
+    g_keyDown[event.vkCode] = (event.flags & LLKHF_UP) == 0;
+}
+
+bool IsTracked(unsigned vk) { return vk < 256 && g_keyDown[vk]; }
+
+// Either side counts. A modifier already held when the hook was installed is known only to the
+// platform's key state.
+bool IsKeyDown(unsigned vk)
+{
+    unsigned left = vk == kVkControl ? VK_LCONTROL : vk == kVkMenu ? VK_LMENU : VK_LSHIFT;
+    if (IsTracked(vk) || IsTracked(left) || IsTracked(left + 1)) return true;
+    return (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0;
+}
 
 void StartSetting(HWND owner, const char* chord, const std::string& setting)
 {
@@ -76,6 +97,7 @@ LRESULT CALLBACK HotKeyProc(int nCode, WPARAM wParam, LPARAM lParam)
     if (nCode == HC_ACTION) {
         const auto& event = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         HotKeyChord chord = MatchChord(event.vkCode, event.flags, IsKeyDown);
+        TrackKey(event);
         if (chord != HotKeyChord::None) PostMessageA(g_chordWindow, kChordMessage, static_cast<WPARAM>(chord), 0);
     }
     // Other programs' hooks (a layout switcher started from Run, say) see every key as well.
