@@ -62,6 +62,12 @@ std::string LoadLangString(UINT id)
     return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
 }
 
+std::string LoadLangStringOr(UINT id, const char* fallback)
+{
+    std::string text = LoadLangString(id);
+    return text.empty() ? std::string(fallback) : text;
+}
+
 bool ShowErrorBox(HWND owner, const std::string& message)
 {
     std::string text = message + "\r\n\r\n" + LoadLangString(IDS_ERROR_HINT);
@@ -73,6 +79,15 @@ INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM pa
 {
     HMODULE module = LoadLangModule();
     if (!module) return -1;
+    return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
+}
+
+INT_PTR ShowLangDialogOrBuiltIn(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter)
+{
+    HMODULE module = LoadLangModule();
+    if (!module || !FindResourceA(module, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5))) {  // RT_DIALOG
+        module = GetModuleHandleA(nullptr);
+    }
     return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
 }
 

@@ -13,6 +13,9 @@ HMODULE LoadLangModule();
 
 // The string with the given id, cut to 1023 characters; empty when the id or the module is missing.
 std::string LoadLangString(UINT id);
+// The same, but fallback when the module lacks the string: for strings added after modules that
+// sites built themselves were made.
+std::string LoadLangStringOr(UINT id, const char* fallback);
 
 // An error box: the message, a blank line and the module's hint, under the module's error
 // caption. True when it was confirmed with OK.
@@ -21,6 +24,10 @@ bool ShowErrorBox(HWND owner, const std::string& message);
 // A modal dialog from one of the module's templates; -1 when there is no module or the
 // dialog cannot be created.
 INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter);
+
+// The same, from the program's own resources when the module lacks the template (or there is no
+// module): for templates added after modules that sites built themselves were made.
+INT_PTR ShowLangDialogOrBuiltIn(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter);
 
 // A modeless dialog without a dialog procedure, from one of the module's templates; null when
 // there is no module or the dialog cannot be created.
