@@ -3,6 +3,8 @@
 set(TARN_PORTABLE_SOURCES
     catalogues/bitlocker_rules.cpp
     catalogues/display_mode_rules.cpp
+    catalogues/installation_rules.cpp
+    catalogues/pe_header.cpp
     catalogues/layout_rules.cpp
     catalogues/timezone_rules.cpp
     envdialog/hive_names.cpp

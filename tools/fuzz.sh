@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds="${TARN_FUZZ_SECONDS:-60}"
-all_targets="settings_text password_file tzi display_modes hive_names layout_id command_line"
+all_targets="settings_text password_file tzi display_modes hive_names layout_id command_line pe_header"
 targets="${*:-$all_targets}"
 
 "$root/tools/native-build.sh" >/dev/null

@@ -89,26 +89,37 @@ tarn_stop_all() {
     fi
 }
 
-# A second fixed disk D: at $1 with three folders that look like Windows installations and two
+# A second fixed disk D: at $1 with four folders that look like Windows installations and two
 # that do not. The letter must exist before the wineserver starts, or Wine lists it only after a
 # restart.
 tarn_prepare_sample_disk() {
     local disk="$1" folder
     rm -rf "$disk"
-    for folder in Windows WINNT Windows.old Data Tools; do mkdir -p "$disk/$folder"; done
-    for folder in Windows WINNT Windows.old; do mkdir -p "$disk/$folder/system32/config"; done
+    for folder in Windows WINNT Windows.old Windows7 Data Tools; do mkdir -p "$disk/$folder"; done
+    for folder in Windows WINNT Windows.old Windows7; do mkdir -p "$disk/$folder/system32/config"; done
     ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
 }
 
-# Product names in the sample installations' hives, and three keyboard layouts (Wine's prefix
-# has none; a PE image has them, with their layout files in the system folder). Needs the running
-# wineserver and the built probe program.
+# The sample installations' hives, with the values of their Windows generation, and the head of
+# each one's kernel, which tells its processor; three keyboard layouts (Wine's prefix has none; a
+# PE image has them, with their layout files in the system folder). Needs the running wineserver
+# and the built probe program.
 tarn_add_samples() {
     local probe="$TARN_BUILD/x86/bin/probe.exe"
-    _tarn_hive() {  # folder, product name, optional service pack
-        local args=("make-hive=D:\\$1\\system32\\config\\software" "product=$2")
-        [ -n "${3:-}" ] && args+=("csd=$3")
-        timeout 60 wine "$probe" "${args[@]}" </dev/null >/dev/null 2>&1
+    _tarn_hive() {  # folder, then the probe's value options (product=, csd=, build=, display=, release=)
+        local folder="$1"
+        shift
+        timeout 60 wine "$probe" "make-hive=D:\\$folder\\system32\\config\\software" "$@" </dev/null >/dev/null 2>&1
+    }
+    _tarn_kernel() {  # folder, PE machine in hex (14c: x86, 8664: x64, aa64: ARM64)
+        python3 - "$WINEPREFIX/dosdevices/d:/$1/system32/ntoskrnl.exe" "$2" <<'EOF'
+import struct, sys
+head = bytearray(1024)
+head[0:2] = b"MZ"
+head[0x3C:0x40] = struct.pack("<I", 0xF8)
+head[0xF8:0xFE] = b"PE\0\0" + struct.pack("<H", int(sys.argv[2], 16))
+open(sys.argv[1], "wb").write(head)
+EOF
     }
     _tarn_layout() {  # identifier, file, text
         local key='HKLM\System\CurrentControlSet\Control\Keyboard Layouts\'"$1"
@@ -116,9 +127,15 @@ tarn_add_samples() {
         wine reg add "$key" /v "Layout Text" /d "$3" /f </dev/null >/dev/null 2>&1
         [ -e "$WINEPREFIX/drive_c/windows/system32/$2" ] || : >"$WINEPREFIX/drive_c/windows/system32/$2"
     }
-    _tarn_hive Windows "Windows 10 Pro"
-    _tarn_hive WINNT "Microsoft Windows XP" "Service Pack 3"
-    _tarn_hive Windows.old "Windows 7 Ultimate" "Service Pack 1"
+    # Windows 11 still names itself "Windows 10" in ProductName; its build number tells.
+    _tarn_hive Windows "product=Windows 10 Pro" build=22631 display=23H2 release=2009
+    _tarn_hive Windows.old "product=Windows 10 Pro" build=19045 display=22H2 release=2009
+    _tarn_hive Windows7 "product=Windows 7 Ultimate" "csd=Service Pack 1" build=7601
+    _tarn_hive WINNT "product=Microsoft Windows XP" "csd=Service Pack 3" build=2600
+    _tarn_kernel Windows 8664
+    _tarn_kernel Windows.old 8664
+    _tarn_kernel Windows7 8664
+    _tarn_kernel WINNT 14c
     _tarn_layout 00000409 kbdus.dll "US"
     _tarn_layout 00000407 kbdgr.dll "German"
     _tarn_layout 0000040C kbdfr.dll "French"

@@ -1,5 +1,7 @@
 #include "catalogues/targets.h"
 
+#include "catalogues/installation_rules.h"
+#include "catalogues/pe_header.h"
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/registry.h"
@@ -9,9 +11,25 @@
 
 #include <windows.h>
 
+#include <map>
+#include <optional>
+
 namespace {
 
 const char kHiveName[] = "TARN_ERD";
+const char kHiveFile[] = "\\system32\\config\\software";
+const char kKernelFile[] = "\\system32\\ntoskrnl.exe";
+// The DOS header, its stub and the PE signature of every kernel lie well inside this.
+constexpr DWORD kKernelHeadBytes = 4096;
+
+// A description as it was read, with the files it was read from as they were then.
+struct RememberedName {
+    FileStamp hive;
+    std::optional<FileStamp> kernel;
+    std::string description;
+};
+// By hive path, for the whole run.
+std::map<std::string, RememberedName> g_rememberedNames;
 
 // The operator holds the left Shift key to skip a slow or hanging disk; the state is read
 // afresh before each drive so that pressing it mid-scan stops at the next one.
@@ -45,6 +63,77 @@ void RemoveEmptyMountPoint()
     if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHiveName);
 }
 
+// The values of the hive's CurrentVersion key, read while the hive is mounted; nothing when it
+// cannot be mounted or lacks the key.
+std::optional<InstallationValues> ReadHiveValues(const std::string& hive)
+{
+    if (!EnableRestorePrivilege()) return std::nullopt;
+    // A name held by someone else, by a hive or a key, is theirs, even when it looks empty:
+    // under Wine the root of an empty hive can be deleted like a key, which would take it from them.
+    if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) return std::nullopt;
+
+    if (RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()) != ERROR_SUCCESS) {
+        RemoveEmptyMountPoint();
+        return std::nullopt;
+    }
+    // Declared before the key so that the key is closed first: a hive with an open key in it
+    // cannot be unloaded.
+    MountedHive mounted(HKEY_LOCAL_MACHINE, kHiveName);
+    UniqueKey version =
+        OpenRegKey(std::string("\\") + kHiveName + "\\Microsoft\\Windows NT\\CurrentVersion\\", KEY_READ);
+    if (!version) return std::nullopt;
+    InstallationValues values;
+    values.ProductName = ReadRegStringOrEmpty(version.get(), "ProductName");
+    values.CsdVersion = ReadRegStringOrEmpty(version.get(), "CSDVersion");
+    values.CurrentBuildNumber = ReadRegStringOrEmpty(version.get(), "CurrentBuildNumber");
+    values.CurrentBuild = ReadRegStringOrEmpty(version.get(), "CurrentBuild");
+    values.DisplayVersion = ReadRegStringOrEmpty(version.get(), "DisplayVersion");
+    values.ReleaseId = ReadRegStringOrEmpty(version.get(), "ReleaseId");
+    return values;
+}
+
+// Up to count bytes from offset on; fewer at the end of the file, none when it cannot be read.
+std::string ReadFileBytes(HANDLE file, unsigned long long offset, DWORD count)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    std::string bytes(count, '\0');
+    DWORD got = 0;
+    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !ReadFile(file, bytes.data(), count, &got, nullptr)) {
+        got = 0;
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+// The kernel is read, never mapped or loaded: only its headers, and with every kind of sharing,
+// so that a program holding it open (or replacing it) neither stops the scan nor is stopped by it.
+ImageMachine ReadKernelMachine(const std::string& kernel)
+{
+    UniqueFile file(CreateFileA(kernel.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ImageMachine::Unknown;
+    const std::string head = ReadFileBytes(file.get(), 0, kKernelHeadBytes);
+    const std::optional<uint32_t> at = PeSignatureOffset(head);
+    if (!at) return ImageMachine::Unknown;
+    if (uint64_t{*at} + kPeSignatureAndMachineBytes <= head.size()) {
+        return MachineAtSignature(std::string_view(head).substr(*at));
+    }
+    return MachineAtSignature(ReadFileBytes(file.get(), *at, kPeSignatureAndMachineBytes));
+}
+
+// Language modules made for 1.5 lack these words; the brackets must never stand empty.
+std::string ArchWord(ImageMachine machine)
+{
+    switch (machine) {
+    case ImageMachine::X86: return LoadLangStringOr(IDS_ARCH_X86, "32-bit");
+    case ImageMachine::X64: return LoadLangStringOr(IDS_ARCH_X64, "64-bit");
+    case ImageMachine::Arm64: return LoadLangStringOr(IDS_ARCH_ARM64, "ARM64");
+    case ImageMachine::Unknown: break;
+    }
+    return std::string();
+}
+
 }  // namespace
 
 void BuildTargetList()
@@ -73,6 +162,9 @@ void ScanDrive(char letter)
     WIN32_FIND_DATAA entry;
     UniqueFind find(FindFirstFileA((root + "*.*").c_str(), &entry));
     if (!find) return;
+    // Each installation is read whole within one iteration, its hive unmounted again before the
+    // next: nothing but the search handle is held from one to the next, so waiting window
+    // messages can be handled between two of them.
     do {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         std::string path = root + entry.cFileName;
@@ -85,28 +177,27 @@ void ScanDrive(char letter)
 
 std::string ReadInstallationName(const std::string& path)
 {
-    std::string result = LoadLangString(IDS_UNKNOWN_PRODUCT);
-    const std::string hive = path + "\\system32\\config\\software";
-    if (!IsExistingFile(hive)) return result;
-    if (!EnableRestorePrivilege()) return result;
-    // A name held by someone else, by a hive or a key, is theirs, even when it looks empty:
-    // under Wine the root of an empty hive can be deleted like a key, which would take it from them.
-    if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) return result;
+    const std::string hive = path + kHiveFile;
+    const std::string kernel = path + kKernelFile;
+    // Stamped before reading: a file that changes meanwhile differs from its stamp next time.
+    const std::optional<FileStamp> hiveStamp = StampOfFile(hive);
+    if (!hiveStamp) return LoadLangString(IDS_UNKNOWN_PRODUCT);
+    const std::optional<FileStamp> kernelStamp = StampOfFile(kernel);
+    auto known = g_rememberedNames.find(hive);
+    if (known != g_rememberedNames.end() && known->second.hive == *hiveStamp && known->second.kernel == kernelStamp) {
+        return known->second.description;
+    }
 
-    if (RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()) != ERROR_SUCCESS) {
-        RemoveEmptyMountPoint();
-        return result;
-    }
-    // Declared before the key so that the key is closed first: a hive with an open key in it
-    // cannot be unloaded.
-    MountedHive mounted(HKEY_LOCAL_MACHINE, kHiveName);
-    UniqueKey version =
-        OpenRegKey(std::string("\\") + kHiveName + "\\Microsoft\\Windows NT\\CurrentVersion\\", KEY_READ);
-    if (version) {
-        result = ReadRegStringOrEmpty(version.get(), "ProductName") + " " + ReadRegStringOrEmpty(version.get(), "CSDVersion");
-    }
-    return result;
+    // A hive that could not be read is not remembered: what stood in the way (another holder of
+    // the mount name, say) may be gone by the next pass.
+    std::optional<InstallationValues> values = ReadHiveValues(hive);
+    if (!values) return LoadLangString(IDS_UNKNOWN_PRODUCT);
+    std::string description = DescribeInstallation(*values, ArchWord(ReadKernelMachine(kernel)));
+    g_rememberedNames[hive] = RememberedName{*hiveStamp, kernelStamp, description};
+    return description;
 }
+
+void ForgetInstallationNames() { g_rememberedNames.clear(); }
 
 bool EnableRestorePrivilege()
 {

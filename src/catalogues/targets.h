@@ -8,7 +8,7 @@
 
 struct TLokInfo {
     std::string Path;         // "C:\Windows": upper-case drive letter, ":\", folder name, no trailing "\"
-    std::string Description;  // "ProductName CSDVersion", or the unreadable-product text
+    std::string Description;  // "Windows 11 Pro 23H2 (64-bit)", or the unreadable-product text
     std::string Reserved;
     bool Locked = false;      // a drive BitLocker keeps locked: Path is its root, "X:\"
 };
@@ -23,9 +23,16 @@ void BuildTargetList();
 // Appends the installations found directly below the root of one drive (upper-case letter).
 void ScanDrive(char letter);
 
-// "ProductName CSDVersion" of the installation folder, read from its SOFTWARE hive mounted for a
-// moment under HKLM\TARN_ERD; the unreadable-product text when that fails.
+// The description of the installation folder (see DescribeInstallation): its name and version
+// from its SOFTWARE hive, mounted for a moment under HKLM\TARN_ERD, and its processor from the
+// header of system32\ntoskrnl.exe; the unreadable-product text alone when the hive cannot be read.
+// A description read once is remembered for the rest of the run and given again, without
+// mounting, while the hive and the kernel keep their size and last-write time: on Windows 10
+// and later a SOFTWARE hive of 50 to 150 MB is read and checked at every mount.
 std::string ReadInstallationName(const std::string& path);
+
+// Forgets every remembered description, so that the next pass reads every hive again.
+void ForgetInstallationNames();
 
 // True when SeRestorePrivilege, needed to mount a hive, is enabled for the process.
 bool EnableRestorePrivilege();

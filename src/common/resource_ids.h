@@ -82,6 +82,11 @@
 #define IDS_LOGON_LAST_WRONG    3094
 #define IDS_SETPASS_DONE        3095
 #define IDS_SETPASS_UNCHANGED   3096
+/* Processor family of an installation, after its name. Later than the 1.5 module contract:
+   a module without them gets the program's English words. */
+#define IDS_ARCH_X86            3100
+#define IDS_ARCH_X64            3101
+#define IDS_ARCH_ARM64          3102
 /* BitLocker: a locked drive in the target list and its unlock prompt. Later than the 1.5 module
    contract: a module without them gets the program's English texts. */
 #define IDS_LOCKED_DESCRIPTION  3110

@@ -5,6 +5,7 @@
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
 #include "shellctl/shared_state.h"
+#include "support/pe_image.h"
 #include "support/test_support.h"
 #include "support/wine_drives.h"
 
@@ -57,6 +58,7 @@ protected:
         Shared().TargetList.reset();
         Shared().Settings = TSettings();
         ForgetLangModule();
+        ForgetInstallationNames();
         EXPECT_FALSE(OpenRegKey("\\TARN_ERD", KEY_READ)) << "a mount point was left behind";
         ReleaseMutex(turn_.get());
     }
@@ -99,18 +101,28 @@ TEST_F(TargetScanTest, DescribesEachInstallationFromItsOwnHive)
     const std::string unknown = LoadLangString(IDS_UNKNOWN_PRODUCT);
     ASSERT_FALSE(unknown.empty());
     std::map<std::string, std::string> expected = {
-        {"Full", "Tarn OS Service Pack 2"}, {"NoCsd", "Tarn Server "},
-        {"DwordName", " SP1"},               {"BinaryCsd", "Tarn OS "},
+        {"Full", "Tarn OS Service Pack 2"}, {"NoCsd", "Tarn Server"},
+        {"DwordName", "SP1"},                {"BinaryCsd", "Tarn OS"},
         {"NoHive", unknown},                 {"Garbage", unknown},
         {"HiveIsFolder", unknown},           {"NoVersionKey", unknown},
-        {"NoValues", " "}};
+        {"NoValues", ""},                    {"Eleven", "Windows 11 Pro 23H2 (64-bit)"},
+        {"FarHeader", "Windows 10 (ARM64)"}, {"KernelNoImage", "Tarn OS 1909"}};
     MakeInstallation(m + "Full", {{"ProductName", Sz("Tarn OS")}, {"CSDVersion", Sz("Service Pack 2")}});
+    MakeInstallation(m + "Eleven", {{"ProductName", Sz("Windows 10 Pro")}, {"CurrentBuildNumber", Sz("22631")},
+                                    {"DisplayVersion", Sz("23H2")}, {"ReleaseId", Sz("2009")}});
+    WriteBytes(m + "Eleven\\system32\\ntoskrnl.exe", PeImage(0x8664, 0xF8, 0x2000));
+    // A build of the wrong type is no build: "Windows 10" stays.
+    MakeInstallation(m + "FarHeader", {{"ProductName", Sz("Windows 10")}, {"CurrentBuild", {REG_DWORD, "\x10\x60\0\0"}}});
+    WriteBytes(m + "FarHeader\\system32\\ntoskrnl.exe", PeImage(0xAA64, 0xFFE, 0x2000));  // across the first 4 KB
+    MakeInstallation(m + "KernelNoImage", {{"ProductName", Sz("Tarn OS")}, {"ReleaseId", Sz("1909")}});
+    WriteBytes(m + "KernelNoImage\\system32\\ntoskrnl.exe", "MZ");
     MakeInstallation(m + "NoCsd", {{"ProductName", Sz("Tarn Server")}});
     MakeInstallation(m + "DwordName", {{"ProductName", {REG_DWORD, "\1\0\0\0"}}, {"CSDVersion", Sz("SP1")}});
     MakeInstallation(m + "BinaryCsd", {{"ProductName", Sz("Tarn OS")}, {"CSDVersion", {REG_BINARY, "xy"}}});
     MakeInstallation(m + "NoVersionKey", {{"ProductName", Sz("Tarn OS")}}, "Microsoft\\Windows");
     MakeInstallation(m + "NoValues", {});
     CreateFolders(m + "NoHive\\system32\\config");
+    WriteBytes(m + "NoHive\\system32\\ntoskrnl.exe", PeImage(0x8664));
     CreateFolders(m + "Garbage\\system32\\config");
     WriteBytes(m + "Garbage\\system32\\config\\software", "not a hive at all");
     CreateFolders(m + "HiveIsFolder\\system32\\config\\software");
@@ -140,7 +152,7 @@ TEST_F(TargetScanTest, SearchesOnlyFixedDrivesShowsEveryDriveAndEndsWithTheNoTar
         MakeInstallation(drive->Root() + "Windows", {{"ProductName", Sz("Tarn OS")}});
     }
 
-    EXPECT_EQ(Scan("M:\\"), std::vector<std::string>{"M:\\Windows|Tarn OS "});
+    EXPECT_EQ(Scan("M:\\"), std::vector<std::string>{"M:\\Windows|Tarn OS"});
     EXPECT_TRUE(Scan("N:\\").empty());
     EXPECT_TRUE(Scan("O:\\").empty());
     EXPECT_TRUE(Shown('m') && Shown('n') && Shown('o'));
@@ -174,6 +186,68 @@ TEST_F(TargetScanTest, LeftShiftStopsTheScanAtTheNextDrive)
     EXPECT_EQ(Scan("M:\\").size(), 1u) << "the drive shown before the key went down is still searched";
     EXPECT_TRUE(Scan("N:\\").empty() && !Shown('n')) << "later drives are not";
     g_shiftAtText.clear();
+}
+
+// A later pass gives what an earlier one read, without mounting, while the hive and the kernel
+// stay as they were. The test holds the mount name meanwhile: a mount would give the
+// unreadable-product text, a remembered description does not.
+TEST_F(TargetScanTest, LaterPassesReadAgainOnlyWhatChanged)
+{
+    TestDrive drive('M', DRIVE_FIXED);
+    ASSERT_TRUE(drive.Ok());
+    const std::string windows = "M:\\Windows", kernel = windows + "\\system32\\ntoskrnl.exe",
+                      hive = windows + "\\system32\\config\\software";
+    MakeInstallation(windows, {{"ProductName", Sz("Tarn OS")}, {"DisplayVersion", Sz("23H2")}});
+    WriteBytes(kernel, PeImage(0x8664));
+    auto found = [&](const std::string& description) { return std::vector<std::string>{windows + "|" + description}; };
+    const std::string unknown = LoadLangString(IDS_UNKNOWN_PRODUCT);
+
+    EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (64-bit)"));
+    {
+        UniqueKey held = CreateRegKey("\\TARN_ERD", KEY_READ);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (64-bit)")) << "unchanged files: no mount";
+        EXPECT_TRUE(Shown('m'));
+        // A kernel restored from a backup: the same size, an older last-write time.
+        WriteBytes(kernel, PeImage(0x014C));
+        SetLastWriteDay(kernel, 2021, 1, 1);
+        EXPECT_EQ(Scan("M:\\"), found(unknown)) << "a changed kernel: the hive is mounted again";
+    }
+    DeleteRegTree("\\TARN_ERD");
+    EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (32-bit)"));
+    DeleteFileA(hive.c_str());
+    MakeInstallation(windows, {{"ProductName", Sz("Tarn OS Next")}, {"DisplayVersion", Sz("24H2")}});
+    EXPECT_EQ(Scan("M:\\"), found("Tarn OS Next 24H2 (32-bit)")) << "a rewritten hive";
+    DeleteFileA(kernel.c_str());
+    EXPECT_EQ(Scan("M:\\"), found("Tarn OS Next 24H2")) << "the kernel gone";
+    DeleteFileA(hive.c_str());
+    EXPECT_EQ(Scan("M:\\"), found(unknown)) << "the hive gone";
+}
+
+// The processor words come from the language module; a module made before they existed
+// (the test module) gets the English ones.
+TEST_F(TargetScanTest, ProcessorWordsFromTheModuleOrInEnglish)
+{
+    CaseFolder folder;
+    for (uint16_t machine : {0x014C, 0x8664, 0xAA64}) {
+        const std::string windows = folder.Path() + std::to_string(machine);
+        MakeInstallation(windows, {{"ProductName", Sz("Tarn OS")}});
+        WriteBytes(windows + "\\system32\\ntoskrnl.exe", PeImage(machine));
+    }
+    const std::pair<const char*, std::vector<std::string>> rows[] = {
+        {"LangPack_de.dll", {"Tarn OS (32-Bit)", "Tarn OS (64-Bit)", "Tarn OS (ARM64)"}},
+        {"TestLang.dll", {"Tarn OS (32-bit)", "Tarn OS (64-bit)", "Tarn OS (ARM64)"}},
+    };
+    for (const auto& [module, expected] : rows) {
+        Shared().Settings.LangModuleName = module;
+        ForgetLangModule();
+        ForgetInstallationNames();
+        std::vector<std::string> described;
+        for (uint16_t machine : {0x014C, 0x8664, 0xAA64}) {
+            described.push_back(ReadInstallationName(folder.Path() + std::to_string(machine)));
+        }
+        EXPECT_EQ(described, expected) << module;
+    }
 }
 
 // The mount name may be taken when the scan starts. The installation is then listed without its

@@ -209,14 +209,14 @@ TEST_F(FolderBrowserTest, OffersOnlyFoldersOnFixedDisksWithHiveFiles)
         {[&](HWND active) { return IsOpenBrowser(active) && Shown(active).rfind(windows + "|", 0) == 0; },
          Check([&](HWND browser) {
              EXPECT_EQ(Shown(browser).substr(0, Shown(browser).rfind('|')),
-                       windows + "|DEFAULT,SAM,SOFTWARE,SYSTEM|Tarn OS ")
+                       windows + "|DEFAULT,SAM,SOFTWARE,SYSTEM|Tarn OS")
                  << "opened at the initial folder";
              EXPECT_EQ(Judged(browser, "P:\\Soft"), "P:\\Soft|SOFT|" + unknown + "|ok");
              EXPECT_EQ(Judged(browser, "P:\\UserDiff"), "P:\\UserDiff||" + noHives + "|no ok");
              EXPECT_EQ(Judged(browser, fixed.Root()), fixed.Root() + "||" + noHives + "|no ok");
              EXPECT_EQ(Judged(browser, "Q:\\Win"), "Q:\\Win|SOFTWARE,SYSTEM|" + notFixed + "|no ok");
              EXPECT_EQ(Judged(browser, cdrom.Root()), cdrom.Root() + "|SAM|" + notFixed + "|no ok");
-             EXPECT_EQ(Judged(browser, windows), windows + "|DEFAULT,SAM,SOFTWARE,SYSTEM|Tarn OS |ok");
+             EXPECT_EQ(Judged(browser, windows), windows + "|DEFAULT,SAM,SOFTWARE,SYSTEM|Tarn OS|ok");
          }),
          Click(IDOK)});
     EXPECT_EQ(BrowseTargetFolder(nullptr, windows), windows);

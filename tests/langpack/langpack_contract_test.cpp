@@ -162,7 +162,8 @@ TEST_F(LangPackTest, EveryContractStringIsPresent)
                             IDS_COLUMN_DESCRIPTION, IDS_NO_TARGET_FOLDER, IDS_NO_TARGET_DESCRIPTION,
                             IDS_TOGGLE_COLLAPSE, IDS_TOGGLE_EXPAND, IDS_UNKNOWN_PRODUCT, IDS_SCANNING_DRIVE,
                             IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
-                            IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED};
+                            IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED,
+                            IDS_ARCH_X86, IDS_ARCH_X64, IDS_ARCH_ARM64};
         for (UINT id : ids) {
             char text[1024] = "";
             EXPECT_GT(LoadStringA(LangPack(), id, text, sizeof text), 0) << "string " << id;
@@ -414,7 +415,8 @@ constexpr UINT kAllStrings[] = {
     IDS_BROWSE_TITLE, IDS_COLUMN_FOLDER, IDS_COLUMN_DESCRIPTION, IDS_NO_TARGET_FOLDER,
     IDS_NO_TARGET_DESCRIPTION, IDS_TOGGLE_COLLAPSE, IDS_TOGGLE_EXPAND, IDS_UNKNOWN_PRODUCT,
     IDS_SCANNING_DRIVE, IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
-    IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED};
+    IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED,
+    IDS_ARCH_X86, IDS_ARCH_X64, IDS_ARCH_ARM64};
 
 std::wstring StringOf(HMODULE module, UINT id)
 {
@@ -465,8 +467,8 @@ TEST_F(LangPackTest, GermanModuleIsGermanAndReadInCodePage1252)
 
 TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
 {
-    // The product name and "Installation" (the same word in German) may stay; nothing else.
-    const std::set<UINT> sameStrings = {IDS_ERROR_CAPTION, IDS_COLUMN_DESCRIPTION};
+    // The product name, "Installation" and "ARM64" (the same words in German) may stay; nothing else.
+    const std::set<UINT> sameStrings = {IDS_ERROR_CAPTION, IDS_COLUMN_DESCRIPTION, IDS_ARCH_ARM64};
     for (UINT id : kAllStrings) {
         if (sameStrings.count(id)) continue;
         EXPECT_NE(StringOf(German(), id), StringOf(English(), id)) << "string " << id << " is not translated";

@@ -6,7 +6,9 @@
 //   sleep=<ms>            how long to run (TARN_PROBE_SLEEP_MS)
 //   exit=<code>           exit code (TARN_PROBE_EXIT)
 //   make-hive=<file>      write an offline SOFTWARE hive whose Microsoft\Windows NT\CurrentVersion
-//                         holds product=<text> and, when given, csd=<text> (for samples and demos)
+//                         holds product=<text> and, when given, csd=<text>, build=<number> (as
+//                         CurrentBuildNumber and CurrentBuild), display=<text> (DisplayVersion) and
+//                         release=<text> (ReleaseId), for samples and demos
 //   spin=<ms>             keep a processor busy that long first (to check CPU measurements)
 //   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
 //                         guard: a DWORD there ends the probe through the "Application Error" box
@@ -103,7 +105,14 @@ int MakeHive()
         UniqueKey version = CreateRegKey(scratch + "\\Microsoft\\Windows NT\\CurrentVersion", KEY_ALL_ACCESS);
         if (!version) return 2;
         WriteRegString(version.get(), "ProductName", g_options["product"]);
-        if (g_options.count("csd")) WriteRegString(version.get(), "CSDVersion", g_options["csd"]);
+        const std::pair<const char*, const char*> optional[] = {{"csd", "CSDVersion"},
+                                                                {"build", "CurrentBuildNumber"},
+                                                                {"build", "CurrentBuild"},
+                                                                {"display", "DisplayVersion"},
+                                                                {"release", "ReleaseId"}};
+        for (const auto& [option, value] : optional) {
+            if (g_options.count(option)) WriteRegString(version.get(), value, g_options[option]);
+        }
     }
     EnablePrivilege("SeBackupPrivilege");
     DeleteFileA(g_options["make-hive"].c_str());

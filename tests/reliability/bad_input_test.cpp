@@ -4,6 +4,7 @@
 // SettingsText.HugeAndGarbageInputGivesADefinedResult and .EveryLineEndCountsAndAZeroByteEndsTheText
 // (the parser), LogonShellTest.StartsTheShellAgainEachTimeItEnds (no language module),
 // TargetScanTest.DescribesEachInstallationFromItsOwnHive (a garbage hive).
+#include "catalogues/installation_rules.h"
 #include "catalogues/layout_rules.h"
 #include "catalogues/layouts.h"
 #include "catalogues/timezones.h"
@@ -279,7 +280,10 @@ TEST_F(BadRegistryValueTest, CataloguesShowEveryValueThatIsNoTextAsEmptyText)
 
         std::string description = ReadInstallationName(hives.Path() + std::to_string(i));
         if (!row.wide) {  // the hive is written through the ANSI call, where the odd byte does not exist
-            EXPECT_EQ(description, Expected(row, "Tarn OS").value_or("") + " " + Expected(row, "SP9").value_or(""));
+            InstallationValues read;
+            read.ProductName = Expected(row, "Tarn OS").value_or("");
+            read.CsdVersion = Expected(row, "SP9").value_or("");
+            EXPECT_EQ(description, DescribeInstallation(read, ""));
         }
         EXPECT_FALSE(OpenRegKey("\\TARN_ERD", KEY_READ)) << "nothing left mounted";
     }

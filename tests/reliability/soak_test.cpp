@@ -382,6 +382,9 @@ TEST_F(SoakTest, ShellPassesLeaveNeitherResourcesNorRegistryStateBehind)
         plan.expectedRoot = targets[plan.target];
         collapsed ^= plan.toggle;
 
+        // One hive changes before every pass and is mounted again; the other one's remembered
+        // description serves.
+        SetLastWriteDay(drive_.Root() + "WinA\\system32\\config\\software", static_cast<WORD>(2000 + pass), 1, 1);
         std::string failure;
         {
             DialogDriver driver({Operate(plan, targets.size(), failure)});

@@ -58,6 +58,15 @@ void WriteBytes(const std::string& path, const std::string& bytes)
 
 std::string ReadBytes(const std::string& path) { return ReadWholeFile(path, 256u << 20).value_or(std::string()); }
 
+void SetLastWriteDay(const std::string& path, WORD year, WORD month, WORD day)
+{
+    SYSTEMTIME time{year, month, 0, day, 0, 0, 0, 0};
+    FILETIME written{};
+    UniqueFile file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(SystemTimeToFileTime(&time, &written) && SetFileTime(file.get(), nullptr, nullptr, &written)) << path;
+}
+
 void CopyOrFail(const std::string& from, const std::string& to)
 {
     ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to << " error " << GetLastError();

@@ -34,6 +34,8 @@ std::string BinFolder();
 
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);  // empty when missing
+// Sets a file's last-write time to the start of the given day, as a copy from a backup would keep it.
+void SetLastWriteDay(const std::string& path, WORD year, WORD month, WORD day);
 void CopyOrFail(const std::string& from, const std::string& to);
 void RemoveTree(const std::string& folder);
 

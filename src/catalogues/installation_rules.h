@@ -1,0 +1,26 @@
+// How an installation is named in the target list and the folder browser: its product name as
+// the installed Windows itself would give it, then its service pack or feature update, then its
+// processor family. Plain text in, text out; the registry and the kernel file are read elsewhere.
+#pragma once
+
+#include <string>
+
+// Texts of the installation's Microsoft\Windows NT\CurrentVersion key; a missing value, or one
+// that is no text, is empty.
+struct InstallationValues {
+    std::string ProductName;
+    std::string CsdVersion;
+    std::string CurrentBuildNumber;
+    std::string CurrentBuild;
+    std::string DisplayVersion;
+    std::string ReleaseId;
+};
+
+// "Name Version (arch)", each part with its blank only when it is there:
+//  - Name is ProductName, but Windows 11 keeps "Windows 10" there, so from build 22000 on a
+//    leading "Windows 10" (the whole name, or followed by a blank) reads "Windows 11". The build
+//    is CurrentBuildNumber, or CurrentBuild when that is empty, and counts only as plain digits.
+//  - Version is the first non-empty one of CSDVersion ("Service Pack 3", up to Windows 7),
+//    DisplayVersion ("23H2") and ReleaseId ("1909", Windows 10 before 20H2).
+//  - arch is the processor word, empty when the kernel did not tell.
+std::string DescribeInstallation(const InstallationValues& values, const std::string& arch);
