@@ -20,12 +20,15 @@
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
+#include "common/text.h"
 #include "common/window.h"
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
 #include "password/pass_key_derive.h"
 #include "password/password_dialog.h"
 #include "shellctl/autorun.h"
+#include "shellctl/launch.h"
 #include "shellctl/settings.h"
 #include "shellctl/shared_state.h"
 #include "support/key_input.h"
@@ -189,15 +192,32 @@ void ReportStart(const std::string& name, double ms)
     }
 }
 
+// How many chords the program's run log says its hook recognised.
+size_t ChordsOnRecord(const std::string& runLog)
+{
+    size_t count = 0;
+    for (const std::string& line : SplitLines(ReadWholeFile(runLog, 64u << 20).value_or(std::string()))) {
+        count += line.find(" hotkey chord=Ctrl+Alt+Del ") != std::string::npos;
+    }
+    return count;
+}
+
 void MeasureChords(const std::string& probe, const std::string& cadLog)
 {
+    // The program logs to its default place, %TEMP% as it inherits it from here. A chord that
+    // starts nothing is told apart there: recognised by the hook (the start failed or its
+    // program did not get as far as its record), or never recognised.
+    const std::string runLog = ExpandCommand("%TEMP%\\tarn_logon.log");
     for (int i = 0; i < kChordsPerSession; ++i) {
         Sleep(150);  // the previous chord's program has ended and the program polls again
-        ReportStart("hotkey", TimeToNextRun(cadLog, [] {
-                        long long since = Ticks();
-                        PressCtrlAltDel();
-                        return since;
-                    }));
+        size_t recognised = ChordsOnRecord(runLog);
+        double ms = TimeToNextRun(cadLog, [] {
+            long long since = Ticks();
+            PressCtrlAltDel();
+            return since;
+        });
+        ReportStart("hotkey", ms);
+        if (ms < 0) Report(ChordsOnRecord(runLog) > recognised ? "hotkey_missed_recognised" : "hotkey_missed_unseen", 1);
     }
     // The same program through the same call from a process that waits for nothing: what Wine
     // itself needs to start a program.
@@ -383,6 +403,7 @@ int RunStartup()
     };
     SharedState& shared = Shared();
     step("settings", ReadSettings);
+    step("run_log", [] { StartRunLog(ExpandCommand(Shared().Settings.LogFile)); });
     step("language_module", [] { LoadLangModule(); });
     step("autorun", [] {
         ProcessRunOnceEx();

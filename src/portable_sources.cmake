@@ -9,6 +9,7 @@ set(TARN_PORTABLE_SOURCES
     catalogues/timezone_rules.cpp
     envdialog/hive_names.cpp
     common/errors.cpp
+    common/run_log_line.cpp
     common/text.cpp
     password/pass_key.cpp
     password/password_hash.cpp

@@ -4,6 +4,7 @@ set(TARN_PORTABLE_TEST_SOURCES
     common/text_test.cpp
     common/unique_test.cpp
     common/record_list_test.cpp
+    common/run_log_line_test.cpp
     shellctl/settings_text_test.cpp
     shellctl/chords_test.cpp
     shellctl/command_line_test.cpp

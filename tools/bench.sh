@@ -62,6 +62,10 @@ Bench shell=C:\bench\probe.exe log=C:\bench\work\shell.log sleep=600000
 EOF
 # The start-up breakdown replays the program's procedures in the driver, with the same settings.
 cp "$stage/pe/tarn_logon.ini" "$stage/"
+# The same program with its run log turned off, to show what the log costs (it is on by default).
+mkdir -p "$stage/pe-nolog"
+cp "$bin/tarn_logon.exe" "$bin/LangPack.dll" "$stage/pe-nolog/"
+{ echo 'LogFile=NO'; cat "$stage/pe/tarn_logon.ini"; } >"$stage/pe-nolog/tarn_logon.ini"
 
 # Windows paths of the staged files; the Wine processes run in C:\bench.
 driver='C:\bench\bench_driver.exe'
@@ -143,6 +147,11 @@ linux_side_of_session() {
 }
 
 run_driver() { timeout 120 wine "$driver" "$@" </dev/null >>"$results" 2>>"$errors" || echo "bench: driver $1 failed ($?)" >&2; }
+baseline_dialog() { run_driver dialog '"C:\bench\dialog_baseline.exe"'; }
+product_dialog() {  # on: the run log in its default place (%TEMP%); off: LogFile=NO
+    if [ "$1" = on ]; then run_driver dialog '"C:\bench\pe\tarn_logon.exe"' product
+    else run_driver dialog '"C:\bench\pe-nolog\tarn_logon.exe"' nolog; fi
+}
 
 # ---- the operator's wait, idle cost, hot keys, memory; catalogues ----
 for ((run = 1; run <= runs; run++)); do
@@ -152,12 +161,15 @@ for ((run = 1; run <= runs; run++)); do
     sampler=$!
     run_driver session 'C:\bench\pe\tarn_logon.exe' 'C:\bench\work'
     wait "$sampler" || true
-    # More starts than sessions, alternating, so that neither the program nor its baseline
-    # always comes first and a moment of load elsewhere does not decide the median.
+    # More starts than sessions, in alternating order, so that neither the program (with its
+    # log on and off) nor its baseline always comes first and a moment of load elsewhere does
+    # not decide the median.
     for ((start = 0; start < 3; start++)); do
-        if (((run + start) % 2)); then run_driver dialog '"C:\bench\dialog_baseline.exe"'; fi
-        run_driver dialog '"C:\bench\pe\tarn_logon.exe"' product
-        if ! (((run + start) % 2)); then run_driver dialog '"C:\bench\dialog_baseline.exe"'; fi
+        if (((run + start) % 2)); then
+            baseline_dialog; product_dialog on; product_dialog off
+        else
+            product_dialog off; product_dialog on; baseline_dialog
+        fi
     done
     cat "$out/linux-$run.txt" >>"$results"
     run_driver catalogues

@@ -2,7 +2,8 @@
 # Builds Tarn Logon and runs it as a PE boot would, in a Wine virtual desktop.
 #   With $DISPLAY: the desktop opens on your screen; close it (or press Ctrl+C) to stop.
 #   Without:       runs under its own Xvfb for DEMO_SECONDS (default 12) and saves a
-#                  screenshot of what the operator sees to build/demo/screen.png.
+#                  screenshot of what the operator sees to build/demo/screen.png, and the
+#                  run log to build/demo/tarn_logon.log.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
@@ -45,3 +46,9 @@ echo "demo: no display; running under Xvfb for $seconds s"
 sleep "$seconds"
 import -window root "$demo/screen.png"
 echo "demo: screenshot saved to $demo/screen.png"
+# The run log lands in the Wine user's %TEMP%, as on a PE boot it lands on the RAM drive.
+log=$(find "$WINEPREFIX/drive_c/users" -name tarn_logon.log -print -quit 2>/dev/null || true)
+if [ -n "$log" ]; then
+    cp "$log" "$demo/tarn_logon.log"
+    echo "demo: run log saved to $demo/tarn_logon.log"
+fi

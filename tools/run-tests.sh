@@ -38,35 +38,49 @@ tarn_start_xvfb
 # at the end and in build/test-retries.txt. A retry that passes still points at a fault to find.
 retries_file="$TARN_BUILD/test-retries.txt"
 : >"$retries_file"
+
+# One ctest run of a build's tests ($1: label, $2: preset, then ctest's arguments), with the
+# second try of whatever failed. Sets status=1 on a failure that stays.
+run_suite() {
+    local label="$1" preset="$2" first again name
+    shift 2
+    local failed_list="$TARN_BUILD/$preset/Testing/Temporary/LastTestsFailed.log"
+    rm -f "$failed_list"
+    ctest --preset "$preset" -j "$(nproc)" "$@" && return 0
+    # ctest writes "number:name" for each failed test; none listed means it did not get as far
+    # as running tests, and there is nothing to retry.
+    first=$(cut -d: -f2- "$failed_list" 2>/dev/null || true)
+    if [ -z "$first" ]; then
+        status=1
+        return 0
+    fi
+    echo "=== second try of the $label tests that failed ==="
+    # ctest leaves the list alone when every test passes, so only a failed run has one.
+    again=""
+    if ! ctest --preset "$preset" --rerun-failed "$@"; then
+        status=1
+        again=$(cut -d: -f2- "$failed_list" 2>/dev/null || true)
+    fi
+    while IFS= read -r name; do
+        if grep -qxF "$name" <<<"$again"; then
+            echo "$label $name (failed again)" >>"$retries_file"
+        else
+            echo "$label $name" >>"$retries_file"
+        fi
+    done <<<"$first"
+}
+
 for arch in $archs; do
     echo "=== tests of the $arch build ==="
     tarn_select_arch "$arch"
     tarn_fresh_prefix "$TARN_BUILD/wine/test-run-$arch"
     tarn_start_wineserver
-    failed_list="$TARN_BUILD/$arch/Testing/Temporary/LastTestsFailed.log"
-    rm -f "$failed_list"
-    if ! ctest --preset "$arch" -j "$(nproc)" "$@"; then
-        # ctest writes "number:name" for each failed test; none listed means it did not get
-        # as far as running tests, and there is nothing to retry.
-        first=$(cut -d: -f2- "$failed_list" 2>/dev/null || true)
-        if [ -z "$first" ]; then
-            status=1
-        else
-            echo "=== second try of the $arch tests that failed ==="
-            # ctest leaves the list alone when every test passes, so only a failed run has one.
-            again=""
-            if ! ctest --preset "$arch" --rerun-failed "$@"; then
-                status=1
-                again=$(cut -d: -f2- "$failed_list" 2>/dev/null || true)
-            fi
-            while IFS= read -r name; do
-                if grep -qxF "$name" <<<"$again"; then
-                    echo "$arch $name (failed again)" >>"$retries_file"
-                else
-                    echo "$arch $name" >>"$retries_file"
-                fi
-            done <<<"$first"
-        fi
+    run_suite "$arch" "$arch" "$@"
+    # The 32-bit build also runs on 64-bit Windows, where the registry shows it a 32-bit copy of
+    # HKLM\Software: its end-to-end registry case, run once more in this 64-bit prefix.
+    if [ "$arch" = x64 ] && [[ " $archs " == *" x86 "* ]]; then
+        echo "=== the x86 build on 64-bit Windows ==="
+        run_suite "x86-on-x64" x86 -R '^Wow64LogonTest\.'
     fi
     tarn_stop_wineserver
 done

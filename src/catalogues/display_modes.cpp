@@ -3,7 +3,9 @@
 #include "catalogues/display_mode_rules.h"
 #include "common/guards.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "langmodule/langmodule.h"
+#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <windows.h>
@@ -24,6 +26,20 @@ struct CreatedDcTraits {  // CreateDCA's device contexts go back through DeleteD
     static void Close(HDC dc) { DeleteDC(dc); }
 };
 using UniqueCreatedDc = Unique<CreatedDcTraits>;
+
+std::string DisplayChangeResultName(LONG result)
+{
+    switch (result) {
+    case DISP_CHANGE_SUCCESSFUL: return "successful";
+    case DISP_CHANGE_RESTART: return "restart-needed";
+    case DISP_CHANGE_FAILED: return "failed";
+    case DISP_CHANGE_BADMODE: return "bad-mode";
+    case DISP_CHANGE_NOTUPDATED: return "not-stored";
+    case DISP_CHANGE_BADFLAGS: return "bad-flags";
+    case DISP_CHANGE_BADPARAM: return "bad-parameter";
+    }
+    return std::to_string(result);
+}
 
 std::vector<TDriverMode> EnumerateDriverModes()
 {
@@ -86,12 +102,23 @@ void ApplyDisplayMode(int32_t width, int32_t height, uint8_t bitsPerPixel, int32
     mode.dmFields = DisplayModeFields(width, height, bitsPerPixel, frequency);
 
     // Only a mode the driver has accepted is switched to and stored, so a bad choice can never
-    // leave the machine with a blank screen at the next start.
-    if (ChangeDisplaySettingsA(&mode, CDS_TEST) != DISP_CHANGE_SUCCESSFUL) {
-        MessageBoxA(nullptr, LoadLangString(IDS_DISPLAY_TEST_FAILED).c_str(),
-                    LoadLangString(IDS_DISPLAY_TEST_CAPTION).c_str(), MB_ICONWARNING);
+    // leave the machine with a blank screen at the next start. Nothing depends on the switch's
+    // outcome: the operator sees whether the screen changed. A switch can take seconds, during
+    // which the hot keys must keep working.
+    std::string entry = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(bitsPerPixel) +
+                        "@" + std::to_string(frequency);
+    LONG tested = DISP_CHANGE_FAILED;
+    LONG changed = DISP_CHANGE_FAILED;
+    RunWhilePumping([&mode, &tested, &changed] {
+        tested = ChangeDisplaySettingsA(&mode, CDS_TEST);
+        if (tested == DISP_CHANGE_SUCCESSFUL) changed = ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
+    });
+    if (tested != DISP_CHANGE_SUCCESSFUL) {
+        LogEvent("apply", {{"what", "display"}, {"entry", entry}, {"test", DisplayChangeResultName(tested)}});
+        ShowLoggedMessageBox(nullptr, LoadLangString(IDS_DISPLAY_TEST_FAILED), LoadLangString(IDS_DISPLAY_TEST_CAPTION),
+                             MB_ICONWARNING);
         return;
     }
-    // Nothing depends on the outcome: the operator sees whether the screen changed.
-    ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY);
+    LogEvent("apply", {{"what", "display"}, {"entry", entry}, {"test", "successful"},
+                       {"result", DisplayChangeResultName(changed)}});
 }

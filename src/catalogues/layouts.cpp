@@ -4,6 +4,7 @@
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "shellctl/launch.h"
 #include "shellctl/shared_state.h"
 
@@ -14,6 +15,12 @@
 namespace {
 
 const char kLayoutsKey[] = "\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
+
+void LogLayoutApplied(const TLayoutInfo& layout, bool loaded, DWORD loadError, const std::string& defaultInput)
+{
+    LogEvent("apply", {{"what", "layout"}, {"entry", layout.Id + " " + layout.Text},
+                       {"load", loaded ? "done" : SystemErrorText(loadError)}, {"default-input", defaultInput}});
+}
 
 }  // namespace
 
@@ -57,14 +64,16 @@ void ApplyLayout(int index)
 
     // Both calls may fail (a layout the system refuses, a session without input languages);
     // the operator sees the keyboard unchanged and may pick another layout, so nothing is said.
-    LoadKeyboardLayoutA(layout.Id.c_str(), KLF_ACTIVATE | KLF_REORDER | KLF_REPLACELANG);
-
-    // The default input language takes the number that the identifier spells, not the handle
-    // that the load returned. An identifier that is no hexadecimal number gives no number to
-    // hand over; the layout itself is loaded all the same.
-    std::optional<uint32_t> number = ParseLayoutId(layout.Id);
-    if (!number) return;
-    // The call reads a whole HKL from the address, which is wider than 32 bits on 64-bit builds.
-    HKL language = reinterpret_cast<HKL>(static_cast<ULONG_PTR>(*number));
-    SystemParametersInfoA(SPI_SETDEFAULTINPUTLANG, 0, &language, SPIF_SENDCHANGE);
+    HKL loaded = LoadKeyboardLayoutA(layout.Id.c_str(), KLF_ACTIVATE | KLF_REORDER | KLF_REPLACELANG);
+    DWORD loadError = GetLastError();
+    if (!loaded) {
+        LogLayoutApplied(layout, false, loadError, "not-tried");
+        return;
+    }
+    // The default input language is an input-locale handle, such as 0x04070407 for "00000407":
+    // the number the identifier spells names no loaded layout, and the next shell would keep
+    // the old default.
+    bool isDefault = SystemParametersInfoA(SPI_SETDEFAULTINPUTLANG, 0, &loaded, SPIF_SENDCHANGE) != FALSE;
+    DWORD defaultError = GetLastError();
+    LogLayoutApplied(layout, true, loadError, isDefault ? "set" : SystemErrorText(defaultError));
 }

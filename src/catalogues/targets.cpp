@@ -7,7 +7,9 @@
 #include "common/guards.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "langmodule/langmodule.h"
+#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <windows.h>
@@ -33,13 +35,9 @@ struct RememberedName {
 std::map<std::string, RememberedName> g_rememberedNames;
 
 // The operator holds the left Shift key to skip a slow or hanging disk; the state is read
-// afresh before each drive so that pressing it mid-scan stops at the next one.
-bool IsLeftShiftDown()
-{
-    BYTE keys[256] = {};
-    if (!GetKeyboardState(keys)) return false;
-    return (keys[VK_LSHIFT] & 0x80) != 0;
-}
+// afresh before each drive so that pressing it mid-scan stops at the next one. The physical
+// state: the thread's own key state changes only as it takes keyboard messages.
+bool IsLeftShiftDown() { return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0; }
 
 void ShowScanningDrive(char lowerLetter)
 {
@@ -61,7 +59,7 @@ void RemoveEmptyMountPoint()
         return;
     }
     key.reset();
-    if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHiveName);
+    if (subKeys == 0 && values == 0) DeleteRegKey(HKEY_LOCAL_MACHINE, kHiveName);
 }
 
 // The values of the hive's CurrentVersion key, read while the hive is mounted; nothing when it
@@ -135,6 +133,19 @@ std::string ArchWord(ImageMachine machine)
     return std::string();
 }
 
+const char* DriveTypeName(UINT type)
+{
+    switch (type) {
+    case DRIVE_REMOVABLE: return "removable";
+    case DRIVE_FIXED: return "fixed";
+    case DRIVE_REMOTE: return "network";
+    case DRIVE_CDROM: return "optical";
+    case DRIVE_RAMDISK: return "ramdisk";
+    case DRIVE_NO_ROOT_DIR: return "no-root";
+    }
+    return "unknown";
+}
+
 }  // namespace
 
 void BuildTargetList()
@@ -143,13 +154,25 @@ void BuildTargetList()
     DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if (!(drives & (1u << i))) continue;
-        if (IsLeftShiftDown()) break;
+        PumpPendingMessages();
+        const std::string drive = std::string(1, static_cast<char>('A' + i)) + ":";
+        if (IsLeftShiftDown()) {
+            LogEvent("scan", {{"drive", drive}, {"result", "stopped-by-shift"}});
+            break;
+        }
         char lower = static_cast<char>('a' + i);
         ShowScanningDrive(lower);
         // Removable, optical and network drives are left alone: searching them can take long
         // or wake a device, and Windows is not run from them.
         const char root[] = {lower, ':', '\\', '\0'};
-        if (GetDriveTypeA(root) == DRIVE_FIXED) ScanDrive(static_cast<char>('A' + i));
+        DWORD scanStart = GetTickCount();
+        size_t before = list.Count();
+        UINT type = GetDriveTypeA(root);
+        if (type == DRIVE_FIXED) ScanDrive(static_cast<char>('A' + i));
+        LogEvent("scan", {{"drive", drive}, {"type", DriveTypeName(type)},
+                          {"result", type == DRIVE_FIXED ? "searched" : "skipped"},
+                          {"found", std::to_string(list.Count() - before)},
+                          {"ms", std::to_string(GetTickCount() - scanStart)}});
     }
 
     TLokInfo& none = list.Add();
@@ -177,12 +200,14 @@ void ScanDrive(char letter)
     // next: nothing but the search handle is held from one to the next, so waiting window
     // messages can be handled between two of them.
     do {
+        PumpPendingMessages();
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         std::string path = root + entry.cFileName;
         if (!IsExistingFolder(path + "\\system32\\config\\")) continue;
         TLokInfo& target = Shared().TargetList->Add();
         target.Path = path;
         target.Description = ReadInstallationName(path);
+        LogEvent("scan", {{"installation", path}, {"name", target.Description}});
     } while (FindNextFileA(find.get(), &entry));
 }
 

@@ -17,7 +17,8 @@ using TTargetList = RecordList<TLokInfo>;
 
 // Fills Shared().TargetList (which must exist and be empty) while the scan dialog
 // (Shared().ScanDialogWindow) shows the drive being searched. Holding the left Shift key stops
-// the scan; the no-target entry is appended in every case.
+// the scan; the no-target entry is appended in every case. The thread's messages are handled
+// between drives and between the folders of a drive, so the keyboard hook keeps working.
 void BuildTargetList();
 
 // Appends the installations found directly below the root of one drive (upper-case letter).

@@ -4,6 +4,7 @@
 #include "catalogues/timezone_rules.h"
 #include "common/guards.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "shellctl/shared_state.h"
 
 #include <windows.h>
@@ -125,5 +126,8 @@ void ApplyTimeZone(int index)
     TIME_ZONE_INFORMATION info = ZoneInformation(list.At(index));
     // Without the time-zone privilege the call fails and the zone in force stays; the dialog
     // stays open and the operator sees the old zone selected on the next pass.
-    SetTimeZoneInformation(&info);
+    bool set = SetTimeZoneInformation(&info) != FALSE;
+    DWORD error = GetLastError();
+    LogEvent("apply", {{"what", "timezone"}, {"entry", list.At(index).Display},
+                       {"result", set ? "done" : SystemErrorText(error)}});
 }

@@ -1,6 +1,7 @@
 #include "common/fatal_error_box.h"
 
 #include "common/errors.h"
+#include "common/run_log.h"
 
 #include <windows.h>
 
@@ -10,6 +11,7 @@ void ShowFatalError(std::exception_ptr error)
 {
     // No language module is involved: it may be the very thing that failed.
     std::string text = "Tarn Logon has met an error it cannot recover from and will end.\r\n\r\n" + DescribeError(error);
+    LogEvent("fatal", {{"text", text}});
     MessageBoxA(nullptr, text.c_str(), "Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 

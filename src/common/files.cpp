@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-std::string ExecutableFolder()
+std::string ExecutablePath()
 {
     // MAX_PATH is not a limit for the module path: grow until the name fits.
     std::string path(MAX_PATH, '\0');
@@ -13,10 +13,15 @@ std::string ExecutableFolder()
         if (n == 0) return std::string();
         if (n < path.size()) {
             path.resize(n);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::string ExecutableFolder()
+{
+    std::string path = ExecutablePath();
     return path.substr(0, path.find_last_of('\\') + 1);
 }
 

@@ -4,6 +4,9 @@
 #include <optional>
 #include <string>
 
+// The full path of the running executable; empty when the platform cannot tell.
+std::string ExecutablePath();
+
 // The folder of the running executable, with its trailing backslash.
 std::string ExecutableFolder();
 

@@ -29,6 +29,11 @@ HKEY ResolveParent(HKEY parent, std::string& path)
     return parent ? parent : HKEY_LOCAL_MACHINE;
 }
 
+// The 32-bit build on 64-bit Windows would otherwise see HKLM\Software through WOW6432Node: no
+// stored password there, and other autorun keys, layouts and time zones than the system uses.
+// 32-bit Windows ignores the flag, and it is the 64-bit build's own view.
+constexpr REGSAM kNativeView = KEY_WOW64_64KEY;
+
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
 // Stored strings need not carry their terminator, and the text ends at the first zero.
@@ -91,7 +96,7 @@ UniqueKey OpenRegKey(HKEY parent, const std::string& path, REGSAM access, LONG& 
     std::string subPath = path;
     HKEY base = ResolveParent(parent, subPath);
     UniqueKey key;
-    status = RegOpenKeyExA(base, subPath.c_str(), 0, access, key.put());
+    status = RegOpenKeyExA(base, subPath.c_str(), 0, access | kNativeView, key.put());
     if (status != ERROR_SUCCESS) key.reset();
     return key;
 }
@@ -101,7 +106,7 @@ UniqueKey CreateRegKey(const std::string& path, REGSAM access)
     std::string subPath = path;
     HKEY base = ResolveParent(nullptr, subPath);
     UniqueKey key;
-    if (RegCreateKeyExA(base, subPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
+    if (RegCreateKeyExA(base, subPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access | kNativeView, nullptr, key.put(),
                         nullptr) != ERROR_SUCCESS) {
         key.reset();
     }
@@ -234,45 +239,71 @@ bool DeleteRegValue(HKEY key, const std::string& name)
     return RegDeleteValueA(key, name.c_str()) == ERROR_SUCCESS;
 }
 
+bool DeleteRegKey(HKEY parent, const std::string& name)
+{
+    return RegDeleteKeyExA(parent, name.c_str(), kNativeView, 0) == ERROR_SUCCESS;
+}
+
 bool DeleteRegTree(const std::string& path)
 {
     std::string subPath = path;
     HKEY base = ResolveParent(nullptr, subPath);
     if (subPath.empty()) return false;  // never the whole root
-    return RegDeleteTreeA(base, subPath.c_str()) == ERROR_SUCCESS;
+    // RegDeleteTreeA takes no view, so it empties the key opened in the right view, and the key
+    // itself goes through the call that does take one.
+    {
+        UniqueKey key = OpenRegKey(path, DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE);
+        if (!key || RegDeleteTreeA(key.get(), nullptr) != ERROR_SUCCESS) return false;
+    }
+    return DeleteRegKey(base, subPath);
 }
 
-std::vector<std::string> RegValueNames(HKEY key)
+namespace {
+
+// Names by index, into a buffer sized from the longest name the key reports. The platform counts
+// it in UTF-16 units, and in a double-byte code page each can take two bytes: a fixed 256 bytes
+// would end a list at a name of 128 such characters. A longer name added meanwhile grows it.
+template <class Enumerate>
+std::vector<std::string> EnumerateNames(DWORD longest, Enumerate enumerate)
 {
     std::vector<std::string> names;
-    DWORD maxLength = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxLength, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS) {
-        return names;
-    }
-    std::string buffer(maxLength + 1, '\0');
-    for (DWORD index = 0;; ++index) {
+    std::string buffer(longest * 2 + 1, '\0');
+    for (DWORD index = 0;;) {
         DWORD length = static_cast<DWORD>(buffer.size());
-        LONG rc = RegEnumValueA(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_MORE_DATA) {  // a longer name was added meanwhile
+        LONG rc = enumerate(index, buffer.data(), &length);
+        if (rc == ERROR_MORE_DATA) {
             buffer.resize(buffer.size() * 2 + 256);
-            --index;
             continue;
         }
         if (rc != ERROR_SUCCESS) break;
         names.emplace_back(buffer.data(), length);
+        ++index;
     }
     return names;
 }
 
+}  // namespace
+
+std::vector<std::string> RegValueNames(HKEY key)
+{
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return {};
+    }
+    return EnumerateNames(longest, [key](DWORD index, char* name, DWORD* length) {
+        return RegEnumValueA(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
 std::vector<std::string> RegSubKeyNames(HKEY key)
 {
-    std::vector<std::string> names;
-    char buffer[256];  // key names are limited to 255 characters
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof buffer;
-        if (RegEnumKeyExA(key, index, buffer, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.emplace_back(buffer, length);
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return {};
     }
-    return names;
+    return EnumerateNames(longest, [key](DWORD index, char* name, DWORD* length) {
+        return RegEnumKeyExA(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }

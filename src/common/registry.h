@@ -1,4 +1,5 @@
-// Registry access for the whole program. Every key lies under HKEY_LOCAL_MACHINE. A path that
+// Registry access for the whole program. Every key lies under HKEY_LOCAL_MACHINE, in the
+// system's own (64-bit) view also when the 32-bit build runs on 64-bit Windows. A path that
 // begins with a backslash is taken from that root; any other path is relative to the parent
 // key given (the root when none is). Keys are opened, never created, unless a call says so.
 //
@@ -51,6 +52,8 @@ void WriteRegBinary(HKEY key, const std::string& name, const std::string& bytes)
 
 // False when the value was not there or could not be deleted.
 bool DeleteRegValue(HKEY key, const std::string& name);
+// Deletes a key that has no subkeys; false when it was not there or could not be deleted.
+bool DeleteRegKey(HKEY parent, const std::string& name);
 // Deletes a key with everything below it; false when it was not there or could not be deleted.
 bool DeleteRegTree(const std::string& path);
 

@@ -4,6 +4,7 @@
 #include "common/files.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "common/window.h"
 #include "envdialog/folder_browser.h"
 #include "envdialog/unlock_prompt.h"
@@ -145,6 +146,9 @@ void InitEnvironmentDialog(HWND dialog)
     if (Shared().Settings.LessLogonMode) CollapseEnvironmentDialog(dialog);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), Shared().Settings.EnableRebootButton);
     CentreOnScreen(dialog);
+    LogEvent("dialog", {{"action", "shown"}, {"entries", std::to_string(Shared().TargetList->Count())},
+                        {"shells", std::to_string(Shared().Settings.ShellList.Count())},
+                        {"form", Shared().Settings.LessLogonMode ? "short" : "long"}});
 }
 
 // ---- list view ----
@@ -213,9 +217,13 @@ void OnOk(HWND dialog)
     // Without a shell entry (none configured, or none selected) the shell in force stays, so the
     // operator always gets a shell.
     int shell = ComboSelection(dialog, IDC_ENV_SHELL);
-    if (shell >= 0 && static_cast<size_t>(shell) < shared.Settings.ShellList.Count()) {
+    bool listed = shell >= 0 && static_cast<size_t>(shell) < shared.Settings.ShellList.Count();
+    if (listed) {
         shared.ShellCommand = shared.Settings.ShellList.At(shell).CommandLine;
     }
+    LogEvent("dialog", {{"action", "ok"}, {"target", shared.TargetRoot},
+                        {"shell", listed ? shared.Settings.ShellList.At(shell).Name : "(the one in force)"},
+                        {"form", shared.Settings.LessLogonMode ? "short" : "long"}});
     EndDialog(dialog, kConfirmed);
 }
 
@@ -303,23 +311,31 @@ INT_PTR CALLBACK EnvironmentDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
 bool PublishSystemVariable(const std::string& name, const std::string& value)
 {
     UniqueKey key = CreateRegKey(kEnvironmentKey, KEY_ALL_ACCESS);
+    const char* registry = key ? "written" : "failed";
     if (key && value.empty()) {
         DeleteRegValue(key.get(), name);  // a value that is not there is no error
+        registry = "deleted";
     } else if (key) {
         try {
             WriteRegExpandString(key.get(), name, value);
         } catch (const RegistryError&) {
             // Only the machine-wide copy is lost; the shell still gets the target below.
+            registry = "failed";
         }
     }
     // The shell inherits the program's own environment, so that is set even when the machine-wide
     // copy cannot be: a stale value would hand the shell the previous pass's target.
     SetEnvironmentVariableA(name.c_str(), value.c_str());
-    if (!key) return false;
+    if (!key) {
+        LogEvent("publish", {{"name", name}, {"value", value}, {"registry", registry}, {"broadcast", "skipped"}});
+        return false;
+    }
 
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"),
-                        SMTO_ABORTIFHUNG, 5000, &answer);
+    bool sent = SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"),
+                                    SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+    LogEvent("publish",
+             {{"name", name}, {"value", value}, {"registry", registry}, {"broadcast", sent ? "sent" : "failed"}});
     return true;
 }
 
@@ -336,6 +352,7 @@ void RunEnvironmentDialog(HWND owner)
         BuildCataloguesUnderScanDialog(owner);
         result = ShowLangDialog(IDD_ENVIRONMENT, owner, EnvironmentDlgProc, 0);
     } while (result == kDrivesUnlocked);
+    if (result == -1) LogEvent("dialog", {{"action", "unavailable"}});
     if (result > kLastReturningResult) EndProgram();
     PublishTargetRoot(Shared().TargetRoot);
 }

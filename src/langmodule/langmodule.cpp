@@ -2,6 +2,7 @@
 
 #include "common/files.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "langmodule/langmodule_testing.h"
 #include "shellctl/launch.h"
 #include "shellctl/shared_state.h"
@@ -20,6 +21,8 @@ struct LangModule {
     ShutdownSystemProc shutdownSystem = nullptr;
 };
 LangModule g_module;
+// A module that cannot be loaded is tried again at every use; the log tells it once.
+bool g_loadFailureLogged = false;
 
 constexpr int kStringBufferSize = 1024;
 constexpr unsigned kQuitCode = 0;
@@ -29,6 +32,16 @@ template <class Proc>
 Proc EntryPoint(HMODULE module, const char* name)
 {
     return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// The entry points the module lacks, by name; empty when it has all three.
+std::string MissingEntryPoints()
+{
+    std::string missing;
+    if (!g_module.showShutdownDlg) missing += ",ShowShutdownDlg";
+    if (!g_module.initShutdown) missing += ",InitShutdown";
+    if (!g_module.shutdownSystem) missing += ",ShutdownSystem";
+    return missing.empty() ? "none" : missing.substr(1);
 }
 
 }  // namespace
@@ -41,17 +54,30 @@ HMODULE LoadLangModule()
     // A broken or half-copied module must fail quietly, not stop the boot in a system error box.
     UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HMODULE module = LoadLibraryExA(path.c_str(), nullptr, 0);
+    DWORD loadError = GetLastError();
     SetErrorMode(oldMode);
-    if (!module) return nullptr;
+    if (!module) {
+        if (!g_loadFailureLogged) {
+            LogEvent("langmodule", {{"name", path}, {"result", IsExistingFile(path) ? "unloadable" : "missing"},
+                                    {"error", SystemErrorText(loadError)}});
+        }
+        g_loadFailureLogged = true;
+        return nullptr;
+    }
 
     g_module.handle = module;
     g_module.showShutdownDlg = EntryPoint<ShowShutdownDlgProc>(module, "ShowShutdownDlg");
     g_module.initShutdown = EntryPoint<InitShutdownProc>(module, "InitShutdown");
     g_module.shutdownSystem = EntryPoint<ShutdownSystemProc>(module, "ShutdownSystem");
+    LogEvent("langmodule", {{"name", path}, {"result", "loaded"}, {"lacks", MissingEntryPoints()}});
     return module;
 }
 
-void ForgetLangModule() { g_module = LangModule(); }
+void ForgetLangModule()
+{
+    g_module = LangModule();
+    g_loadFailureLogged = false;
+}
 
 std::string LoadLangString(UINT id)
 {
@@ -72,7 +98,7 @@ bool ShowErrorBox(HWND owner, const std::string& message)
 {
     std::string text = message + "\r\n\r\n" + LoadLangString(IDS_ERROR_HINT);
     std::string caption = LoadLangString(IDS_ERROR_CAPTION);
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR) == IDOK;
+    return ShowLoggedMessageBox(owner, text, caption, MB_OK | MB_ICONERROR) == IDOK;
 }
 
 INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter)
@@ -105,9 +131,13 @@ bool RunShutdownChoice(HWND owner, bool setupLoader)
     LoadLangModule();
     // A module without all three entry points cannot shut down properly; offering a choice it
     // cannot carry out would be worse than treating the request as cancelled.
-    if (!g_module.showShutdownDlg || !g_module.initShutdown || !g_module.shutdownSystem) return false;
+    if (!g_module.showShutdownDlg || !g_module.initShutdown || !g_module.shutdownSystem) {
+        LogEvent("shutdown", {{"result", "unavailable"}, {"lacks", MissingEntryPoints()}});
+        return false;
+    }
 
     unsigned choice = g_module.showShutdownDlg(owner, setupLoader ? 1 : 0) & 0xFF;
+    LogEvent("shutdown", {{"code", std::to_string(choice)}});
     if (choice == kQuitCode) {
         PostMessageA(nullptr, WM_QUIT, 0, 0);
         return true;

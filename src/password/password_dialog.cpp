@@ -1,13 +1,16 @@
 #include "password/password_dialog.h"
 
+#include "common/errors.h"
 #include "common/guards.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "common/window.h"
 #include "langmodule/langmodule.h"
 #include "password/pass_key_derive.h"
 #include "password/password_hash.h"
 #include "password/password_store.h"
 #include "shellctl/entry.h"
+#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <exception>
@@ -48,17 +51,17 @@ private:
 
 // The one place where the password flow's slow steps run: a key derivation takes most of a
 // second at the count set mode uses, and over ten seconds at the highest count a stored key
-// may ask for. The operator sees the wait cursor meanwhile. The thread handles no messages
-// then, which no keyboard hook notices: the password is asked before the hook is installed
-// (RunLogonShell). The work touches no window, so handling messages meanwhile needs only a
-// change here (another thread for the work, and a wait that dispatches while the dialog is
-// disabled).
+// may ask for. The operator sees the wait cursor meanwhile, and the thread goes on handling its
+// messages (painting, timers, any hook's calls) while input waits for the dialog: the work
+// touches no window, so it runs beside the thread.
 template <class Work>
 auto RunLongStep(Work work)
 {
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     ScopeExit restore([previous] { SetCursor(previous); });
-    return work();
+    decltype(work()) result{};
+    RunWhilePumping([&] { result = work(); });
+    return result;
 }
 
 bool HasText(HWND dialog, int control)
@@ -68,7 +71,7 @@ bool HasText(HWND dialog, int control)
 
 void ShowBox(HWND owner, UINT textId, UINT icon)
 {
-    MessageBoxA(owner, LoadLangString(textId).c_str(), kCaption, icon);
+    ShowLoggedMessageBox(owner, LoadLangString(textId), kCaption, icon);
 }
 
 void MoveUp(HWND dialog, int control)
@@ -96,6 +99,7 @@ void InitPasswordDialog(HWND dialog, LPARAM mode)
         DWORD size = sizeof user;
         SetDlgItemTextA(dialog, IDC_PASSWORD_USER, GetUserNameA(user, &size) ? user : "");
         g_attemptsLeft = kAttempts;
+        LogEvent("password", {{"prompt", "shown"}});
     }
     // Typing stops where reading would cut the entry.
     for (int control : {IDC_PASSWORD_EDIT, IDC_PASSWORD_REPEAT}) {
@@ -106,11 +110,16 @@ void InitPasswordDialog(HWND dialog, LPARAM mode)
 
 void OnLogonOk(HWND dialog)
 {
+    // Only the attempt's number and its outcome go on record, never the typed text or its hash.
+    std::string attempt = std::to_string(kAttempts - g_attemptsLeft + 1);
     if (CheckPassword(dialog)) {
+        LogEvent("password", {{"attempt", attempt}, {"result", "right"}});
         EndDialog(dialog, kLogonAccepted);
         return;
     }
+    LogEvent("password", {{"attempt", attempt}, {"result", "wrong"}});
     if (--g_attemptsLeft <= 0) {
+        LogEvent("password", {{"result", "given-up"}, {"attempts", std::to_string(kAttempts)}});
         ShowBox(dialog, IDS_LOGON_LAST_WRONG, MB_ICONERROR);
         EndDialog(dialog, kEndProgram);
         return;
@@ -149,11 +158,11 @@ void OnEntryChanged(HWND dialog)
 // as the module is what failed.
 void ShowPromptUnavailable(HWND owner)
 {
-    MessageBoxA(owner,
-                "The password prompt cannot be shown: the language module or its password dialog is "
-                "missing or damaged.\r\n\r\nCheck that the language module named in tarn_logon.ini lies "
-                "next to tarn_logon.exe.",
-                kCaption, MB_OK | MB_ICONERROR);
+    ShowLoggedMessageBox(owner,
+                         "The password prompt cannot be shown: the language module or its password dialog is "
+                         "missing or damaged.\r\n\r\nCheck that the language module named in tarn_logon.ini "
+                         "lies next to tarn_logon.exe.",
+                         kCaption, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -238,8 +247,16 @@ void RunPasswordDialog(HWND owner, PasswordMode mode)
     Shared().StoredHash = 0;
     Shared().StoredKey.reset();
     if (mode == PasswordMode::Logon) {
-        ReadStoredPassword();
-        if (!Shared().StoredKey && Shared().StoredHash == 0) return;  // no password configured
+        try {
+            ReadStoredPassword();
+        } catch (const AppError& e) {
+            LogEvent("password", {{"result", "failed-closed"}, {"reason", e.what()}});
+            throw;
+        }
+        if (!Shared().StoredKey && Shared().StoredHash == 0) {
+            LogEvent("password", {{"prompt", "skipped"}, {"reason", "no password is stored"}});
+            return;
+        }
     }
 
     g_failure = nullptr;
@@ -248,6 +265,9 @@ void RunPasswordDialog(HWND owner, PasswordMode mode)
     if (result == -1) {
         // Letting the logon go on here would open a configured password to anyone who can break
         // the language module; the set mode at least says why nothing happened.
+        if (mode == PasswordMode::Logon) {
+            LogEvent("password", {{"result", "failed-closed"}, {"reason", "the prompt cannot be shown"}});
+        }
         ShowPromptUnavailable(owner);
         if (mode == PasswordMode::Logon) EndProgram();
         return;
@@ -263,6 +283,7 @@ void RunPasswordDialog(HWND owner, PasswordMode mode)
         // Written first: when it cannot be, the error box is all the operator sees, never a
         // message that the password was set.
         WritePasswordFile();
+        LogEvent("password", {{"mode", "set"}, {"result", "file-written"}, {"file", PasswordFilePath()}});
         ShowBox(owner, IDS_SETPASS_DONE, MB_ICONWARNING);
         break;
     case kSetCancelled:

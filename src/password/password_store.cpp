@@ -4,26 +4,15 @@
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "password/password_hash.h"
 #include "shellctl/shared_state.h"
 
 namespace {
 
-std::string SystemReason(DWORD error)
-{
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length && text ? std::string(text, length) : "System error " + std::to_string(error);
-    LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
-    return reason;
-}
-
 [[noreturn]] void RaiseCannotWrite(const std::string& path, DWORD error)
 {
-    throw FileError("Cannot create file \"" + path + "\". " + SystemReason(error));
+    throw FileError("Cannot create file \"" + path + "\". " + SystemErrorText(error));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "shellctl/autorun.h"
 
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "shellctl/launch.h"
 
 #include <vector>
@@ -12,21 +13,37 @@ constexpr const char* kRunOnceKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVers
 constexpr const char* kRunOnceExKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\";
 
 enum class AfterStart { Keep, Delete };
+// A RunOnceEx section's unnamed value is its title, shown while its entries run; Windows never
+// starts it. In RunOnce and Run the unnamed value is an entry like any other.
+enum class UnnamedValue { Entry, Title };
+
+void LogEntry(const std::string& keyPath, const std::string& name, const std::string& command,
+              const StartOutcome& outcome, bool deleted)
+{
+    bool failed = !outcome.processId && !command.empty();
+    std::string result = command.empty() ? "empty" : failed ? "failed" : outcome.stopped ? "stopped-after-5s" : "started";
+    LogEvent("autorun", {{"key", keyPath}, {"name", name}, {"command", command}, {"result", result},
+                         {failed ? "error" : "", failed ? SystemErrorText(outcome.error) : ""},
+                         {"deleted", deleted ? "yes" : "no"}});
+}
 
 // The names are all read before the first entry starts, so deleting values cannot disturb the
 // enumeration. A value that is not text (a number, binary data) is no command line: it is
 // neither started nor deleted, so nothing the image carries is lost.
-void RunEntries(const std::string& keyPath, void (*start)(const std::string&), AfterStart after)
+void RunEntries(const std::string& keyPath, StartOutcome (*start)(const std::string&), AfterStart after,
+                UnnamedValue unnamed = UnnamedValue::Entry)
 {
     UniqueKey key = OpenRegKey(keyPath, KEY_ALL_ACCESS);
     if (!key) return;
     for (const std::string& name : RegValueNames(key.get())) {
+        if (name.empty() && unnamed == UnnamedValue::Title) continue;  // it goes with the section
         std::optional<std::string> command = ReadRegTextIfString(key.get(), name);
         if (!command) continue;
-        if (!command->empty()) start(*command);
+        StartOutcome outcome = command->empty() ? StartOutcome() : start(*command);
         // A once-only entry goes whether or not its program started: a broken entry must not
         // be retried at every boot.
-        if (after == AfterStart::Delete) DeleteRegValue(key.get(), name);
+        bool deleted = after == AfterStart::Delete && DeleteRegValue(key.get(), name);
+        LogEntry(keyPath, name, *command, outcome, deleted);
     }
 }
 
@@ -37,14 +54,14 @@ void DeleteKeyWithSubkeys(HKEY parent, const std::string& name)
         std::vector<std::string> subkeys = RegSubKeyNames(key.get());
         for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) DeleteKeyWithSubkeys(key.get(), *it);
     }
-    RegDeleteKeyA(parent, name.c_str());
+    DeleteRegKey(parent, name);
 }
 
 }  // namespace
 
 void ProcessRunOnceExSection(const std::string& sectionPath)
 {
-    RunEntries(sectionPath, RunHiddenLimited, AfterStart::Delete);
+    RunEntries(sectionPath, RunHiddenLimited, AfterStart::Delete, UnnamedValue::Title);
 }
 
 void ProcessRunOnceEx()

@@ -10,7 +10,7 @@
 void ProcessRunOnceEx();
 
 // The entries of one RunOnceEx section, given by its full path from the root; each value is
-// deleted after its run.
+// deleted after its run. The unnamed value is the section's title: neither run nor deleted here.
 void ProcessRunOnceExSection(const std::string& sectionPath);
 
 // Every RunOnce entry started hidden, without waiting; each deleted right after its start.

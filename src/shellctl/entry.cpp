@@ -1,6 +1,8 @@
 #include "shellctl/entry.h"
 
+#include "common/files.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
 #include "password/password_dialog.h"
@@ -9,6 +11,8 @@
 #include "shellctl/launch.h"
 #include "shellctl/settings.h"
 #include "shellctl/shared_state.h"
+
+#include "tarn_version.h"
 
 #include <windows.h>
 
@@ -21,6 +25,11 @@ namespace {
 // just to start a program that fails; nobody chooses in the dialog and works in a shell faster.
 constexpr DWORD kUnattendedPassMs = 1000;
 constexpr unsigned kUnattendedPauseMs = 1000;
+
+constexpr const char* kArchitecture = sizeof(void*) == 8 ? "x64" : "x86";
+
+// The log's place as LogFile= gives it, references expanded; empty for no log.
+std::string RunLogPath(const std::string& setting) { return setting == "NO" ? std::string() : ExpandCommand(setting); }
 
 [[noreturn]] void RunShellLoop()
 {
@@ -50,7 +59,10 @@ void EndProgram() { ExitProcess(0); }
 
 void RunLogonShell(bool setPasswordMode)
 {
+    LogEvent("start", {{"version", TARN_VERSION_TEXT}, {"arch", kArchitecture}, {"exe", ExecutablePath()},
+                       {"mode", setPasswordMode ? "setpass" : "logon"}});
     ReadSettings();
+    StartRunLog(RunLogPath(Shared().Settings.LogFile));
     LoadLangModule();
 
     if (setPasswordMode) {

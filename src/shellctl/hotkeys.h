@@ -5,10 +5,11 @@
 #include <windows.h>
 
 // Installs the hook for the rest of the process; a failure leaves the chords without effect.
+// The chords' programs start from this thread's message loop, whichever loop runs.
 void InstallHotKeys();
 
-// Starts the chord's program for a key-down that completes a chord. Never blocks an event and
-// never hands it on.
+// Posts a key-down that completes a chord to the program's thread and hands every event on;
+// never blocks one.
 LRESULT CALLBACK HotKeyProc(int nCode, WPARAM wParam, LPARAM lParam);
 
 // Start CADApplication or CSEApplication, expanded, as one file name through the shell.

@@ -1,6 +1,7 @@
 #include "shellctl/launch.h"
 
 #include "common/guards.h"
+#include "common/run_log.h"
 
 #include <windows.h>
 
@@ -12,9 +13,8 @@ constexpr DWORD kPollIntervalMs = 10;
 constexpr DWORD kMaxCommandLineChars = 32767;
 
 // Creates the process with the given window state; the caller owns the handles.
-bool CreateProgram(const std::string& commandLine, WORD showWindow, ProcessInfo& process)
+bool CreateProgram(std::string expanded, WORD showWindow, ProcessInfo& process)
 {
-    std::string expanded = ExpandCommand(commandLine);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -32,6 +32,23 @@ void DispatchOneMessage()
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+}
+
+StartOutcome Started(const ProcessInfo& process, bool created)
+{
+    StartOutcome outcome;
+    outcome.error = created ? 0 : GetLastError();
+    outcome.processId = created ? process.ProcessId() : 0;
+    return outcome;
+}
+
+bool ShellEnded(HANDLE shell, DWORD startTick, unsigned long* exitCode)
+{
+    DWORD code = 0;
+    GetExitCodeProcess(shell, &code);
+    LogEvent("shell-end", {{"exit", std::to_string(code)}, {"ms", std::to_string(GetTickCount() - startTick)}});
+    if (exitCode) *exitCode = code;
+    return true;
 }
 
 }  // namespace
@@ -53,27 +70,38 @@ std::string ExpandCommand(const std::string& text)
     return buffer;
 }
 
-void StartHidden(const std::string& commandLine)
+StartOutcome StartHidden(const std::string& commandLine)
 {
     ProcessInfo process;
-    CreateProgram(commandLine, SW_HIDE, process);
+    bool created = CreateProgram(ExpandCommand(commandLine), SW_HIDE, process);
+    return Started(process, created);
 }
 
-void RunHiddenLimited(const std::string& commandLine)
+StartOutcome RunHiddenLimited(const std::string& commandLine)
 {
     ProcessInfo process;
-    if (!CreateProgram(commandLine, SW_HIDE, process)) return;
+    StartOutcome outcome = Started(process, CreateProgram(ExpandCommand(commandLine), SW_HIDE, process));
+    if (!outcome.processId) return outcome;
     if (WaitForSingleObject(process.Process(), kRunOnceExLimitMs) == WAIT_TIMEOUT) {
         TerminateProcess(process.Process(), 0);
         // Termination is asynchronous; let it finish so the entry is really gone on return.
         WaitForSingleObject(process.Process(), kRunOnceExLimitMs);
+        outcome.stopped = true;
     }
+    return outcome;
 }
 
 bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode)
 {
     ProcessInfo process;
-    if (!CreateProgram(commandLine, SW_SHOW, process)) return false;
+    std::string expanded = ExpandCommand(commandLine);
+    if (!CreateProgram(expanded, SW_SHOW, process)) {
+        DWORD error = GetLastError();
+        LogEvent("shell-start", {{"command", expanded}, {"result", "failed"}, {"error", SystemErrorText(error)}});
+        return false;
+    }
+    LogEvent("shell-start", {{"command", expanded}, {"pid", std::to_string(process.ProcessId())}});
+    DWORD startTick = GetTickCount();
     HANDLE shell = process.Process();
     // The signalled handle, not the exit code, tells that the shell has ended: a shell may
     // well exit with code 259 (STILL_ACTIVE). Between passes the thread waits at most 10 ms,
@@ -85,17 +113,14 @@ bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode)
     for (;;) {
         DWORD woken = MsgWaitForMultipleObjectsEx(1, &shell, kPollIntervalMs, QS_ALLINPUT,
                                                   MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
-        if (woken == WAIT_OBJECT_0) break;
+        if (woken == WAIT_OBJECT_0) return ShellEnded(shell, startTick, exitCode);
         if (woken == WAIT_OBJECT_0 + 1) {
             DispatchOneMessage();
         } else if (woken == WAIT_FAILED) {
             SleepEx(kPollIntervalMs, TRUE);  // never a busy loop, whatever the platform says
-            if (WaitForSingleObject(shell, 0) != WAIT_TIMEOUT) break;
+            if (WaitForSingleObject(shell, 0) != WAIT_TIMEOUT) return ShellEnded(shell, startTick, exitCode);
         }
     }
-    DWORD code = 0;
-    if (exitCode && GetExitCodeProcess(shell, &code)) *exitCode = code;
-    return true;
 }
 
 void PumpMessagesFor(unsigned milliseconds)

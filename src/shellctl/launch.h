@@ -10,16 +10,24 @@
 // 32,767 characters (the zero included): such a command line cannot be started.
 std::string ExpandCommand(const std::string& text);
 
+// What became of a program started for an autostart entry, for the run log.
+struct StartOutcome {
+    unsigned long processId = 0;  // 0: it could not be started
+    unsigned long error = 0;      // the system's error code then
+    bool stopped = false;         // still running at the time limit, and terminated
+};
+
 // Starts a program hidden and does not wait for it (Run and RunOnce entries).
-void StartHidden(const std::string& commandLine);
+StartOutcome StartHidden(const std::string& commandLine);
 
 // Starts a program hidden and waits for it at most 5000 ms; one still running then is
 // terminated with exit code 0 (RunOnceEx entries). Blocks without pumping messages.
-void RunHiddenLimited(const std::string& commandLine);
+StartOutcome RunHiddenLimited(const std::string& commandLine);
 
 // Starts the shell with a normal window and waits for it to end, dispatching the thread's
 // messages meanwhile so that the keyboard hook keeps working. False, at once, when the program
-// could not be started (GetLastError tells why). The shell's exit code goes to exitCode when given.
+// could not be started; otherwise its exit code goes to exitCode when given. Start and end are
+// on record in the run log.
 bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode = nullptr);
 
 // Dispatches the thread's messages for about the given time, in the same cheap way as the

@@ -3,11 +3,24 @@
 #include "common/files.h"
 #include "langmodule/langmodule.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "shellctl/shared_state.h"
 
 namespace {
 // Far beyond any real settings file; a larger one is not read rather than exhausting memory.
 constexpr size_t kMaxSettingsFileBytes = 64u << 20;
+
+const char* YesNo(bool flag) { return flag ? "YES" : "NO"; }
+
+void LogSettings(const std::string& path, const char* file, const TSettings& s)
+{
+    LogEvent("settings", {{"path", path}, {"file", file}, {"CADApplication", s.CADApplication},
+                          {"CSEApplication", s.CSEApplication}, {"UseRegRun", YesNo(s.UseRegRun)},
+                          {"ShutdownEmulate", YesNo(s.ShutdownEmulate)}, {"LangModuleName", s.LangModuleName},
+                          {"LessLogonMode", YesNo(s.LessLogonMode)}, {"EnableRebootButton", YesNo(s.EnableRebootButton)},
+                          {"LogFile", s.LogFile}, {"shells", std::to_string(s.ShellList.Count())}});
+}
+
 }  // namespace
 
 std::string SettingsFilePath() { return ExecutableFolder() + "tarn_logon.ini"; }
@@ -29,7 +42,8 @@ void ReadSettings()
     if (!IsExistingFile(path)) {
         // Whether or not the box was confirmed, the run goes on with the initial values.
         ShowErrorBox(nullptr, LoadLangString(IDS_SETTINGS_MISSING));
+        LogSettings(path, "missing", settings);
         return;
     }
-    ReadSettingsFile(path, settings);
+    LogSettings(path, ReadSettingsFile(path, settings) ? "read" : "unreadable", settings);
 }

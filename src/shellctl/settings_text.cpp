@@ -26,6 +26,7 @@ const KeyRule kKeyRules[] = {
     {"LangModuleName=", [](TSettings& s, const std::string& v) { SetTextUnlessEmpty(s.LangModuleName, v); }},
     {"LessLogonMode=", [](TSettings& s, const std::string& v) { s.LessLogonMode = v == "YES"; }},
     {"EnableRebootButton=", [](TSettings& s, const std::string& v) { s.EnableRebootButton = v == "YES"; }},
+    {"LogFile=", [](TSettings& s, const std::string& v) { SetTextUnlessEmpty(s.LogFile, v); }},
 };
 
 constexpr std::string_view kShellMarker = "[Shell]";

@@ -30,6 +30,8 @@ struct TSettings {
     std::string LangModuleName = "LangPack.dll";
     bool LessLogonMode = false;
     bool EnableRebootButton = true;
+    // The run log's path, %NAME% references expanded at start-up; "NO": no log.
+    std::string LogFile = "%TEMP%\\tarn_logon.log";
     TShellList ShellList;
 };
 

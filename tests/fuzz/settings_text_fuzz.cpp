@@ -17,7 +17,7 @@ bool SameSettings(const TSettings& a, const TSettings& b)
 {
     if (a.CADApplication != b.CADApplication || a.CSEApplication != b.CSEApplication || a.UseRegRun != b.UseRegRun ||
         a.ShutdownEmulate != b.ShutdownEmulate || a.LangModuleName != b.LangModuleName ||
-        a.LessLogonMode != b.LessLogonMode || a.EnableRebootButton != b.EnableRebootButton ||
+        a.LessLogonMode != b.LessLogonMode || a.EnableRebootButton != b.EnableRebootButton || a.LogFile != b.LogFile ||
         a.ShellList.Count() != b.ShellList.Count()) {
         return false;
     }
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Require(SameSettings(settings, Parse(WithLfLineEnds(text))), "CR LF and LF end lines alike");
     Require(SameSettings(settings, Parse(text + "\r\n")), "a final line break adds nothing");
 
-    for (const std::string* value : {&settings.CADApplication, &settings.CSEApplication, &settings.LangModuleName}) {
+    for (const std::string* value : {&settings.CADApplication, &settings.CSEApplication, &settings.LangModuleName, &settings.LogFile}) {
         Require(!value->empty() && IsCleanValue(*value), "text settings are never empty and always trimmed");
     }
     size_t lineEnds = 0;

@@ -235,3 +235,87 @@ TEST_F(PasswordLogonTest, UntrustworthyPassKeyStopsTheProgram)
         ExpectStopsWithError(row.message);
     }
 }
+
+namespace {
+
+// The 32-bit build on 64-bit Windows: the password, the autorun keys and the machine environment
+// are those of the system's own (64-bit) registry view, not the 32-bit copy that Windows shows
+// such a program by default. make test runs this case from the x86 build in a 64-bit prefix;
+// where a process sees only one view, it has nothing to show.
+class Wow64LogonTest : public PasswordLogonTest {
+protected:
+    void SetUp() override
+    {
+        BOOL wow64 = FALSE;
+        if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) GTEST_SKIP() << "one registry view only";
+        PasswordLogonTest::SetUp();
+        Clean();
+    }
+    void TearDown() override
+    {
+        if (program_) program_->Terminate();
+        Clean();
+        PasswordLogonTest::TearDown();
+    }
+    // Opened in the view given, without the program's own registry code.
+    static UniqueKey ViewKey(REGSAM view, const std::string& path)
+    {
+        UniqueKey key;
+        EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                                  key.put(), nullptr),
+                  ERROR_SUCCESS)
+            << path;
+        return key;
+    }
+    static void Clean()
+    {
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            RegDeleteValueA(ViewKey(view, kRunOnce).get(), "tarn");
+            RegDeleteValueA(ViewKey(view, kEnvironment).get(), "TARGET_ROOT");
+            RegDeleteKeyExA(ViewKey(view, "Software\\Quillon\\TarnDesk").get(), "1.5", view, 0);
+        }
+    }
+    std::string Entry(const std::string& tag) const
+    {
+        return "\"" + BinFolder() + "probe.exe\" log=" + folder_.File("autorun.log") + " tag=" + tag;
+    }
+    bool Ran(const std::string& tag) const
+    {
+        for (const ProbeRun& run : ReadProbeLog(folder_.File("autorun.log"))) {
+            if (run["cmdline"].find("tag=" + tag) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    static constexpr const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    static constexpr const char* kEnvironment = "System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+};
+
+}  // namespace
+
+TEST_F(Wow64LogonTest, PasswordAutorunAndTargetRootAreTheSystemsOwn)
+{
+    WriteRegDword(ViewKey(KEY_WOW64_64KEY, kPasswordKey).get(), kPasswordValue, PasswordHash("right"));
+    WriteRegString(ViewKey(KEY_WOW64_64KEY, kRunOnce).get(), "tarn", Entry("native"));
+    WriteRegString(ViewKey(KEY_WOW64_32KEY, kRunOnce).get(), "tarn", Entry("redirected"));
+    Install("tarn_logon.exe", "UseRegRun=YES\r\n");
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start();
+
+    HWND dialog = WaitForWindowWith(IDC_PASSWORD_EDIT);
+    ASSERT_TRUE(dialog) << "the password stored in the 64-bit view is asked for";
+    EXPECT_TRUE(WaitUntil([&] { return Ran("native"); }, std::chrono::seconds(10)));
+    EXPECT_FALSE(Ran("redirected"));
+    EXPECT_FALSE(RegValueExists(ViewKey(KEY_WOW64_64KEY, kRunOnce).get(), "tarn")) << "deleted after its start";
+    EXPECT_TRUE(RegValueExists(ViewKey(KEY_WOW64_32KEY, kRunOnce).get(), "tarn"));
+
+    Enter(dialog, IDC_PASSWORD_EDIT, "right");
+    PressOk(dialog);
+    HWND environment = WaitForWindowWith(IDC_ENV_TARGETS);
+    ASSERT_TRUE(environment);
+    const std::string target = folder_.Path() + "win";
+    SetDlgItemTextA(environment, IDC_ENV_FOLDER, target.c_str());
+    PressOk(environment);
+    ASSERT_TRUE(WaitForShellRuns(1));
+    EXPECT_EQ(ReadRegString(ViewKey(KEY_WOW64_64KEY, kEnvironment).get(), "TARGET_ROOT"), target);
+}

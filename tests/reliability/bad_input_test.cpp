@@ -10,6 +10,7 @@
 #include "catalogues/timezones.h"
 #include "catalogues/targets.h"
 #include "common/errors.h"
+#include "common/files.h"
 #include "common/resource_ids.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <random>
 
@@ -547,4 +549,58 @@ TEST_F(BadInputLogonTest, SetModeWhereThePasswordFileCannotBeWritten)
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(program.WaitForExit(15000), 1u);
     EXPECT_EQ(ReadBytes(blocker + "\\keep.txt"), "older data");
+}
+
+// A run log that cannot be written is skipped in silence: no message, and the operator gets a
+// shell as always. Under Wine the tests run as root, for whom a read-only file is writable, so
+// the kernel's read-only sysfs (Z:\sys) stands in for a write-protected medium.
+TEST_F(BadInputLogonTest, RunLogsThatCannotBeWrittenAndALogThatIsRotated)
+{
+    Install();
+    InstallLanguage();
+    const std::string temp = folder_.Path() + "temp\\";  // the program's %TEMP%, where the log goes unless told
+    const std::string defaultLog = temp + "tarn_logon.log";
+    const std::string folderInTheWay = folder_.Path() + "a folder";
+    const std::string oldLog(kMegabyte, 'o');
+    struct Row {
+        const char* label;
+        std::string setting;
+        std::function<void()> prepare;
+        std::function<void()> check;
+    };
+    const Row rows[] = {
+        {"a folder that does not exist", "LogFile=" + folder_.Path() + "no\\such\\run.log", [] {},
+         [&] { EXPECT_FALSE(IsExistingFolder(folder_.Path() + "no")); }},
+        {"a read-only place", "LogFile=Z:\\sys\\tarn_logon.log", [] {}, [] {}},
+        {"a path that is a folder", "LogFile=" + folderInTheWay, [&] { CreateDirectoryA(folderInTheWay.c_str(), nullptr); },
+         [&] { EXPECT_TRUE(IsExistingFolder(folderInTheWay)); }},
+        {"a log of 1 MB", "LogFile=",
+         [&] {
+             WriteBytes(defaultLog, oldLog);
+             WriteBytes(defaultLog + ".old", "older still");
+         },
+         [&] {
+             EXPECT_EQ(ReadBytes(defaultLog + ".old"), oldLog) << "the full log replaced the older one";
+             std::vector<std::string> lines = ReadLines(defaultLog);
+             ASSERT_FALSE(lines.empty());
+             EXPECT_NE(lines[0].find(" start version="), std::string::npos) << lines[0];
+         }},
+        {"LogFile=NO", "LogFile=NO", [] {},
+         [&] {
+             EXPECT_FALSE(IsExistingFile(defaultLog));
+             EXPECT_FALSE(IsExistingFile("NO")) << "in the current folder, which the program shares";
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        EndRun();
+        RemoveTree(temp);
+        CreateDirectoryA(temp.c_str(), nullptr);
+        row.prepare();
+        WriteBytes(folder_.Path() + "pe\\tarn_logon.ini", "UseRegRun=NO\r\n" + row.setting + "\r\n");
+        Start(std::string(), kLongShellMs, {{"TEMP", temp}, {"TMP", temp}});
+        EXPECT_TRUE(ReachesAShell());
+        EXPECT_FALSE(FindProcessWindowWithControl(program_->Id(), 0xFFFF)) << "no message box";
+        row.check();
+    }
 }

@@ -85,6 +85,7 @@ TEST_F(AutorunTest, RunOnceExRunsSectionsInTurnThenDeletesThemAndKeepsItsKey)
         UniqueKey nested = Key("RunOnceEx\\001\\Nested\\Deeper");
         WriteRegString(nested.get(), "x", Entry("nested"));
         UniqueKey second = Key("RunOnceEx\\002");
+        WriteRegString(second.get(), "", Entry("002-title"));  // a section's title, never run
         WriteRegString(second.get(), "1", Entry("002-1"));
         WriteRegString(second.get(), "2", Entry("002-2"));
     }

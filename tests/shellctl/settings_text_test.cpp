@@ -107,6 +107,24 @@ TEST(SettingsText, ShellSectionTakesEveryLaterNonBlankLineAsAnEntry)
     EXPECT_EQ(s.ShellList.At(5).Reserved, "");
 }
 
+// The newest key comes last in the order, so files written for the keys before it read the same.
+TEST(SettingsText, LogFileIsATextKeyTestedAfterTheOthersAndBeforeTheShells)
+{
+    EXPECT_EQ(Parse("").LogFile, "%TEMP%\\tarn_logon.log");
+    EXPECT_EQ(Parse("LogFile= %SystemDrive%\\logs\\tarn.log ").LogFile, "%SystemDrive%\\logs\\tarn.log");
+    EXPECT_EQ(Parse("LogFile=").LogFile, "%TEMP%\\tarn_logon.log");
+    EXPECT_EQ(Parse("LogFile=NO").LogFile, "NO");
+    EXPECT_EQ(Parse("MyLogFile=a.log").LogFile, "a.log") << "a key counts inside a longer word";
+
+    TSettings after = Parse("EnableRebootButton=YES LogFile=a.log");
+    EXPECT_FALSE(after.EnableRebootButton) << "EnableRebootButton is tested first and takes the whole value";
+    EXPECT_EQ(after.LogFile, "%TEMP%\\tarn_logon.log");
+    TSettings marker = Parse("LogFile=a.log [Shell]\n[Shell]\nLogFile=b.log");
+    EXPECT_EQ(marker.LogFile, "a.log [Shell]") << "the key wins over the marker on its line";
+    ASSERT_EQ(marker.ShellList.Count(), 1u);
+    EXPECT_EQ(marker.ShellList.At(0).Name, "LogFile");
+}
+
 TEST(SettingsText, AKeyOnTheMarkerLineWinsOverTheMarker)
 {
     TSettings s = Parse("CADApplication=x.exe [Shell]\nA=b");

@@ -1,5 +1,6 @@
 #include "support/wine_drives.h"
 
+#include "common/files.h"
 #include "common/registry.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,35 @@ TestDrive::TestDrive(char letter, UINT type) : letter_(letter), unixPath_(UnixPa
 }
 
 TestDrive::~TestDrive() { DefineDrive(letter_, DRIVE_NO_ROOT_DIR, ""); }
+
+// Wine starts an ELF program for the command line, but its handle does not follow the shell, so
+// callers wait for the result instead. Whatever the shell leaves running must not hold the test's
+// output open, or the test runner waits for it.
+bool TestDrive::RunUnixShell(const std::string& command) const
+{
+    std::string line = "/bin/sh -c \"cd '" + unixPath_ + "' && " + command + "\"";
+    ProcessInfo process;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          process.put()) != FALSE;
+}
+
+bool TestDrive::FillWithFolders(int count)
+{
+    const std::string last = Root() + "folder" + std::to_string(count - 1);
+    return RunUnixShell("seq -f folder%g 0 " + std::to_string(count - 1) + " | xargs mkdir") &&
+           WaitUntil([&] { return IsExistingFolder(last); }, std::chrono::seconds(60));
+}
+
+bool TestDrive::Empty()
+{
+    std::string root = unixPath_;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    const std::string gone = root + ".gone";
+    return RunUnixShell("mv '" + root + "' '" + gone + "' && mkdir '" + root + "' && (rm -rf '" + gone + "' </dev/null >/dev/null 2>&1 &)") &&
+           WaitUntil([&] { return !IsExistingFolder(Root() + "folder0"); }, std::chrono::seconds(60));
+}
 
 LockedTestDrive::LockedTestDrive(char letter) : letter_(letter)
 {

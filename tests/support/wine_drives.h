@@ -25,8 +25,17 @@ public:
     bool Ok() const { return ok_; }
     std::string Root() const { return std::string(1, letter_) + ":\\"; }
     const std::string& UnixPath() const { return unixPath_; }
+    // Folders folder0 to folder<count - 1> in the root, a drive as full as any, made by a Unix
+    // shell: Wine reads the whole folder for each new name (10,000 CreateDirectoryA calls take
+    // about 13 s). True once the last one is there.
+    bool FillWithFolders(int count);
+    // Empties the root at once: a Unix shell swaps in a fresh folder and deletes the old one in
+    // the background (deleting 100,000 folders took up to a minute here, even from Unix).
+    bool Empty();
 
 private:
+    bool RunUnixShell(const std::string& command) const;
+
     CaseFolder folder_;
     char letter_;
     std::string unixPath_;
