@@ -4,6 +4,7 @@
 #include "common/files.h"
 #include "common/guards.h"
 #include "shellctl/launch.h"
+#include "shellctl/message_pump.h"
 
 #include <cstdio>
 
@@ -40,22 +41,6 @@ void Drain(HANDLE pipe, std::string& output)
     }
 }
 
-// Handles the thread's messages, so the keyboard hook and the dialogs behind keep working; a
-// quit message is kept for the loop that owns it.
-void PumpPendingMessages(bool& quit, int& quitCode)
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            quit = true;
-            quitCode = static_cast<int>(message.wParam);
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
 // Starts the tool hidden with its output into a pipe and waits for its end, at most limitMs.
 // False when it could not be started. A tool still running at the limit is stopped, with
 // WAIT_TIMEOUT as its code.
@@ -81,8 +66,6 @@ bool RunTool(char* commandLine, DWORD limitMs, std::string& output, DWORD& exitC
     writeEnd.reset();  // the pipe reports its end once the tool's copy is closed too
 
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    bool quit = false;
-    int quitCode = 0;
     const DWORD started = GetTickCount();
     HANDLE handles[] = {process.Process()};
     for (;;) {
@@ -102,12 +85,12 @@ bool RunTool(char* commandLine, DWORD limitMs, std::string& output, DWORD& exitC
             break;
         }
         if (woken == WAIT_OBJECT_0 + 1) {
-            PumpPendingMessages(quit, quitCode);
+            // The keyboard hook and the dialogs behind keep working while the tool runs.
+            PumpPendingMessages();
             SetCursor(LoadCursorA(nullptr, IDC_WAIT));  // a dispatched WM_SETCURSOR may have changed it
         }
     }
     SetCursor(previous);
-    if (quit) PostQuitMessage(quitCode);
     return true;
 }
 
