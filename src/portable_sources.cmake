@@ -1,6 +1,7 @@
 # The decisions that need no platform call, relative to src/: the Windows build and the native
 # sanitizer and fuzz build compile the same list.
 set(TARN_PORTABLE_SOURCES
+    catalogues/bitlocker_rules.cpp
     catalogues/display_mode_rules.cpp
     catalogues/installation_rules.cpp
     catalogues/pe_header.cpp

@@ -9,6 +9,7 @@ set(TARN_PORTABLE_TEST_SOURCES
     shellctl/chords_test.cpp
     shellctl/command_line_test.cpp
     password/password_hash_test.cpp
+    catalogues/bitlocker_rules_test.cpp
     catalogues/layout_rules_test.cpp
     catalogues/timezone_rules_test.cpp
     catalogues/display_mode_rules_test.cpp

@@ -8,6 +8,9 @@
 #   folder-browser.png          "Browse..." of the environment dialog (Alt+B)
 #   shutdown.png                "Shut down..." of the environment dialog (Alt+S)
 #   shutdown-setup-medium.png   the same with %WinDir%\setupldr.bin present
+#   unlock-list.png, unlock.png the list with a drive BitLocker keeps locked (E:, made only when
+#                               named), and its unlock prompt, with the test suite's stand-in
+#                               manage-bde.exe giving the key ID
 #   scan.png                    scan dialog, from langpack_preview.exe: Wine does not open the clip
 #                               named in the template, so the real program shows it without picture
 # Key presses are sent through the X server's XTEST extension (python3 with ctypes, libXtst).
@@ -43,6 +46,20 @@ mkdir -p "$out" "$work"
 tarn_fresh_prefix "$work/prefix"
 
 tarn_prepare_sample_disk "$work/disk-d"
+
+wanted() { [ ${#selected[@]} -eq 0 ] || [[ " ${selected[*]} " == *" $1 "* ]]; }
+selected=("$@")
+
+# A drive as BitLocker leaves it locked: the root lists nothing, \\.\E: reads a first sector with
+# BitLocker's mark. Made only for its own picture, so the other pictures keep their list.
+if wanted unlock && [ ${#selected[@]} -gt 0 ]; then
+    mkdir -p "$work/locked-e"
+    python3 -c 'import sys; v = bytearray(1 << 20); v[0:11] = b"\xebX\x90-FVE-FS-"; open(sys.argv[1], "wb").write(v)' \
+        "$work/locked-e.img"
+    ln -sfn "$work/locked-e" "$WINEPREFIX/dosdevices/e:"
+    ln -sfn "$work/locked-e.img" "$WINEPREFIX/dosdevices/e::"
+    cp "$bin/probe.exe" "$WINEPREFIX/drive_c/windows/system32/manage-bde.exe"
+fi
 
 pe="$WINEPREFIX/drive_c/TarnPE"
 mkdir -p "$pe"
@@ -147,9 +164,6 @@ x11.XCloseDisplay(display)
 EOF
 }
 
-wanted() { [ ${#selected[@]} -eq 0 ] || [[ " ${selected[*]} " == *" $1 "* ]]; }
-selected=("$@")
-
 # The environment dialog is 345 px high in its long form and 265 px in its short form (Wine's
 # Tahoma); the scan dialog, with the same title, is much lower.
 env_long=300
@@ -208,6 +222,19 @@ if wanted shutdown-setup-medium; then
     shoot "$(wait_window "Shut Down")" shutdown-setup-medium.png
     stop_program
     rm -f "$WINEPREFIX/drive_c/windows/setupldr.bin"
+fi
+
+if wanted unlock && [ ${#selected[@]} -gt 0 ]; then
+    write_settings NO
+    start_program 'C:\TarnPE\tarn_logon.exe'
+    dialog=$(wait_window "Tarn Logon" $env_long)
+    focus "$dialog"; press End; press Up  # the locked drive, last before the no-target entry
+    shoot "$dialog" unlock-list.png
+    press Return
+    prompt=$(wait_window "Unlock BitLocker Drive")
+    for key in 4 6 6 8 9 5 minus 2 1 7 4 9 2 minus; do press "$key"; done
+    shoot "$prompt" unlock.png
+    stop_program
 fi
 
 if wanted environment-collapsed; then

@@ -1,6 +1,7 @@
 #include "catalogues/targets.h"
 
 #include "catalogues/installation_rules.h"
+#include "catalogues/locked_volumes.h"
 #include "catalogues/pe_header.h"
 #include "common/files.h"
 #include "common/guards.h"
@@ -184,7 +185,17 @@ void ScanDrive(char letter)
     const std::string root = std::string(1, letter) + ":\\";
     WIN32_FIND_DATAA entry;
     UniqueFind find(FindFirstFileA((root + "*.*").c_str(), &entry));
-    if (!find) return;
+    if (!find) {
+        // A drive BitLocker keeps locked lists nothing; it is offered for unlocking instead of
+        // being passed by without a word.
+        if (IsLockedVolume(letter)) {
+            TLokInfo& locked = Shared().TargetList->Add();
+            locked.Path = root;
+            locked.Description = LoadLangStringOr(IDS_LOCKED_DESCRIPTION, "Locked by BitLocker");
+            locked.Locked = true;
+        }
+        return;
+    }
     // Each installation is read whole within one iteration, its hive unmounted again before the
     // next: nothing but the search handle is held from one to the next, so waiting window
     // messages can be handled between two of them.

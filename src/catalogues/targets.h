@@ -10,6 +10,7 @@ struct TLokInfo {
     std::string Path;         // "C:\Windows": upper-case drive letter, ":\", folder name, no trailing "\"
     std::string Description;  // "Windows 11 Pro 23H2 (64-bit)", or the unreadable-product text
     std::string Reserved;
+    bool Locked = false;      // a drive BitLocker keeps locked: Path is its root, "X:\"
 };
 
 using TTargetList = RecordList<TLokInfo>;

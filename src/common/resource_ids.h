@@ -5,7 +5,16 @@
 #define TARN_RESOURCE_IDS_H
 
 #ifndef IDC_STATIC
-#define IDC_STATIC (-1)
+#define IDC_STATIC (-1)/* BitLocker: a locked drive in the target list and its unlock prompt. Later than the 1.5 module
+   contract: a module without them gets the program's English texts. */
+#define IDS_LOCKED_DESCRIPTION  3110
+#define IDS_UNLOCK_BUTTON       3111
+#define IDS_UNLOCK_MALFORMED    3112
+#define IDS_UNLOCK_REFUSED      3113
+#define IDS_UNLOCK_NO_TOOLS     3114
+#define IDS_UNLOCK_NO_KEY_ID    3115
+#define IDS_UNLOCK_CAPTION      3116
+
 #endif
 
 /* Password dialog */
@@ -40,6 +49,13 @@
 #define IDC_SCAN_STATUS         1
 #define IDC_SCAN_ANIMATION      2801
 
+/* Unlock prompt for a drive that BitLocker keeps locked. Later than the 1.5 module contract: a
+   module without it gets the program's own English template. */
+#define IDD_UNLOCK              2900
+#define IDC_UNLOCK_DRIVE        2901
+#define IDC_UNLOCK_KEY_ID       2902
+#define IDC_UNLOCK_PASSWORD     2903
+
 /* Strings */
 #define IDS_ERROR_HINT          3041
 #define IDS_ERROR_CAPTION       3042
@@ -71,5 +87,14 @@
 #define IDS_ARCH_X86            3100
 #define IDS_ARCH_X64            3101
 #define IDS_ARCH_ARM64          3102
+/* BitLocker: a locked drive in the target list and its unlock prompt. Later than the 1.5 module
+   contract: a module without them gets the program's English texts. */
+#define IDS_LOCKED_DESCRIPTION  3110
+#define IDS_UNLOCK_BUTTON       3111
+#define IDS_UNLOCK_MALFORMED    3112
+#define IDS_UNLOCK_REFUSED      3113
+#define IDS_UNLOCK_NO_TOOLS     3114
+#define IDS_UNLOCK_NO_KEY_ID    3115
+#define IDS_UNLOCK_CAPTION      3116
 
 #endif

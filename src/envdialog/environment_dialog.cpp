@@ -7,6 +7,7 @@
 #include "common/run_log.h"
 #include "common/window.h"
 #include "envdialog/folder_browser.h"
+#include "envdialog/unlock_prompt.h"
 #include "langmodule/langmodule.h"
 #include "shellctl/entry.h"
 #include "shellctl/shared_state.h"
@@ -16,6 +17,7 @@
 namespace {
 
 constexpr INT_PTR kConfirmed = 1;
+constexpr INT_PTR kDrivesUnlocked = 2;  // the catalogues are built again, with the unlocked drive's installations
 constexpr INT_PTR kShutdownTaken = 10;
 constexpr INT_PTR kLastReturningResult = 3;
 constexpr LONG_PTR kDialogMark = 1973;
@@ -28,6 +30,9 @@ const int kLongFormControls[] = {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE_LABEL, I
                                  IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY,
                                  IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY};
 const int kButtonRow[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE};
+
+// The template's text of OK, put back when the selection leaves a locked drive.
+std::string g_okText;
 
 // ---- one pass: catalogues and scan dialog ----
 
@@ -67,6 +72,13 @@ void BuildCataloguesUnderScanDialog(HWND owner)
 }
 
 // ---- dialog set-up ----
+
+std::string DialogItemText(HWND dialog, int control)
+{
+    char text[kTextBuffer] = "";
+    GetDlgItemTextA(dialog, control, text, kTextBuffer);
+    return text;
+}
 
 void InsertColumn(HWND list, int index, UINT mask, int width, const std::string& heading)
 {
@@ -128,6 +140,7 @@ void FillCatalogueCombos(HWND dialog)
 void InitEnvironmentDialog(HWND dialog)
 {
     SetWindowLongPtrA(dialog, GWLP_USERDATA, kDialogMark);
+    g_okText = DialogItemText(dialog, IDOK);
     FillTargetList(dialog);
     FillCatalogueCombos(dialog);
     if (Shared().Settings.LessLogonMode) CollapseEnvironmentDialog(dialog);
@@ -160,9 +173,14 @@ void OnTargetChanged(HWND dialog, const NMLISTVIEW& change)
     if (isSelected && !wasSelected) {
         const TTargetList& targets = *Shared().TargetList;
         bool noTarget = static_cast<size_t>(change.lParam) + 1 == targets.Count();
-        SetDlgItemTextA(dialog, IDC_ENV_FOLDER, noTarget ? "" : targets.At(change.lParam).Path.c_str());
-        EnableWindow(GetDlgItem(dialog, IDC_ENV_FOLDER), !noTarget);
-        EnableWindow(GetDlgItem(dialog, IDC_ENV_BROWSE), !noTarget);
+        // A locked drive is no target yet: OK unlocks it instead of taking a folder.
+        bool locked = !noTarget && targets.At(change.lParam).Locked;
+        bool folder = !noTarget && !locked;
+        SetDlgItemTextA(dialog, IDC_ENV_FOLDER, folder ? targets.At(change.lParam).Path.c_str() : "");
+        EnableWindow(GetDlgItem(dialog, IDC_ENV_FOLDER), folder);
+        EnableWindow(GetDlgItem(dialog, IDC_ENV_BROWSE), folder);
+        std::string okText = locked ? LoadLangStringOr(IDS_UNLOCK_BUTTON, "&Unlock...") : g_okText;
+        SetDlgItemTextA(dialog, IDOK, okText.c_str());
         EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
     } else if (wasSelected && !isSelected) {
         EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
@@ -178,15 +196,22 @@ void OnNotify(HWND dialog, NMHDR& header)
 
 // ---- commands ----
 
-std::string DialogItemText(HWND dialog, int control)
+// The locked drive selected in the list, or 0 when the selection is no locked drive.
+char SelectedLockedDrive(HWND dialog)
 {
-    char text[kTextBuffer] = "";
-    GetDlgItemTextA(dialog, control, text, kTextBuffer);
-    return text;
+    const TTargetList& targets = *Shared().TargetList;
+    auto index = SendDlgItemMessageA(dialog, IDC_ENV_TARGETS, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    if (index < 0 || static_cast<size_t>(index) + 1 >= targets.Count()) return 0;
+    const TLokInfo& target = targets.At(index);
+    return target.Locked ? target.Path[0] : 0;
 }
 
 void OnOk(HWND dialog)
 {
+    if (char drive = SelectedLockedDrive(dialog)) {
+        if (RunUnlockPrompt(dialog, drive)) EndDialog(dialog, kDrivesUnlocked);
+        return;
+    }
     SharedState& shared = Shared();
     shared.TargetRoot = DialogItemText(dialog, IDC_ENV_FOLDER);
     // Without a shell entry (none configured, or none selected) the shell in force stays, so the
@@ -318,15 +343,15 @@ void PublishTargetRoot(const std::string& text) { PublishSystemVariable("TARGET_
 
 void RunEnvironmentDialog(HWND owner)
 {
-    CreateCatalogues();
     INT_PTR result = -1;
-    {
+    do {
+        CreateCatalogues();
         // The catalogues go with the pass, also when an error leaves it.
         ScopeExit destroy([] { DestroyCatalogues(); });
         EnsureCommonControls(ICC_LISTVIEW_CLASSES);
         BuildCataloguesUnderScanDialog(owner);
         result = ShowLangDialog(IDD_ENVIRONMENT, owner, EnvironmentDlgProc, 0);
-    }
+    } while (result == kDrivesUnlocked);
     if (result == -1) LogEvent("dialog", {{"action", "unavailable"}});
     if (result > kLastReturningResult) EndProgram();
     PublishTargetRoot(Shared().TargetRoot);

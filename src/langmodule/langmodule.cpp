@@ -108,6 +108,15 @@ INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM pa
     return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
 }
 
+INT_PTR ShowLangDialogOrBuiltIn(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter)
+{
+    HMODULE module = LoadLangModule();
+    if (!module || !FindResourceA(module, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5))) {  // RT_DIALOG
+        module = GetModuleHandleA(nullptr);
+    }
+    return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
+}
+
 HWND CreateLangDialog(UINT templateId, HWND owner)
 {
     HMODULE module = LoadLangModule();

@@ -25,6 +25,10 @@ bool ShowErrorBox(HWND owner, const std::string& message);
 // dialog cannot be created.
 INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter);
 
+// The same, from the program's own resources when the module lacks the template (or there is no
+// module): for templates added after modules that sites built themselves were made.
+INT_PTR ShowLangDialogOrBuiltIn(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter);
+
 // A modeless dialog without a dialog procedure, from one of the module's templates; null when
 // there is no module or the dialog cannot be created.
 HWND CreateLangDialog(UINT templateId, HWND owner);

@@ -2,9 +2,12 @@
 // it: pick a target and a shell, work in the shell, come back to the dialog.
 #include "common/resource_ids.h"
 #include "support/logon_case.h"
+#include "support/wine_drives.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -20,9 +23,10 @@ public:
     ~RemoteListView() { VirtualFreeEx(process_, memory_, 0, MEM_RELEASE); }
 
     int Count() const { return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
-    std::string Text(int index) const
+    std::string Text(int index, int column = 0) const
     {
         LVITEMA item{};
+        item.iSubItem = column;
         item.pszText = memory_ + 1024;
         item.cchTextMax = 1024;
         WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
@@ -97,6 +101,22 @@ protected:
         return found != previous ? found : nullptr;
     }
     static void Command(HWND dialog, int control) { PostMessageA(dialog, WM_COMMAND, control, 0); }
+    static std::string ItemText(HWND dialog, int control)
+    {
+        char text[MAX_PATH] = "";
+        GetDlgItemTextA(dialog, control, text, sizeof text);
+        return text;
+    }
+    // The program's message box with the given caption: its text, once it is closed with OK.
+    std::string AnswerBox(const std::string& caption)
+    {
+        HWND box = WaitForBox(caption);
+        if (!box) return "<no box>";
+        std::string text = BoxText(box);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        WaitUntil([&] { return !IsWindow(box); }, std::chrono::seconds(5));
+        return text;
+    }
 
     std::string installation_;
 };
@@ -182,4 +202,110 @@ TEST_F(EnvironmentLogonTest, QuitFromTheShutdownChoiceEndsWithoutPublishing)
     EXPECT_EQ(program.WaitForExit(15000), 0u);
     EXPECT_EQ(MachineTarget(), "X:\\old");
     EXPECT_TRUE(ShellRuns().empty());
+}
+
+namespace {
+
+const std::string kRecoveryKey = "466895-217492-569250-069608-104434-135707-527241-083622";
+
+// The stand-in manage-bde.exe in the prefix's own system32, where the program looks for it.
+struct StandInTool {
+    StandInTool()
+    {
+        char system[MAX_PATH] = "";
+        GetSystemDirectoryA(system, MAX_PATH);
+        path = std::string(system) + "\\manage-bde.exe";
+        DeleteFileA(path.c_str());
+    }
+    ~StandInTool() { DeleteFileA(path.c_str()); }
+    std::string path;
+};
+
+}  // namespace
+
+TEST_F(EnvironmentLogonTest, LockedDriveIsListedAndTheRightRecoveryKeyUnlocksIt)
+{
+    LockedTestDrive drive('L');
+    ASSERT_TRUE(drive.Ok());
+    StandInTool tool;
+    CopyOrFail(BinFolder() + "probe.exe", tool.path);
+    const std::string toolLog = folder_.Path() + "manage-bde.log";
+    Install("tarn_logon.exe", kSettings);
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start(std::string(), 300,
+          {{"TARN_BDE_LOG", toolLog}, {"TARN_BDE_PASSWORD", kRecoveryKey}, {"TARN_BDE_UNLOCKS", drive.Contents()}});
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+
+    RemoteListView list(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
+    const int locked = list.Find("L:\\");
+    ASSERT_GE(locked, 0) << "the locked drive is listed";
+    EXPECT_EQ(list.Text(locked, 1), "Locked by BitLocker");
+    EXPECT_LT(list.Find(installation_), locked) << "in drive order";
+    list.Select(list.Find(installation_));
+    const std::string okText = ItemText(dialog, IDOK);
+    list.Select(locked);
+    EXPECT_EQ(ItemText(dialog, IDC_ENV_FOLDER), "");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_ENV_FOLDER)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_ENV_BROWSE)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+    EXPECT_EQ(ItemText(dialog, IDOK), "&Unlock...");
+    list.Select(list.Find(installation_));
+    EXPECT_EQ(ItemText(dialog, IDOK), okText) << "another entry gives OK its own text back";
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_ENV_BROWSE)));
+    list.Select(locked);
+    Command(dialog, IDOK);
+
+    HWND prompt = WaitForWindowWith(IDC_UNLOCK_PASSWORD);
+    ASSERT_TRUE(prompt);
+    EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_DRIVE), "L:");
+    EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_KEY_ID), "{6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C}") << "read from UTF-16 output";
+
+    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, "466893-217492-569250-069608-104434-135707-527241-083622");
+    Command(prompt, IDOK);
+    EXPECT_NE(AnswerBox("BitLocker").find("48 digits"), std::string::npos);
+    EXPECT_TRUE(IsWindowVisible(prompt)) << "a malformed key keeps the prompt";
+
+    const std::string wrongKey = "000000" + kRecoveryKey.substr(6);
+    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, wrongKey.c_str());
+    Command(prompt, IDOK);
+    EXPECT_NE(AnswerBox("BitLocker").find("did not accept"), std::string::npos);
+    EXPECT_TRUE(IsWindowVisible(prompt)) << "a refused key keeps the prompt";
+
+    std::string undashed = kRecoveryKey;
+    undashed.erase(std::remove(undashed.begin(), undashed.end(), '-'), undashed.end());
+    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, undashed.c_str());
+    Command(prompt, IDOK);
+    HWND next = WaitForDialog(dialog);
+    ASSERT_TRUE(next) << "a new pass after the unlock";
+    RemoteListView relisted(program_->Handle(), GetDlgItem(next, IDC_ENV_TARGETS));
+    EXPECT_GE(relisted.Find("L:\\Windows"), 0) << "the unlocked drive's installation is listed";
+    EXPECT_TRUE(ShellRuns().empty()) << "no shell between the passes";
+
+    EXPECT_EQ(ReadLines(toolLog),
+              (std::vector<std::string>{"-protectors -get L: -Type RecoveryPassword",
+                                        "-unlock L: -RecoveryPassword " + wrongKey,
+                                        "-unlock L: -RecoveryPassword " + kRecoveryKey}));
+}
+
+TEST_F(EnvironmentLogonTest, LockedDriveWithoutTheToolNamesTheMissingComponents)
+{
+    LockedTestDrive drive('L');
+    ASSERT_TRUE(drive.Ok());
+    StandInTool absent;
+    Install("tarn_logon.exe", kSettings);
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start();
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    RemoteListView list(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
+    const int locked = list.Find("L:\\");
+    ASSERT_GE(locked, 0) << "listed without the tool too";
+    list.Select(locked);
+    Command(dialog, IDOK);
+    const std::string message = AnswerBox("BitLocker");
+    EXPECT_NE(message.find("WinPE-WMI"), std::string::npos) << message;
+    EXPECT_NE(message.find("WinPE-SecureStartup"), std::string::npos) << message;
+    EXPECT_EQ(FindProcessWindowWithControl(program_->Id(), IDC_UNLOCK_PASSWORD), nullptr) << "no prompt";
+    EXPECT_TRUE(IsWindowVisible(dialog));
 }

@@ -145,6 +145,20 @@ std::map<int, DWORD> TemplateStyles(int dialogId)
     return styles;
 }
 
+// The text, in the control's font, fits on the control's one line.
+void ExpectFits(HWND line, const std::string& text)
+{
+    HDC dc = GetDC(line);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(line, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, oldFont);
+    ReleaseDC(line, dc);
+    RECT client{};
+    GetClientRect(line, &client);
+    EXPECT_LE(extent.cx, client.right) << text;
+}
+
 BOOL CALLBACK CollectAvi(HMODULE, LPCSTR, LPSTR name, LONG_PTR found)
 {
     reinterpret_cast<std::vector<LPCSTR>*>(found)->push_back(name);
@@ -163,7 +177,9 @@ TEST_F(LangPackTest, EveryContractStringIsPresent)
                             IDS_TOGGLE_COLLAPSE, IDS_TOGGLE_EXPAND, IDS_UNKNOWN_PRODUCT, IDS_SCANNING_DRIVE,
                             IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
                             IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED,
-                            IDS_ARCH_X86, IDS_ARCH_X64, IDS_ARCH_ARM64};
+                            IDS_ARCH_X86, IDS_ARCH_X64, IDS_ARCH_ARM64, IDS_LOCKED_DESCRIPTION,
+                            IDS_UNLOCK_BUTTON, IDS_UNLOCK_MALFORMED, IDS_UNLOCK_REFUSED, IDS_UNLOCK_NO_TOOLS,
+                            IDS_UNLOCK_NO_KEY_ID, IDS_UNLOCK_CAPTION};
         for (UINT id : ids) {
             char text[1024] = "";
             EXPECT_GT(LoadStringA(LangPack(), id, text, sizeof text), 0) << "string " << id;
@@ -289,16 +305,7 @@ TEST_F(LangPackTest, ScanTemplateShowsItselfAndPlaysTheClip)
         char prefix[256] = "";
         LoadStringA(LangPack(), IDS_SCANNING_DRIVE, prefix, sizeof prefix);
         const std::string status = std::string(prefix) + "c:\\";
-        HWND line = GetDlgItem(dialog, IDC_SCAN_STATUS);
-        HDC dc = GetDC(line);
-        HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(line, WM_GETFONT, 0, 0)));
-        SIZE extent{};
-        GetTextExtentPoint32A(dc, status.c_str(), static_cast<int>(status.size()), &extent);
-        SelectObject(dc, oldFont);
-        ReleaseDC(line, dc);
-        RECT client{};
-        GetClientRect(line, &client);
-        EXPECT_LE(extent.cx, client.right);
+        ExpectFits(GetDlgItem(dialog, IDC_SCAN_STATUS), status);
 
         // Wine does not open the clip named in the template text, so the clip is opened by its id.
         std::vector<LPCSTR> clips;
@@ -416,7 +423,8 @@ constexpr UINT kAllStrings[] = {
     IDS_NO_TARGET_DESCRIPTION, IDS_TOGGLE_COLLAPSE, IDS_TOGGLE_EXPAND, IDS_UNKNOWN_PRODUCT,
     IDS_SCANNING_DRIVE, IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
     IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED,
-    IDS_ARCH_X86, IDS_ARCH_X64, IDS_ARCH_ARM64};
+    IDS_ARCH_X86, IDS_ARCH_X64, IDS_ARCH_ARM64, IDS_LOCKED_DESCRIPTION, IDS_UNLOCK_BUTTON,
+    IDS_UNLOCK_MALFORMED, IDS_UNLOCK_REFUSED, IDS_UNLOCK_NO_TOOLS, IDS_UNLOCK_NO_KEY_ID, IDS_UNLOCK_CAPTION};
 
 std::wstring StringOf(HMODULE module, UINT id)
 {
@@ -476,7 +484,7 @@ TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
 
     // Templates: the same layout in both, so the controls come in the same order. The caption
     // "Tarn Logon" and the OK button may stay.
-    for (int id : {IDD_PASSWORD, IDD_ENVIRONMENT, IDD_SCAN, IDD_SHUTDOWN}) {
+    for (int id : {IDD_PASSWORD, IDD_ENVIRONMENT, IDD_SCAN, IDD_SHUTDOWN, IDD_UNLOCK}) {
         SCOPED_TRACE(id);
         HWND en = CreateDialogParamW(English(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
         HWND de = CreateDialogParamW(German(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
@@ -496,4 +504,31 @@ TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
         DestroyWindow(en);
         DestroyWindow(de);
     }
+}
+
+TEST_F(LangPackTest, UnlockTemplateInEveryModuleAndInTheProgram)
+{
+    // The program carries the English layout for modules made before the prompt existed.
+    static const HMODULE program =
+        LoadLibraryExA((BinFolder() + "tarn_logon.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    auto check = [](HMODULE module) {
+        HWND d = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_UNLOCK), nullptr, InertProc, 0);
+        ASSERT_NE(d, nullptr);
+        ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_UNLOCK_DRIVE, "Static"},
+                           {IDC_UNLOCK_KEY_ID, "Static"}, {IDC_UNLOCK_PASSWORD, "Edit"}});
+        EXPECT_EQ(StyleOf(d, IDOK) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDOK)));
+        EXPECT_FALSE(StyleOf(d, IDC_UNLOCK_PASSWORD) & ES_PASSWORD) << "48 digits typed blind cannot be checked";
+        ExpectFits(GetDlgItem(d, IDC_UNLOCK_KEY_ID), "{DDDDDDDD-DDDD-DDDD-DDDD-DDDDDDDDDDDD}");
+        DestroyWindow(d);
+    };
+    ForEachModule([&] { check(LangPack()); });
+    SCOPED_TRACE("tarn_logon.exe");
+    check(program);
+    HWND own = CreateDialogParamW(program, MAKEINTRESOURCEW(IDD_UNLOCK), nullptr, InertProc, 0);
+    HWND english = CreateDialogParamW(English(), MAKEINTRESOURCEW(IDD_UNLOCK), nullptr, InertProc, 0);
+    EXPECT_EQ(TextOf(own), TextOf(english)) << "the same English texts";
+    DestroyWindow(own);
+    DestroyWindow(english);
 }

@@ -12,6 +12,10 @@
 //   spin=<ms>             keep a processor busy that long first (to check CPU measurements)
 //   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
 //                         guard: a DWORD there ends the probe through the "Application Error" box
+// Started with manage-bde's arguments (the first begins with "-"), as manage-bde.exe, it appends
+// them as one line to TARN_BDE_LOG; "-protectors" prints a key ID in UTF-16, as a console tool
+// may; "-unlock" with the password in TARN_BDE_PASSWORD makes an installation folder in the
+// folder TARN_BDE_UNLOCKS (the locked drive's contents) and exits 0, any other password exits 1.
 #include "common/fatal_error_box.h"
 #include "common/guards.h"
 #include "common/registry.h"
@@ -120,8 +124,37 @@ int MakeHive()
     return saved == ERROR_SUCCESS ? 0 : 3;
 }
 
+int ActAsManageBde()
+{
+    std::string arguments;
+    for (int i = 1; i < __argc; ++i) arguments += std::string(i > 1 ? " " : "") + __argv[i];
+    if (UniqueFile log{CreateFileA(Environment("TARN_BDE_LOG").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)}) {
+        std::string line = arguments + "\r\n";
+        DWORD written = 0;
+        WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+    const std::string verb = __argv[1];
+    if (verb == "-protectors") {
+        const wchar_t text[] = L"\xFEFFVolume:\r\n    Numerical Password:\r\n      ID: {6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C}\r\n";
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, sizeof text - sizeof(wchar_t), &written, nullptr);
+        return 0;
+    }
+    if (verb != "-unlock" || __argc != 5 || std::string(__argv[3]) != "-RecoveryPassword" ||
+        __argv[4] != Environment("TARN_BDE_PASSWORD")) {
+        return 1;
+    }
+    const std::string folder = Environment("TARN_BDE_UNLOCKS") + "\\Windows";
+    for (const std::string& part : {folder, folder + "\\system32", folder + "\\system32\\config"}) {
+        CreateDirectoryA(part.c_str(), nullptr);
+    }
+    return 0;
+}
+
 int Run()
 {
+    if (__argc > 1 && __argv[1][0] == '-') return ActAsManageBde();
     for (int i = 1; i < __argc; ++i) {
         std::string argument = __argv[i];
         size_t equals = argument.find('=');

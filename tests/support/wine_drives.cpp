@@ -16,9 +16,9 @@ struct UnixDriveRequest {
 const DWORD kDefineUnixDrive = CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
 }  // namespace
 
-bool DefineDrive(char letter, UINT type, const std::string& unixPath)
+bool DefineDrive(char letter, UINT type, const std::string& unixPath, const std::string& unixDevice)
 {
-    std::string request(sizeof(UnixDriveRequest) + unixPath.size() + 1, '\0');
+    std::string request(sizeof(UnixDriveRequest) + unixPath.size() + 1 + unixDevice.size() + 1, '\0');
     auto* drive = reinterpret_cast<UnixDriveRequest*>(request.data());
     drive->size = static_cast<ULONG>(request.size());
     drive->type = type;
@@ -26,6 +26,10 @@ bool DefineDrive(char letter, UINT type, const std::string& unixPath)
     if (!unixPath.empty()) {
         drive->mountPointOffset = sizeof(UnixDriveRequest);
         unixPath.copy(request.data() + sizeof(UnixDriveRequest), unixPath.size());
+    }
+    if (!unixDevice.empty()) {
+        drive->deviceOffset = static_cast<USHORT>(sizeof(UnixDriveRequest) + unixPath.size() + 1);
+        unixDevice.copy(request.data() + drive->deviceOffset, unixDevice.size());
     }
     UniqueFile manager(CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -81,6 +85,18 @@ bool TestDrive::Empty()
     return RunUnixShell("mv '" + root + "' '" + gone + "' && mkdir '" + root + "' && (rm -rf '" + gone + "' </dev/null >/dev/null 2>&1 &)") &&
            WaitUntil([&] { return !IsExistingFolder(Root() + "folder0"); }, std::chrono::seconds(60));
 }
+
+LockedTestDrive::LockedTestDrive(char letter) : letter_(letter)
+{
+    std::string volume(1 << 20, '\0');
+    volume.replace(0, 11, "\xEB\x58\x90-FVE-FS-");
+    WriteBytes(folder_.File("volume.img"), volume);
+    CreateDirectoryA(Contents().c_str(), nullptr);
+    ok_ = DefineDrive(letter, DRIVE_FIXED, UnixPathOf(Contents()), UnixPathOf(folder_.Path() + "volume.img")) &&
+          (GetLogicalDrives() & (1u << (letter - 'A')));
+}
+
+LockedTestDrive::~LockedTestDrive() { DefineDrive(letter_, DRIVE_NO_ROOT_DIR, ""); }
 
 void CreateFolders(const std::string& path)
 {

@@ -9,7 +9,8 @@
 
 // Defines (or, with DRIVE_NO_ROOT_DIR and no path, removes) a drive letter at once, with its
 // type, for every process of the Wine server, through Wine's mount manager as winecfg does.
-bool DefineDrive(char letter, UINT type, const std::string& unixPath);
+// unixDevice, when given, is what \\.\X: opens (Wine's "x::" link).
+bool DefineDrive(char letter, UINT type, const std::string& unixPath, const std::string& unixDevice = std::string());
 
 // The Unix path of a Windows path, or empty text when Wine cannot tell.
 std::string UnixPathOf(const std::string& path);
@@ -38,6 +39,24 @@ private:
     CaseFolder folder_;
     char letter_;
     std::string unixPath_;
+    bool ok_ = false;
+};
+
+// A fixed drive as Windows PE sees one that BitLocker keeps locked: its root lists nothing, and
+// \\.\X: reads a 1 MB volume whose first sector carries BitLocker's mark. Contents() is the
+// folder behind the root, where a stand-in "unlock" can put files.
+class LockedTestDrive {
+public:
+    explicit LockedTestDrive(char letter);
+    ~LockedTestDrive();
+    LockedTestDrive(const LockedTestDrive&) = delete;
+    LockedTestDrive& operator=(const LockedTestDrive&) = delete;
+    bool Ok() const { return ok_; }
+    std::string Contents() const { return folder_.Path() + "contents"; }
+
+private:
+    CaseFolder folder_;
+    char letter_;
     bool ok_ = false;
 };
 

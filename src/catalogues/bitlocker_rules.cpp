@@ -1,0 +1,114 @@
+#include "catalogues/bitlocker_rules.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char kSignature[] = "-FVE-FS-";
+constexpr size_t kSignatureOffset = 3;
+constexpr size_t kGroups = 8;
+constexpr size_t kGroupDigits = 6;
+constexpr unsigned long kGroupLimit = 720896;  // 65,536 * 11: each group encodes 16 key bits times 11
+constexpr size_t kGuidChars = 38;              // {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+bool IsGuidAt(const std::string& text, size_t at)
+{
+    if (text.size() - at < kGuidChars || text[at] != '{' || text[at + kGuidChars - 1] != '}') return false;
+    for (size_t i = 1; i < kGuidChars - 1; ++i) {
+        bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? text[at + i] != '-' : !IsHex(text[at + i])) return false;
+    }
+    return true;
+}
+
+// UTF-16 output turned into 8-bit text: the low byte of every ASCII character, anything else as
+// '?'. A GUID is ASCII, so nothing that matters is lost.
+std::string NarrowUtf16(const std::string& wide)
+{
+    std::string narrow;
+    size_t start = wide.size() >= 2 && static_cast<unsigned char>(wide[0]) == 0xFF &&
+                           static_cast<unsigned char>(wide[1]) == 0xFE
+                       ? 2
+                       : 0;
+    for (size_t i = start; i + 1 < wide.size(); i += 2) {
+        bool ascii = wide[i + 1] == '\0' && static_cast<unsigned char>(wide[i]) < 0x80;
+        narrow += ascii ? wide[i] : '?';
+    }
+    return narrow;
+}
+
+bool LooksLikeUtf16(const std::string& output)
+{
+    if (output.size() >= 2 && static_cast<unsigned char>(output[0]) == 0xFF &&
+        static_cast<unsigned char>(output[1]) == 0xFE) {
+        return true;
+    }
+    // Without a mark, ASCII text in UTF-16 has a zero in every odd byte; 8-bit text has none.
+    size_t zeros = 0;
+    for (size_t i = 1; i < output.size(); i += 2) zeros += output[i] == '\0';
+    return output.size() >= 2 && zeros * 2 >= output.size() / 2;
+}
+
+std::string FirstGuidIn(const std::string& text)
+{
+    for (size_t at = text.find('{'); at != std::string::npos; at = text.find('{', at + 1)) {
+        if (IsGuidAt(text, at)) return text.substr(at, kGuidChars);
+    }
+    return std::string();
+}
+
+}  // namespace
+
+bool IsBitLockerSector(const unsigned char* sector, size_t size)
+{
+    const size_t length = sizeof kSignature - 1;
+    return sector && size >= kSignatureOffset + length && std::memcmp(sector + kSignatureOffset, kSignature, length) == 0;
+}
+
+bool FormatRecoveryPassword(const char* typed, size_t length, char* formatted)
+{
+    std::memset(formatted, 0, kRecoveryPasswordChars + 1);
+    size_t begin = 0;
+    size_t end = length;
+    while (begin < end && IsBlank(typed[begin])) ++begin;
+    while (end > begin && IsBlank(typed[end - 1])) --end;
+
+    // Either 48 digits straight, or dashes exactly between the groups: a dash anywhere else is
+    // more likely a mistyped key than a different spelling of a right one.
+    size_t digits = 0;
+    size_t out = 0;
+    bool dashed = end - begin == kRecoveryPasswordChars;
+    for (size_t i = begin; i < end; ++i) {
+        char c = typed[i];
+        bool groupEnd = digits > 0 && digits % kGroupDigits == 0 && digits < kGroups * kGroupDigits;
+        if (dashed && groupEnd && out % (kGroupDigits + 1) == kGroupDigits) {
+            if (c != '-') break;
+            formatted[out++] = '-';
+            continue;
+        }
+        if (!IsDigit(c) || digits == kGroups * kGroupDigits) break;
+        if (!dashed && groupEnd) formatted[out++] = '-';
+        formatted[out++] = c;
+        ++digits;
+    }
+    bool valid = digits == kGroups * kGroupDigits && out == kRecoveryPasswordChars &&
+                 (dashed || end - begin == kGroups * kGroupDigits);
+    for (size_t group = 0; valid && group < kGroups; ++group) {
+        unsigned long value = 0;
+        for (size_t i = 0; i < kGroupDigits; ++i) {
+            value = value * 10 + static_cast<unsigned long>(formatted[group * (kGroupDigits + 1) + i] - '0');
+        }
+        valid = value % 11 == 0 && value < kGroupLimit;
+    }
+    if (!valid) std::memset(formatted, 0, kRecoveryPasswordChars + 1);
+    return valid;
+}
+
+std::string FindFirstGuid(const std::string& output)
+{
+    return FirstGuidIn(LooksLikeUtf16(output) ? NarrowUtf16(output) : output);
+}

@@ -1,0 +1,24 @@
+// What the program reads from BitLocker's side without any BitLocker code of its own: the mark of
+// a locked volume in its first sector, the form of a recovery password, and the key ID in the
+// text manage-bde prints.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The first sector of a volume that BitLocker encrypts carries "-FVE-FS-" at offset 3 where an
+// ordinary boot sector names its file system. Once unlocked, the platform shows the decrypted
+// sector instead, so the mark means "still locked" only together with an unreadable root.
+bool IsBitLockerSector(const unsigned char* sector, size_t size);
+
+// A recovery password is 48 digits in eight groups of six; each group is a multiple of 11 below
+// 720,896. The typed text may carry the dashes between the groups or none at all, and blanks
+// around it. On success `formatted` receives the eight groups joined by dashes and a terminating
+// zero (kRecoveryPasswordChars + 1 bytes); on failure it is left zeroed. Works on the caller's
+// buffers only, so the caller decides where the secret lives and wipes it.
+constexpr size_t kRecoveryPasswordChars = 55;
+bool FormatRecoveryPassword(const char* typed, size_t length, char* formatted);
+
+// The first brace-enclosed GUID, "{8-4-4-4-12 hex digits}", in manage-bde's output, which may be
+// 8-bit text or UTF-16 (little-endian, with or without its byte-order mark); empty when none.
+std::string FindFirstGuid(const std::string& output);

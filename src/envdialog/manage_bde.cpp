@@ -1,0 +1,122 @@
+#include "envdialog/manage_bde.h"
+
+#include "catalogues/bitlocker_rules.h"
+#include "common/files.h"
+#include "common/guards.h"
+#include "shellctl/launch.h"
+#include "shellctl/message_pump.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr DWORD kUnlockLimitMs = 60000;
+constexpr DWORD kKeyIdLimitMs = 30000;
+constexpr DWORD kPipeBuffer = 65536;
+constexpr DWORD kPollMs = 100;
+constexpr size_t kOutputLimit = 1 << 20;  // the ID is near the top; the rest is of no use
+
+std::string ToolPath() { return ExpandCommand("%SystemRoot%\\System32\\manage-bde.exe"); }
+
+// A command line that may hold a recovery password: CreateProcessA wants it writable, and it is
+// wiped when it goes.
+struct CommandBuffer {
+    CommandBuffer() = default;
+    ~CommandBuffer() { SecureZeroMemory(text, sizeof text); }
+    CommandBuffer(const CommandBuffer&) = delete;
+    CommandBuffer& operator=(const CommandBuffer&) = delete;
+    bool Fits(int length) const { return length > 0 && static_cast<size_t>(length) < sizeof text; }
+
+    char text[MAX_PATH + 128] = "";
+};
+
+void Drain(HANDLE pipe, std::string& output)
+{
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char chunk[4096];
+        DWORD read = 0;
+        if (!ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) || read == 0) return;
+        if (output.size() < kOutputLimit) output.append(chunk, read);
+    }
+}
+
+// Starts the tool hidden with its output into a pipe and waits for its end, at most limitMs.
+// False when it could not be started. A tool still running at the limit is stopped, with
+// WAIT_TIMEOUT as its code.
+bool RunTool(char* commandLine, DWORD limitMs, std::string& output, DWORD& exitCode)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    UniqueHandle readEnd;
+    UniqueHandle writeEnd;
+    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inherit, kPipeBuffer)) return false;
+    SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    ProcessInfo process;
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        process.put())) {
+        return false;
+    }
+    writeEnd.reset();  // the pipe reports its end once the tool's copy is closed too
+
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    const DWORD started = GetTickCount();
+    HANDLE handles[] = {process.Process()};
+    for (;;) {
+        Drain(readEnd.get(), output);
+        DWORD elapsed = GetTickCount() - started;
+        if (elapsed >= limitMs) {
+            TerminateProcess(process.Process(), WAIT_TIMEOUT);
+            WaitForSingleObject(process.Process(), 5000);
+            exitCode = WAIT_TIMEOUT;
+            break;
+        }
+        DWORD wait = limitMs - elapsed < kPollMs ? limitMs - elapsed : kPollMs;
+        DWORD woken = MsgWaitForMultipleObjects(1, handles, FALSE, wait, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) {
+            Drain(readEnd.get(), output);
+            if (!GetExitCodeProcess(process.Process(), &exitCode)) exitCode = static_cast<DWORD>(-1);
+            break;
+        }
+        if (woken == WAIT_OBJECT_0 + 1) {
+            // The keyboard hook and the dialogs behind keep working while the tool runs.
+            PumpPendingMessages();
+            SetCursor(LoadCursorA(nullptr, IDC_WAIT));  // a dispatched WM_SETCURSOR may have changed it
+        }
+    }
+    SetCursor(previous);
+    return true;
+}
+
+}  // namespace
+
+bool IsManageBdePresent() { return IsExistingFile(ToolPath()); }
+
+std::string ReadRecoveryKeyId(char letter)
+{
+    CommandBuffer command;
+    int length = std::snprintf(command.text, sizeof command.text, "\"%s\" -protectors -get %c: -Type RecoveryPassword",
+                               ToolPath().c_str(), letter);
+    std::string output;
+    DWORD exitCode = 0;
+    if (!command.Fits(length) || !RunTool(command.text, kKeyIdLimitMs, output, exitCode)) return std::string();
+    return FindFirstGuid(output);
+}
+
+bool UnlockWithRecoveryPassword(char letter, const char* password, DWORD* exitCode)
+{
+    CommandBuffer command;
+    int length = std::snprintf(command.text, sizeof command.text, "\"%s\" -unlock %c: -RecoveryPassword %s",
+                               ToolPath().c_str(), letter, password);
+    std::string output;
+    DWORD code = static_cast<DWORD>(-1);
+    bool ran = command.Fits(length) && RunTool(command.text, kUnlockLimitMs, output, code);
+    if (exitCode) *exitCode = code;
+    return ran && code == 0;
+}

@@ -1,0 +1,136 @@
+#include "envdialog/unlock_prompt.h"
+
+#include "catalogues/bitlocker_rules.h"
+#include "common/resource_ids.h"
+#include "envdialog/manage_bde.h"
+#include "langmodule/langmodule.h"
+
+#include <string>
+
+namespace {
+
+constexpr int kEntryBuffer = 256;  // room for a pasted key with blanks and line ends around it
+
+struct UnlockRequest {
+    char letter;
+    std::string keyId;
+};
+
+// Texts of this prompt were added after the 1.5 module contract: a module without them still
+// gets a sentence the operator can act on.
+std::string UnlockText(UINT id)
+{
+    switch (id) {
+    case IDS_UNLOCK_MALFORMED:
+        return LoadLangStringOr(id, "This is not a recovery key. A recovery key has 48 digits in eight groups of six, "
+                                    "for example 123456-123456-... Check the digits and type it again.");
+    case IDS_UNLOCK_REFUSED:
+        return LoadLangStringOr(id, "BitLocker did not accept the recovery key, and the drive stays locked. Check that "
+                                    "the key ID matches and type the key again.");
+    case IDS_UNLOCK_NO_TOOLS:
+        return LoadLangStringOr(id, "This drive is locked by BitLocker, and this Windows PE image cannot unlock it: it "
+                                    "lacks manage-bde.exe. Add the optional components WinPE-WMI and "
+                                    "WinPE-SecureStartup to the image.");
+    case IDS_UNLOCK_NO_KEY_ID: return LoadLangStringOr(id, "(not known)");
+    default: return LoadLangStringOr(IDS_UNLOCK_CAPTION, "BitLocker");
+    }
+}
+
+void ShowUnlockMessage(HWND owner, UINT id)
+{
+    MessageBoxA(owner, UnlockText(id).c_str(), UnlockText(IDS_UNLOCK_CAPTION).c_str(), MB_OK | MB_ICONWARNING);
+}
+
+// The typed key, wiped when it goes; the edit control's own copy is overwritten as well.
+class TypedKey {
+public:
+    explicit TypedKey(HWND dialog) : length_(GetDlgItemTextA(dialog, IDC_UNLOCK_PASSWORD, text_, kEntryBuffer)) {}
+    ~TypedKey() { SecureZeroMemory(text_, sizeof text_); }
+    TypedKey(const TypedKey&) = delete;
+    TypedKey& operator=(const TypedKey&) = delete;
+    const char* data() const { return text_; }
+    size_t size() const { return static_cast<size_t>(length_); }
+
+private:
+    char text_[kEntryBuffer] = "";
+    int length_;
+};
+
+void ClearEntry(HWND dialog)
+{
+    HWND edit = GetDlgItem(dialog, IDC_UNLOCK_PASSWORD);
+    // Text of the same length is written over the old in place; empty text alone would only
+    // mark it unused.
+    int length = GetWindowTextLengthA(edit);
+    SetWindowTextA(edit, std::string(static_cast<size_t>(length), ' ').c_str());
+    SetWindowTextA(edit, "");
+}
+
+void OnUnlock(HWND dialog, const UnlockRequest& request)
+{
+    char password[kRecoveryPasswordChars + 1];
+    bool wellFormed = false;
+    {
+        TypedKey typed(dialog);
+        wellFormed = FormatRecoveryPassword(typed.data(), typed.size(), password);
+    }
+    if (!wellFormed) {
+        ShowUnlockMessage(dialog, IDS_UNLOCK_MALFORMED);
+        SetFocus(GetDlgItem(dialog, IDC_UNLOCK_PASSWORD));
+        return;
+    }
+    // Disabled while the tool runs, so a second press cannot start a second run.
+    EnableWindow(dialog, FALSE);
+    DWORD exitCode = 0;
+    bool unlocked = UnlockWithRecoveryPassword(request.letter, password, &exitCode);
+    SecureZeroMemory(password, sizeof password);
+    EnableWindow(dialog, TRUE);
+    if (unlocked) {
+        ClearEntry(dialog);
+        EndDialog(dialog, IDOK);
+        return;
+    }
+    ShowUnlockMessage(dialog, IDS_UNLOCK_REFUSED);
+    SetFocus(GetDlgItem(dialog, IDC_UNLOCK_PASSWORD));
+}
+
+INT_PTR CALLBACK UnlockDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        const auto& request = *reinterpret_cast<const UnlockRequest*>(lParam);
+        const char drive[] = {request.letter, ':', '\0'};
+        SetDlgItemTextA(dialog, IDC_UNLOCK_DRIVE, drive);
+        std::string keyId = request.keyId.empty() ? UnlockText(IDS_UNLOCK_NO_KEY_ID) : request.keyId;
+        SetDlgItemTextA(dialog, IDC_UNLOCK_KEY_ID, keyId.c_str());
+        SendDlgItemMessageA(dialog, IDC_UNLOCK_PASSWORD, EM_LIMITTEXT, kEntryBuffer - 1, 0);
+        return TRUE;
+    }
+    const auto* request = reinterpret_cast<const UnlockRequest*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (message != WM_COMMAND || !request) return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDOK: OnUnlock(dialog, *request); return TRUE;
+    case IDCANCEL:
+        ClearEntry(dialog);
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+bool RunUnlockPrompt(HWND owner, char letter)
+{
+    if (!IsManageBdePresent()) {
+        ShowUnlockMessage(owner, IDS_UNLOCK_NO_TOOLS);
+        return false;
+    }
+    UnlockRequest request{letter, std::string()};
+    // The owner stays disabled while the key ID is asked for, so that no second press of its OK
+    // button arrives while messages are handled.
+    EnableWindow(owner, FALSE);
+    request.keyId = ReadRecoveryKeyId(letter);
+    EnableWindow(owner, TRUE);
+    return ShowLangDialogOrBuiltIn(IDD_UNLOCK, owner, UnlockDlgProc, reinterpret_cast<LPARAM>(&request)) == IDOK;
+}

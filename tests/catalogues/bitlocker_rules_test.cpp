@@ -1,0 +1,86 @@
+#include "catalogues/bitlocker_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const std::string kValid = "466895-217492-569250-069608-104434-135707-527241-083622";
+
+std::string Formatted(const std::string& typed)
+{
+    char out[kRecoveryPasswordChars + 1];
+    std::memset(out, 'x', sizeof out);
+    bool ok = FormatRecoveryPassword(typed.data(), typed.size(), out);
+    EXPECT_EQ(ok, out[0] != '\0') << typed;
+    return ok ? std::string(out) : std::string("<refused>");
+}
+
+std::string Undashed(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '-'), text.end());
+    return text;
+}
+
+std::string Utf16(const std::string& text, bool mark)
+{
+    std::string wide = mark ? "\xFF\xFE" : "";
+    for (char c : text) wide += std::string{c, '\0'};
+    return wide;
+}
+
+}  // namespace
+
+TEST(BitLockerRules, SectorMarkIsTheSignatureAtOffsetThree)
+{
+    std::string sector(512, '\0');
+    sector.replace(3, 8, "-FVE-FS-");
+    auto bytes = [](const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); };
+    EXPECT_TRUE(IsBitLockerSector(bytes(sector), sector.size()));
+    EXPECT_TRUE(IsBitLockerSector(bytes(sector), 11));
+    EXPECT_FALSE(IsBitLockerSector(bytes(sector), 10)) << "cut inside the signature";
+    EXPECT_FALSE(IsBitLockerSector(bytes("\xEB\x52\x90NTFS    "), 11));
+    EXPECT_FALSE(IsBitLockerSector(bytes("\xEB\x52-FVE-FS-"), 10)) << "one byte early";
+    EXPECT_FALSE(IsBitLockerSector(nullptr, 0));
+}
+
+TEST(BitLockerRules, RecoveryPasswordTakesEightGroupsOfMultiplesOfElevenBelowTheLimit)
+{
+    EXPECT_EQ(Formatted(kValid), kValid);
+    EXPECT_EQ(Formatted(Undashed(kValid)), kValid) << "without the dashes";
+    EXPECT_EQ(Formatted("  " + kValid + "\r\n"), kValid) << "blanks around it, as pasted";
+    EXPECT_EQ(Formatted("720885" + kValid.substr(6)), "720885" + kValid.substr(6)) << "the largest group";
+
+    std::string notMultiple = kValid;
+    notMultiple[5] = '3';  // 466893
+    std::string atLimit = "720896" + kValid.substr(6);
+    std::string letters = kValid;
+    letters[20] = 'O';
+    std::string misplacedDash = Undashed(kValid).substr(0, 5) + "-" + Undashed(kValid).substr(5, 43) + "-----";
+    for (const std::string& bad :
+         {notMultiple, atLimit, Undashed(kValid).substr(1), kValid.substr(0, 54), Undashed(kValid) + "0",
+          letters, misplacedDash, kValid.substr(0, 6) + " " + kValid.substr(7), std::string(), std::string("-")}) {
+        EXPECT_EQ(Formatted(bad), "<refused>") << bad;
+    }
+}
+
+TEST(BitLockerRules, KeyIdIsTheFirstGuidOfEightBitOrUtf16Output)
+{
+    const std::string output =
+        "BitLocker Drive Encryption: Configuration Tool version 10.0.22621\r\n\r\nVolume L: []\r\n"
+        "All Key Protectors\r\n\r\n    Numerical Password:\r\n      ID: {4E1F3A2B-9C8D-4E7F-A6B5-1C2D3E4F5A6B}\r\n"
+        "      Password:\r\n        (hidden)\r\n    Numerical Password:\r\n"
+        "      ID: {00000000-1111-2222-3333-444444444444}\r\n";
+    const std::string first = "{4E1F3A2B-9C8D-4E7F-A6B5-1C2D3E4F5A6B}";
+    EXPECT_EQ(FindFirstGuid(output), first);
+    EXPECT_EQ(FindFirstGuid(Utf16(output, true)), first);
+    EXPECT_EQ(FindFirstGuid(Utf16(output, false)), first);
+    EXPECT_EQ(FindFirstGuid("ID: {4E1F3A2B-9C8D-4E7F-A6B5-1C2D3E4F5A6}} {x} " + first), first)
+        << "a brace that opens no GUID is passed over";
+    EXPECT_EQ(FindFirstGuid("ERROR: No key protectors found.\r\n"), "");
+    EXPECT_EQ(FindFirstGuid(Utf16("ERROR: An error occurred (code 0x80070005)", true)), "");
+    EXPECT_EQ(FindFirstGuid("{4E1F3A2B-9C8D-4E7F-A6B5-1C2D3E4F5A6B"), "") << "cut before the brace";
+}

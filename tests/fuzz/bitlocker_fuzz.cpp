@@ -1,0 +1,32 @@
+// The three readings of BitLocker's outside bytes: a first sector, a typed recovery password and
+// manage-bde's output. Each must stay inside its input and give only the forms it promises.
+#include "catalogues/bitlocker_rules.h"
+
+#include "fuzz_check.h"
+
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (IsBitLockerSector(data, size)) Require(std::memcmp(data + 3, "-FVE-FS-", 8) == 0, "the mark is the signature");
+
+    const std::string text = BytesAsText(data, size);
+    char formatted[kRecoveryPasswordChars + 1];
+    if (FormatRecoveryPassword(text.data(), text.size(), formatted)) {
+        Require(std::strlen(formatted) == kRecoveryPasswordChars, "a password is eight groups and seven dashes");
+        for (size_t i = 0; i < kRecoveryPasswordChars; ++i) {
+            Require((i % 7 == 6) == (formatted[i] == '-'), "dashes only between the groups");
+        }
+        char again[kRecoveryPasswordChars + 1];
+        Require(FormatRecoveryPassword(formatted, kRecoveryPasswordChars, again) &&
+                    std::memcmp(again, formatted, sizeof again) == 0,
+                "a formatted password reads back as itself");
+    } else {
+        for (char c : formatted) Require(c == '\0', "a refused password leaves nothing behind");
+    }
+
+    const std::string guid = FindFirstGuid(text);
+    Require(guid.empty() || (guid.size() == 38 && guid.front() == '{' && guid.back() == '}'), "a GUID in braces");
+    Require(FindFirstGuid(guid) == guid, "the GUID found is found again in itself");
+    return 0;
+}
