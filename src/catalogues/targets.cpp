@@ -193,6 +193,7 @@ void ScanDrive(char letter)
             locked.Path = root;
             locked.Description = LoadLangStringOr(IDS_LOCKED_DESCRIPTION, "Locked by BitLocker");
             locked.Locked = true;
+            LogEvent("bitlocker", {{"drive", std::string(1, letter) + ":"}, {"state", "locked"}});
         }
         return;
     }

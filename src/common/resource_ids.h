@@ -5,16 +5,7 @@
 #define TARN_RESOURCE_IDS_H
 
 #ifndef IDC_STATIC
-#define IDC_STATIC (-1)/* BitLocker: a locked drive in the target list and its unlock prompt. Later than the 1.5 module
-   contract: a module without them gets the program's English texts. */
-#define IDS_LOCKED_DESCRIPTION  3110
-#define IDS_UNLOCK_BUTTON       3111
-#define IDS_UNLOCK_MALFORMED    3112
-#define IDS_UNLOCK_REFUSED      3113
-#define IDS_UNLOCK_NO_TOOLS     3114
-#define IDS_UNLOCK_NO_KEY_ID    3115
-#define IDS_UNLOCK_CAPTION      3116
-
+#define IDC_STATIC (-1)
 #endif
 
 /* Password dialog */

@@ -16,7 +16,16 @@ constexpr DWORD kPipeBuffer = 65536;
 constexpr DWORD kPollMs = 100;
 constexpr size_t kOutputLimit = 1 << 20;  // the ID is near the top; the rest is of no use
 
-std::string ToolPath() { return ExpandCommand("%SystemRoot%\\System32\\manage-bde.exe"); }
+// The tool is 64-bit only on 64-bit Windows, where a 32-bit build sees SysWOW64 as System32;
+// Sysnative is the way to the real folder from there.
+std::string ToolPath()
+{
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
+        return ExpandCommand("%SystemRoot%\\Sysnative\\manage-bde.exe");
+    }
+    return ExpandCommand("%SystemRoot%\\System32\\manage-bde.exe");
+}
 
 // A command line that may hold a recovery password: CreateProcessA wants it writable, and it is
 // wiped when it goes.

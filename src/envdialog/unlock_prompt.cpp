@@ -2,6 +2,7 @@
 
 #include "catalogues/bitlocker_rules.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "envdialog/manage_bde.h"
 #include "langmodule/langmodule.h"
 
@@ -38,7 +39,7 @@ std::string UnlockText(UINT id)
 
 void ShowUnlockMessage(HWND owner, UINT id)
 {
-    MessageBoxA(owner, UnlockText(id).c_str(), UnlockText(IDS_UNLOCK_CAPTION).c_str(), MB_OK | MB_ICONWARNING);
+    ShowLoggedMessageBox(owner, UnlockText(id), UnlockText(IDS_UNLOCK_CAPTION), MB_OK | MB_ICONWARNING);
 }
 
 // The typed key, wiped when it goes; the edit control's own copy is overwritten as well.
@@ -74,7 +75,10 @@ void OnUnlock(HWND dialog, const UnlockRequest& request)
         TypedKey typed(dialog);
         wellFormed = FormatRecoveryPassword(typed.data(), typed.size(), password);
     }
+    const std::string drive = std::string(1, request.letter) + ":";
     if (!wellFormed) {
+        // What was typed is never on record, only that it was no recovery key.
+        LogEvent("bitlocker", {{"drive", drive}, {"action", "unlock"}, {"result", "malformed"}});
         ShowUnlockMessage(dialog, IDS_UNLOCK_MALFORMED);
         SetFocus(GetDlgItem(dialog, IDC_UNLOCK_PASSWORD));
         return;
@@ -85,6 +89,8 @@ void OnUnlock(HWND dialog, const UnlockRequest& request)
     bool unlocked = UnlockWithRecoveryPassword(request.letter, password, &exitCode);
     SecureZeroMemory(password, sizeof password);
     EnableWindow(dialog, TRUE);
+    LogEvent("bitlocker", {{"drive", drive}, {"action", "unlock"}, {"exit", std::to_string(exitCode)},
+                           {"result", unlocked ? "unlocked" : "refused"}});
     if (unlocked) {
         ClearEntry(dialog);
         EndDialog(dialog, IDOK);
@@ -123,6 +129,7 @@ INT_PTR CALLBACK UnlockDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 bool RunUnlockPrompt(HWND owner, char letter)
 {
     if (!IsManageBdePresent()) {
+        LogEvent("bitlocker", {{"drive", std::string(1, letter) + ":"}, {"action", "unlock"}, {"result", "no-tool"}});
         ShowUnlockMessage(owner, IDS_UNLOCK_NO_TOOLS);
         return false;
     }
