@@ -26,3 +26,9 @@ int RunGuarded(int (*body)())
     }
     ExitProcess(1);
 }
+
+void EndWithFatalError(std::exception_ptr error)
+{
+    ShowFatalError(error);
+    ExitProcess(1);
+}

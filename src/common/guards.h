@@ -174,3 +174,19 @@ private:
     IMalloc* allocator_;
     void* block_;
 };
+
+// COM on the calling thread, apartment-threaded, as the shell's functions require; given up again
+// when the scope ends, and only when this call took it.
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result_;
+};

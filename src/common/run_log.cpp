@@ -14,6 +14,16 @@ struct RunLog {
     std::vector<std::string> pending;
 };
 RunLog g_log;
+// The hot keys' programs log from threads of their own.
+SRWLOCK g_logLock = SRWLOCK_INIT;
+
+class LogLock {
+public:
+    LogLock() { AcquireSRWLockExclusive(&g_logLock); }
+    ~LogLock() { ReleaseSRWLockExclusive(&g_logLock); }
+    LogLock(const LogLock&) = delete;
+    LogLock& operator=(const LogLock&) = delete;
+};
 
 // Far more than start-up logs before the log is started; a test process that never starts it
 // must not grow without bound.
@@ -56,6 +66,7 @@ void RotateIfLarge(const std::string& path)
 
 void StartRunLog(const std::string& path)
 {
+    LogLock lock;
     std::vector<std::string> pending;
     pending.swap(g_log.pending);
     g_log.state = LogState::Off;
@@ -76,8 +87,9 @@ void StartRunLog(const std::string& path)
 
 void LogEvent(std::string_view event, std::initializer_list<LogField> fields)
 {
-    if (g_log.state == LogState::Off) return;
     std::string line = FormatLogLine(LocalNow(), event, fields);
+    LogLock lock;
+    if (g_log.state == LogState::Off) return;
     if (g_log.state == LogState::Open) {
         WriteLine(line);
     } else if (g_log.pending.size() < kMaxPendingLines) {

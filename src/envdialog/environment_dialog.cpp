@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/files.h"
+#include "common/program.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
@@ -9,7 +10,6 @@
 #include "envdialog/folder_browser.h"
 #include "envdialog/unlock_prompt.h"
 #include "langmodule/langmodule.h"
-#include "shellctl/entry.h"
 #include "shellctl/shared_state.h"
 
 #include <commctrl.h>

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/guards.h"
+#include "common/program.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "common/window.h"
@@ -9,7 +10,6 @@
 #include "password/pass_key_derive.h"
 #include "password/password_hash.h"
 #include "password/password_store.h"
-#include "shellctl/entry.h"
 #include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 

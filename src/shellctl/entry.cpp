@@ -1,6 +1,7 @@
 #include "shellctl/entry.h"
 
 #include "common/files.h"
+#include "common/program.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "envdialog/environment_dialog.h"
@@ -48,15 +49,6 @@ bool RunShellPass(unsigned long* exitCode)
     return RunShellAndWait(Shared().ShellCommand, exitCode);
 }
 
-bool IsWindowsNT()
-{
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-void EndProgram() { ExitProcess(0); }
-
 void RunLogonShell(bool setPasswordMode)
 {
     LogEvent("start", {{"version", TARN_VERSION_TEXT}, {"arch", kArchitecture}, {"exe", ExecutablePath()},
@@ -76,6 +68,10 @@ void RunLogonShell(bool setPasswordMode)
         EndProgram();
     }
 
+    // Before the autorun and the password: until the logon is accepted the hook holds back
+    // Ctrl+Shift+Esc, which Windows' own logon process would answer with the task manager.
+    InstallHotKeys();
+
     if (Shared().Settings.UseRegRun) {
         // Once-only entries first, as Windows runs them: they may prepare what Run entries need.
         ProcessRunOnceEx();
@@ -84,7 +80,6 @@ void RunLogonShell(bool setPasswordMode)
     }
 
     RunPasswordDialog(GetDesktopWindow(), PasswordMode::Logon);
-    // From here on the thread must always pump messages, or the keyboard hook stalls.
-    InstallHotKeys();
+    SetLogonAccepted();
     RunShellLoop();
 }

@@ -1,13 +1,6 @@
 // Start-up order and the shell loop.
 #pragma once
 
-// True when the platform is of the Windows NT family.
-bool IsWindowsNT();
-
-// Ends the process in the orderly way, exit code 0. Nothing is undone beforehand: the hook,
-// the language module and the shared state go with the process.
-[[noreturn]] void EndProgram();
-
 // One pass of the shell loop: the environment dialog, then the shell chosen in it (or the one
 // in force) until it ends. Whatever a pass acquires is released before it returns, so the loop
 // can run for as long as the machine does; a shutdown choice ends the program inside it.

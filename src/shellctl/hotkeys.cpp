@@ -1,29 +1,45 @@
 #include "shellctl/hotkeys.h"
 
+#include "common/fatal_error_box.h"
+#include "common/guards.h"
 #include "common/run_log.h"
 #include "shellctl/chords.h"
 #include "shellctl/launch.h"
-#include "shellctl/message_pump.h"
 #include "shellctl/shared_state.h"
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <string>
+
 namespace {
 
-// Installed once and kept until the process ends; the platform removes it then.
+// Messages to the hook's thread; it has no window, and no modal loop ever runs on it to lose them.
+constexpr UINT kStartMessage = WM_APP + 1;  // wParam: the chord
+constexpr UINT kHookErrorMessage = WM_APP + 2;
+
+// Written once by the hook's thread before the hook can be called; read there only.
 HHOOK g_hook = nullptr;
-// Receives the chords the hook found. A window rather than the thread: a message posted to the
-// thread itself would be lost in every modal loop (dialog, message box, folder browser), which
-// dispatches only what has a window to go to.
-HWND g_chordWindow = nullptr;
-constexpr UINT kChordMessage = WM_APP + 1;
-const char kChordWindowClass[] = "TarnLogonChords";
+bool g_tried = false;
+std::atomic<bool> g_logonAccepted{false};
+// What the hook procedure caught, for its thread's loop to end the program with.
+std::exception_ptr g_hookError;
+
+struct ChordProgram {
+    const char* chord;
+    std::string setting;
+};
+// Copied when the hook is installed, before its thread starts; read-only afterwards.
+ChordProgram g_programs[2] = {{"Ctrl+Alt+Del", {}}, {"Ctrl+Shift+Esc", {}}};
 
 // The keys as the hook's own events tell them, generic and left/right codes apart. The hook
 // sees every key event in order, before it changes the key state, so this is the state the chord
-// is pressed in. The platform's key state alone is not enough: under Wine, while one of the
-// program's own dialogs has the focus, GetAsyncKeyState inside the hook did not show injected
-// Ctrl and Alt pressed 80 ms before Del, and the chord started nothing (every try, both builds).
+// is pressed in. The platform's key state alone is not enough: LowLevelKeyboardProc's page says
+// GetAsyncKeyState cannot tell the state inside the hook, and under Wine it did not show injected
+// Ctrl and Alt pressed 80 ms before Del while one of the program's own dialogs had the focus.
+// Only the hook's thread touches it.
 bool g_keyDown[256] = {};
 
 void TrackKey(const KBDLLHOOKSTRUCT& event)
@@ -43,67 +59,139 @@ bool IsKeyDown(unsigned vk)
     return (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0;
 }
 
-void StartSetting(HWND owner, const char* chord, const std::string& setting)
+struct ProgramStart {
+    const char* chord;
+    std::string setting;
+};
+
+void StartProgram(const ProgramStart& start)
 {
     // The whole expanded setting is the file; a setting with arguments is not split. The shell
-    // may take seconds to find a program on a CD, and the hook must go on answering meanwhile.
-    const std::string program = ExpandCommand(setting);
-    bool started = false;
-    DWORD error = 0;
-    RunWhilePumping([owner, &program, &started, &error] {
-        HINSTANCE result = ShellExecuteA(owner, nullptr, program.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-        started = reinterpret_cast<INT_PTR>(result) > 32;
-        error = GetLastError();
-    });
-    LogEvent("hotkey", {{"chord", chord}, {"program", program}, {"result", started ? "started" : "failed"},
+    // opens a shortcut, a console or a script as the operator would by a double click.
+    // SEE_MASK_NOASYNC (SHELLEXECUTEINFO): a launch the shell finishes on a thread of its own is
+    // lost when the calling thread ends first, as this one does right after.
+    const std::string program = ExpandCommand(start.setting);
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC;
+    info.lpFile = program.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    bool started = ShellExecuteExA(&info) != FALSE;
+    DWORD error = started ? 0 : GetLastError();
+    LogEvent("hotkey", {{"chord", start.chord}, {"program", program}, {"result", started ? "started" : "failed"},
                         {started ? "" : "error", started ? "" : SystemErrorText(error)}});
 }
 
-LRESULT CALLBACK ChordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// One thread per press: a program that takes seconds to start (from a CD, a failing disk) holds
+// up neither the hook nor the other chord's program. The shell's functions need COM in a
+// single-threaded apartment on the calling thread.
+DWORD WINAPI RunProgramStart(void* context)
 {
-    if (message != kChordMessage) return DefWindowProcA(window, message, wParam, lParam);
-    switch (static_cast<HotKeyChord>(wParam)) {
-    case HotKeyChord::CtrlAltDel: StartCadApplication(GetDesktopWindow()); break;
-    case HotKeyChord::CtrlShiftEsc: StartCseApplication(GetDesktopWindow()); break;
-    case HotKeyChord::None: break;
+    try {
+        std::unique_ptr<ProgramStart> start(static_cast<ProgramStart*>(context));
+        ComApartment com;
+        StartProgram(*start);
+    } catch (...) {
+        EndWithFatalError(std::current_exception());
     }
     return 0;
 }
 
-HWND CreateChordWindow()
+// Nothing here may wait on a disk, the run log included: the hook's next call waits for this.
+// A thread that cannot be created leaves the press without effect.
+void StartOnItsOwnThread(HotKeyChord chord)
 {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = ChordWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kChordWindowClass;
-    RegisterClassA(&windowClass);  // fails harmlessly when the class is there from an earlier call
-    return CreateWindowExA(0, kChordWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
-                           nullptr);
+    const ChordProgram& program = g_programs[chord == HotKeyChord::CtrlAltDel ? 0 : 1];
+    auto start = std::make_unique<ProgramStart>(ProgramStart{program.chord, program.setting});
+    UniqueHandle thread(CreateThread(nullptr, 0, RunProgramStart, start.get(), 0, nullptr));
+    if (thread) start.release();
+}
+
+struct HookStart {
+    HANDLE ready;
+};
+
+DWORD WINAPI RunHookThread(void* context)
+{
+    try {
+        auto& request = *static_cast<HookStart*>(context);
+        MSG message;
+        // The queue exists before the hook can post to it.
+        PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+        g_hook = SetWindowsHookExA(WH_KEYBOARD_LL, HotKeyProc, GetModuleHandleA(nullptr), 0);
+        SetEvent(request.ready);  // the request is gone from here on
+        if (!g_hook) return 0;
+        // The hook is called only while this thread retrieves messages.
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            if (message.hwnd) {
+                DispatchMessageA(&message);
+            } else if (message.message == kStartMessage) {
+                StartOnItsOwnThread(static_cast<HotKeyChord>(message.wParam));
+            } else if (message.message == kHookErrorMessage && g_hookError) {
+                std::rethrow_exception(g_hookError);
+            }
+        }
+    } catch (...) {
+        EndWithFatalError(std::current_exception());
+    }
+    return 0;
+}
+
+// True: hold the event back.
+bool Decide(const KBDLLHOOKSTRUCT& event)
+{
+    HotKeyChord chord = MatchChord(event.vkCode, event.flags, IsKeyDown);
+    // A held key repeats its key-down; only the first one after a release is a press.
+    bool repeated = IsTracked(event.vkCode);
+    TrackKey(event);
+    if (chord == HotKeyChord::None) return false;
+    if (!g_logonAccepted.load()) {
+        // Windows' own logon process starts the task manager on Ctrl+Shift+Esc, and its "Run new
+        // task" is a shell past the password. Ctrl+Alt+Del is the secure attention sequence,
+        // which no hook sees early enough to hold back; it only starts nothing here.
+        return chord == HotKeyChord::CtrlShiftEsc;
+    }
+    if (!repeated) PostThreadMessageA(GetCurrentThreadId(), kStartMessage, static_cast<WPARAM>(chord), 0);
+    return false;
 }
 
 }  // namespace
 
 void InstallHotKeys()
 {
-    if (!g_chordWindow) g_chordWindow = CreateChordWindow();
-    g_hook = SetWindowsHookExA(WH_KEYBOARD_LL, HotKeyProc, GetModuleHandleA(nullptr), 0);
+    if (g_tried) return;
+    g_tried = true;
+    g_programs[0].setting = Shared().Settings.CADApplication;
+    g_programs[1].setting = Shared().Settings.CSEApplication;
+    UniqueHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!ready) return;
+    HookStart request{ready.get()};
+    UniqueHandle thread(CreateThread(nullptr, 0, RunHookThread, &request, 0, nullptr));
+    if (!thread) return;
+    // It runs for a moment per key event; ahead of the busy ones, its answer is never late.
+    SetThreadPriority(thread.get(), THREAD_PRIORITY_HIGHEST);
+    // Until the hook is in place, or the thread gave up without it.
+    HANDLE either[] = {ready.get(), thread.get()};
+    WaitForMultipleObjects(2, either, FALSE, INFINITE);
 }
 
-// Decides and returns at once: the platform waits for the hook before any window of the desktop
-// gets the key, and drops a hook that is slow. Starting a program can take seconds from a CD, so
-// the chord's program starts from the message loop instead.
+void SetLogonAccepted() { g_logonAccepted.store(true); }
+
+// Returns at once; before the logon it holds back Ctrl+Shift+Esc, afterwards nothing.
 LRESULT CALLBACK HotKeyProc(int nCode, WPARAM wParam, LPARAM lParam)
 {
+    bool holdBack = false;
     if (nCode == HC_ACTION) {
-        const auto& event = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        HotKeyChord chord = MatchChord(event.vkCode, event.flags, IsKeyDown);
-        TrackKey(event);
-        if (chord != HotKeyChord::None) PostMessageA(g_chordWindow, kChordMessage, static_cast<WPARAM>(chord), 0);
+        // No error may cross the platform's frames (the 32-bit build cannot unwind through them):
+        // the hook's thread ends the program with the last-resort box instead.
+        try {
+            holdBack = Decide(*reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
+        } catch (...) {
+            g_hookError = std::current_exception();
+            PostThreadMessageA(GetCurrentThreadId(), kHookErrorMessage, 0, 0);
+        }
     }
+    if (holdBack) return 1;
     // Other programs' hooks (a layout switcher started from Run, say) see every key as well.
     return CallNextHookEx(g_hook, nCode, wParam, lParam);
 }
-
-void StartCadApplication(HWND owner) { StartSetting(owner, "Ctrl+Alt+Del", Shared().Settings.CADApplication); }
-
-void StartCseApplication(HWND owner) { StartSetting(owner, "Ctrl+Shift+Esc", Shared().Settings.CSEApplication); }

@@ -1,17 +1,22 @@
-// Ctrl+Alt+Del and Ctrl+Shift+Esc, caught by a low-level keyboard hook on the program's thread.
-// The hook only runs while that thread retrieves messages, which it always does from here on.
+// Ctrl+Alt+Del and Ctrl+Shift+Esc, caught by a low-level keyboard hook on a thread of its own.
+// Windows drops a low-level hook for good, without a word, when it keeps a key waiting longer
+// than LowLevelHooksTimeout (at most 1,000 ms since Windows 10 1709), and the program's own
+// thread can spend far longer inside one platform call (a large hive, a failing disk, a program
+// started from a CD). So the hook's thread does nothing but retrieve messages, and each press
+// starts its program on a thread of its own.
 #pragma once
 
 #include <windows.h>
 
-// Installs the hook for the rest of the process; a failure leaves the chords without effect.
-// The chords' programs start from this thread's message loop, whichever loop runs.
+// Installs the hook for the rest of the process, once; later calls do nothing. The programs are
+// taken from the settings now. A failure leaves the chords without effect. Until
+// SetLogonAccepted, no chord starts anything and the hook holds back Ctrl+Shift+Esc.
 void InstallHotKeys();
 
-// Posts a key-down that completes a chord to the program's thread and hands every event on;
-// never blocks one.
-LRESULT CALLBACK HotKeyProc(int nCode, WPARAM wParam, LPARAM lParam);
+// The operator has passed the password prompt (or none was asked for): from now on each chord
+// starts its program, and the hook hands every key on.
+void SetLogonAccepted();
 
-// Start CADApplication or CSEApplication, expanded, as one file name through the shell.
-void StartCadApplication(HWND owner);
-void StartCseApplication(HWND owner);
+// Decides at once and never waits. A key-down that completes a chord, and is not the held key's
+// auto-repeat, asks the hook's thread for a program start.
+LRESULT CALLBACK HotKeyProc(int nCode, WPARAM wParam, LPARAM lParam);

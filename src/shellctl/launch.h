@@ -25,11 +25,10 @@ StartOutcome StartHidden(const std::string& commandLine);
 StartOutcome RunHiddenLimited(const std::string& commandLine);
 
 // Starts the shell with a normal window and waits for it to end, dispatching the thread's
-// messages meanwhile so that the keyboard hook keeps working. False, at once, when the program
+// messages meanwhile and otherwise asleep. False, at once, when the program
 // could not be started; otherwise its exit code goes to exitCode when given. Start and end are
 // on record in the run log.
 bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode = nullptr);
 
-// Dispatches the thread's messages for about the given time, in the same cheap way as the
-// shell wait.
+// Dispatches the thread's messages for about the given time, asleep between them.
 void PumpMessagesFor(unsigned milliseconds);

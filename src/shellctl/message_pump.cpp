@@ -8,7 +8,7 @@
 
 namespace {
 
-// Well under the platform's hook timeout (at most 1000 ms since Windows 10 1709), and long
+// Often enough that the scan dialog paints and answers at once, and long
 // enough that a loop over 100,000 folders does not pay a look at the queue for each one.
 constexpr DWORD kPumpIntervalMs = 20;
 
@@ -69,7 +69,7 @@ void RunWhilePumping(const std::function<void()>& work)
     Step step{&work, nullptr};
     UniqueHandle thread(CreateThread(nullptr, 0, RunStep, &step, 0, nullptr));
     if (!thread) {
-        work();  // no thread to spare: the step runs here, as it would without the hook
+        work();  // no thread to spare: the step runs here, as it would without a thread
         return;
     }
     HANDLE done = thread.get();

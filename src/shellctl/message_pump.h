@@ -1,20 +1,19 @@
-// Keeping the program's thread at its messages during work that takes seconds. The keyboard hook
-// is called only while this thread retrieves messages, and Windows skips a hook that keeps a key
-// waiting for long, then removes it for good without telling anyone.
+// Keeping the program's thread at its messages during work that takes seconds: its windows
+// (the scan dialog, a dialog that started the work) go on painting and answering the platform.
 #pragma once
 
 #include <functional>
 
 // Handles every message waiting for this thread, input included: for work done outside any
-// dialog's own loop (the scan behind the modeless scan dialog). Among them are the keyboard
-// hook's calls, a hot key's posted message and the scan dialog's painting; and under Wine the
+// dialog's own loop (the scan behind the modeless scan dialog). Among them is the scan dialog's
+// painting; and under Wine the
 // physical key state (GetAsyncKeyState) follows a key only once some thread has taken its
 // message. Cheap to call in a tight loop: it looks at the queue at most every few milliseconds.
 // A quit message is put back for the message loop that owns it.
 void PumpPendingMessages();
 
 // Runs one step that cannot be split (a single platform call that may take seconds) on a helper
-// thread and handles this thread's messages until the step returns: the hook's calls, posted
+// thread and handles this thread's messages until the step returns: sent and posted
 // messages, timers and painting, but not input, which stays queued for the dialog that owns it,
 // so no command of a dialog can run inside a step that one of its commands started. An exception the
 // step throws is thrown again here. The step must not touch this thread's windows by sending them
