@@ -102,7 +102,7 @@ def build(samples):
     for name, label in (("display_modes", "display modes"), ("layouts", "keyboard layouts"),
                         ("time_zones", "time zones")):
         t.row(f"3. catalogue: {label} (ms)", f"catalogue_{name}_ms")
-    t.row("4. idle CPU while a shell runs (% of a core)", "idle_cpu_pct", goal="< 0.5", passes=below(0.5))
+    t.row("4. idle CPU while a shell runs (% of a core)", "idle_cpu_pct", goal="< 0.1", passes=below(0.1))
     t.row("   cross-check: Linux /proc of the process (%)", "idle_cpu_pct_linux")
     t.row("   the wineserver in the same window (%)", "idle_cpu_pct_wineserver")
     hotkeys = samples.get("hotkey_ms", [])

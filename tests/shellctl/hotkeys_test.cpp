@@ -35,6 +35,7 @@ protected:
         Shared().Settings.CSEApplication = folder_.File("cse.exe");
         CopyOrFail(BinFolder() + "probe.exe", Shared().Settings.CSEApplication);
         InstallHotKeys();
+        if (acceptLogon_) SetLogonAccepted();
     }
     void TearDown() override
     {
@@ -72,13 +73,29 @@ protected:
 
     CaseFolder folder_;
     std::string log_;
+    bool acceptLogon_ = true;
 };
+
+// The hook as the password prompt finds it: installed, the logon not yet accepted.
+class HotKeyBeforeLogonTest : public HotKeyTest {
+protected:
+    HotKeyBeforeLogonTest() { acceptLogon_ = false; }
+};
+
+// Counts the Esc key-downs that reach it.
+LRESULT CALLBACK EscCountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, GetWindowLongPtrA(window, GWLP_USERDATA) + 1);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
 
 using ProgramList = std::vector<std::string>;
 
 }  // namespace
 
-TEST_F(HotKeyTest, ChordsStartTheirProgramsOnEveryKeyDown)
+TEST_F(HotKeyTest, ChordsStartOneProgramPerPress)
 {
     Press({VK_CONTROL, VK_MENU, VK_DELETE});
     Press({VK_RCONTROL, VK_RSHIFT, VK_ESCAPE});
@@ -87,15 +104,43 @@ TEST_F(HotKeyTest, ChordsStartTheirProgramsOnEveryKeyDown)
     std::sort(started.begin(), started.end());  // the programs start side by side
     EXPECT_EQ(started, (ProgramList{"cad", "cad", "cse"}));
 
-    // Auto-repeat: two key-downs of Del, then its key-up, which starts nothing.
-    std::vector<INPUT> repeat = {Key(VK_CONTROL, false), Key(VK_MENU, false), Key(VK_DELETE, false),
-                                 Key(VK_DELETE, false),  Key(VK_DELETE, true), Key(VK_MENU, true),
-                                 Key(VK_CONTROL, true)};
-    SendInput(static_cast<UINT>(repeat.size()), repeat.data(), sizeof(INPUT));
-    EXPECT_EQ(Programs(5).size(), 5u);
+    // Held down: Del repeats its key-down six times before the release.
+    std::vector<INPUT> held = {Key(VK_CONTROL, false), Key(VK_MENU, false)};
+    for (int i = 0; i < 6; ++i) held.push_back(Key(VK_DELETE, false));
+    for (WORD vk : {VK_DELETE, VK_MENU, VK_CONTROL}) held.push_back(Key(vk, true));
+    SendInput(static_cast<UINT>(held.size()), held.data(), sizeof(INPUT));
+    EXPECT_EQ(Programs(4).size(), 4u) << "one program for the held chord";
+    Press({VK_CONTROL, VK_MENU, VK_DELETE});
+    EXPECT_EQ(Programs(5).size(), 5u) << "a new press after the release starts it again";
     Press({VK_MENU, VK_DELETE});
     Press({VK_CONTROL, VK_ESCAPE});
     EXPECT_EQ(Programs(5).size(), 5u) << "incomplete chords start nothing";
+}
+
+TEST_F(HotKeyBeforeLogonTest, HoldsBackCtrlShiftEscAndStartsNothingUntilTheLogonIsAccepted)
+{
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = EscCountingProc;
+    windowClass.lpszClassName = "TarnEscCounter";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, "TarnEscCounter", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 30, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ScopeExit destroy([&] { DestroyWindow(window); });
+    SetForegroundWindow(window);
+    SetFocus(window);
+    auto escapes = [&] { return GetWindowLongPtrA(window, GWLP_USERDATA); };
+
+    Press({VK_CONTROL, VK_SHIFT, VK_ESCAPE});
+    Press({VK_CONTROL, VK_MENU, VK_DELETE});
+    Press({VK_ESCAPE});
+    EXPECT_TRUE(WaitUntil([&] { PumpMessagesFor(20); return escapes() >= 1; }, seconds(10)));
+    EXPECT_EQ(Programs(0).size(), 0u);
+    EXPECT_EQ(escapes(), 1) << "only the Esc pressed alone reaches the window";
+
+    SetLogonAccepted();
+    Press({VK_CONTROL, VK_SHIFT, VK_ESCAPE});
+    EXPECT_EQ(Programs(1), ProgramList{"cse"});
+    EXPECT_EQ(escapes(), 2) << "after the logon every key is handed on";
 }
 
 TEST_F(HotKeyTest, KeyEventsStillReachTheFocusedWindow)
@@ -126,7 +171,7 @@ TEST_F(HotKeyTest, ChordWorksWhileAShellRunsAndStartsPromptly)
         injected = GetTickCount();
         Press({VK_CONTROL, VK_MENU, VK_DELETE});
     });
-    // The hook runs on this thread while the shell wait pumps messages.
+    // The shell wait sleeps on the process and this thread's messages.
     RunShellAndWait("\"" + BinFolder() + "probe.exe\" sleep=1500");
     operatorThread.join();
     auto runs = ReadProbeLog(log_);
@@ -138,8 +183,61 @@ TEST_F(HotKeyTest, ChordWorksWhileAShellRunsAndStartsPromptly)
     EXPECT_LT(latency, 2000);
 }
 
-// A drive of 100,000 folders keeps the scan busy for seconds. The hook lives on the scanning
-// thread all the while: a key typed into another thread's window arrives at once, a chord starts
+// The scan reads the first sector of a drive whose root lists nothing. Here that drive's device
+// is a FIFO that the test holds open and writes nothing to, so this thread sits inside one
+// ReadFile until the test writes. Only this thread waits: the wineserver opened the FIFO while a
+// writer was there, and it goes on starting the chord's program meanwhile.
+TEST_F(HotKeyTest, ChordStartsItsProgramWhileThisThreadIsInsideOneLongCall)
+{
+    UniqueHandle turn(CreateMutexA(nullptr, FALSE, "TarnTargetScanTests"));  // the drive letters
+    ASSERT_NE(WaitForSingleObject(turn.get(), 120000), WAIT_TIMEOUT);
+    ScopeExit release([&] { ReleaseMutex(turn.get()); });
+    const std::string fifo = folder_.File("volume.fifo");
+    const std::string empty = folder_.File("root\\");
+    CreateFolders(empty);
+    std::string mkfifo = "/bin/sh -c \"mkfifo '" + UnixPathOf(fifo) + "'\"";
+    ProcessInfo shell;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessA(nullptr, mkfifo.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, shell.put()));
+    // Read and write: the open of a FIFO's write end alone would wait for a reader, in the server.
+    // The Unix shell's process handle never signals under Wine, so the FIFO is waited for.
+    UniqueFile writer;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            writer.reset(CreateFileA(fifo.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+            return static_cast<bool>(writer);
+        },
+        seconds(10)));
+    ASSERT_TRUE(DefineDrive('M', DRIVE_FIXED, UnixPathOf(empty), UnixPathOf(fifo)));
+    ScopeExit undefine([] { DefineDrive('M', DRIVE_NO_ROOT_DIR, ""); });
+
+    std::atomic<DWORD> started{0}, released{0};
+    std::thread operatorThread([&] {
+        Sleep(1000);  // well inside the read
+        DWORD pressed = GetTickCount();
+        Press({VK_CONTROL, VK_MENU, VK_DELETE});
+        if (WaitUntil([&] { return !ReadProbeLog(log_).empty(); }, seconds(10))) started = GetTickCount() - pressed;
+        std::string sector(4096, '\0');  // no BitLocker mark: the drive is not locked
+        DWORD written = 0;
+        WriteFile(writer.get(), sector.data(), static_cast<DWORD>(sector.size()), &written, nullptr);
+        released = GetTickCount();
+    });
+    Shared().TargetList = std::make_unique<TTargetList>();
+    ScanDrive('M');
+    DWORD scanEnd = GetTickCount();
+    operatorThread.join();
+
+    std::printf("Ctrl+Alt+Del to program start while this thread waited in ReadFile: %lu ms\n", started.load());
+    ASSERT_NE(released.load(), 0u);
+    EXPECT_GE(scanEnd, released.load()) << "the scan returned before the test wrote: nothing was blocked";
+    EXPECT_NE(started.load(), 0u) << "the chord's program did not start while the scan waited";
+    EXPECT_LT(started.load(), 2000u);
+    EXPECT_EQ(Shared().TargetList->Count(), 0u);
+}
+
+// A drive of 100,000 folders keeps the scan busy for seconds. Meanwhile a key typed into another thread's window arrives at once, a chord starts
 // its program, and the left Shift key stops the scan at the next drive.
 TEST_F(HotKeyTest, KeepsWorkingWhileASlowScanRuns)
 {
