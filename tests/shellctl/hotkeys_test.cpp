@@ -237,8 +237,9 @@ TEST_F(HotKeyTest, ChordStartsItsProgramWhileThisThreadIsInsideOneLongCall)
     EXPECT_EQ(Shared().TargetList->Count(), 0u);
 }
 
-// A drive of 100,000 folders keeps the scan busy for seconds. Meanwhile a key typed into another thread's window arrives at once, a chord starts
-// its program, and the left Shift key stops the scan at the next drive.
+// A drive of 100,000 folders keeps the scan busy for seconds. Meanwhile a key typed into another
+// thread's window arrives at once, a chord starts its program, and the left Shift key stops the
+// scan at the next drive.
 TEST_F(HotKeyTest, KeepsWorkingWhileASlowScanRuns)
 {
     UniqueHandle turn(CreateMutexA(nullptr, FALSE, "TarnTargetScanTests"));  // the drive letters
