@@ -15,7 +15,8 @@
 // Started with manage-bde's arguments (the first begins with "-"), as manage-bde.exe, it appends
 // them as one line to TARN_BDE_LOG; "-protectors" prints a key ID in UTF-16, as a console tool
 // may; "-unlock" with the password in TARN_BDE_PASSWORD makes an installation folder in the
-// folder TARN_BDE_UNLOCKS (the locked drive's contents) and exits 0, any other password exits 1.
+// folder TARN_BDE_UNLOCKS (the locked drive's contents) and exits 0, any other password exits 1;
+// "-unlock" first waits TARN_BDE_UNLOCK_MS milliseconds.
 #include "common/fatal_error_box.h"
 #include "common/guards.h"
 #include "common/registry.h"
@@ -141,6 +142,7 @@ int ActAsManageBde()
         WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, sizeof text - sizeof(wchar_t), &written, nullptr);
         return 0;
     }
+    if (verb == "-unlock") Sleep(static_cast<DWORD>(std::strtoul(Environment("TARN_BDE_UNLOCK_MS").c_str(), nullptr, 10)));
     if (verb != "-unlock" || __argc != 5 || std::string(__argv[3]) != "-RecoveryPassword" ||
         __argv[4] != Environment("TARN_BDE_PASSWORD")) {
         return 1;
