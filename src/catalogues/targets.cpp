@@ -89,7 +89,7 @@ std::optional<InstallationValues> ReadHiveValues(const std::string& hive)
     // under Wine the root of an empty hive can be deleted like a key, which would take it from them.
     if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) return std::nullopt;
 
-    if (RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()) != ERROR_SUCCESS) {
+    if (LONG rc = RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()); rc != ERROR_SUCCESS) {
         RemoveEmptyMountPoint();
         return std::nullopt;
     }
@@ -198,6 +198,15 @@ void BuildTargetList()
     none.Description = LoadLangString(IDS_NO_TARGET_DESCRIPTION);
 }
 
+void ListLockedDrive(char letter)
+{
+    TLokInfo& locked = Shared().TargetList->Add();
+    locked.Path = std::string(1, letter) + ":\\";
+    locked.Description = LoadLangStringOr(IDS_LOCKED_DESCRIPTION, "Locked by BitLocker");
+    locked.Locked = true;
+    LogEvent("bitlocker", {{"drive", std::string(1, letter) + ":"}, {"state", "locked"}});
+}
+
 void ScanDrive(char letter)
 {
     const std::string root = std::string(1, letter) + ":\\";
@@ -206,13 +215,12 @@ void ScanDrive(char letter)
     if (!find) {
         // A drive BitLocker keeps locked lists nothing; it is offered for unlocking instead of
         // being passed by without a word.
-        if (IsLockedVolume(letter)) {
-            TLokInfo& locked = Shared().TargetList->Add();
-            locked.Path = root;
-            locked.Description = LoadLangStringOr(IDS_LOCKED_DESCRIPTION, "Locked by BitLocker");
-            locked.Locked = true;
-            LogEvent("bitlocker", {{"drive", std::string(1, letter) + ":"}, {"state", "locked"}});
-        }
+        if (IsLockedVolume(letter)) ListLockedDrive(letter);
+        return;
+    }
+    // A BitLocker To Go volume reads as a small discovery volume: its first sector tells.
+    if (IsLockedVolume(letter)) {
+        ListLockedDrive(letter);
         return;
     }
     // Each installation is read whole within one iteration, its hive unmounted again before the
@@ -257,7 +265,9 @@ void ForgetInstallationNames() { g_rememberedNames.clear(); }
 bool EnableRestorePrivilege()
 {
     // RegLoadKey's and RegUnLoadKey's pages ask for both privileges; SeRestorePrivilege decides.
-    EnablePrivilege(SE_BACKUP_NAME);
-    return EnablePrivilege(SE_RESTORE_NAME) == ERROR_SUCCESS;
+    const DWORD restore = EnableTokenPrivilege(SE_RESTORE_NAME);
+    EnableTokenPrivilege(SE_BACKUP_NAME);
+    if (restore != ERROR_SUCCESS) LogEvent("mount", {{"privilege", SE_RESTORE_NAME}, {"error", std::to_string(restore)}});
+    return restore == ERROR_SUCCESS;
 }
 

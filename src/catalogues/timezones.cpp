@@ -152,10 +152,22 @@ void ApplyTimeZone(int index)
     // The privilege is in an administrator's token but disabled by default (SetTimeZoneInformation,
     // SetDynamicTimeZoneInformation). The dynamic call with the zone's key name keeps the zone's
     // daylight rules per year; the old call would turn dynamic daylight saving off.
-    const DWORD privilege = EnablePrivilege(SE_TIME_ZONE_NAME);
+    // Without it the call can only fail with ERROR_PRIVILEGE_NOT_HELD, so it is not made.
+    const DWORD privilege = EnableTokenPrivilege(SE_TIME_ZONE_NAME);
     DYNAMIC_TIME_ZONE_INFORMATION info = DynamicZoneInformation(zone);
-    const bool set = SetDynamicTimeZoneInformation(&info) != FALSE;
-    const DWORD error = set ? ERROR_SUCCESS : GetLastError();
+    bool set = false;
+    if (privilege == ERROR_SUCCESS) {
+        // Wine has the dynamic call as a stub that ends the process; there the old call is all
+        // there is (and Windows never takes this branch).
+        static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+        if (wine) {
+            TIME_ZONE_INFORMATION plain = ZoneInformation(zone);
+            set = SetTimeZoneInformation(&plain) != FALSE;
+        } else {
+            set = SetDynamicTimeZoneInformation(&info) != FALSE;
+        }
+    }
+    const DWORD error = set ? ERROR_SUCCESS : privilege == ERROR_SUCCESS ? GetLastError() : ERROR_PRIVILEGE_NOT_HELD;
     // Explorer and other running programs learn of a new zone by WM_SETTINGCHANGE
     // (SetTimeZoneInformation's remarks); a window that does not answer delays this by the
     // time-out at most.

@@ -5,4 +5,4 @@
 
 // Enables the named privilege (an SE_*_NAME) in the process's token. Returns ERROR_SUCCESS, or
 // why it could not: ERROR_NOT_ALL_ASSIGNED when the token lacks it.
-DWORD EnablePrivilege(const char* name);
+DWORD EnableTokenPrivilege(const char* name);

@@ -23,7 +23,7 @@ namespace {
 constexpr const char* kCaption = "Tarn Logon";
 constexpr int kEntryBuffer = 256;    // 255 characters and the terminator, so passphrases fit
 constexpr size_t kLegacyLength = 29;  // all that stored PassHash values were ever made from
-constexpr int kRowHeight = 25;    // the template's user row and repeat row
+const int kRowHeight = ScaleForDpi(25);  // the template's user row and repeat row, scaled
 constexpr int kAttempts = 5;
 
 int g_attemptsLeft = 0;

@@ -292,9 +292,13 @@ TEST_F(EnvironmentLogonTest, LockedDriveIsListedAndTheRightRecoveryKeyUnlocksIt)
                                         "-unlock L: -RecoveryPassword " + kRecoveryKey}));
 }
 
+// Also a BitLocker To Go drive, whose root is the readable discovery volume: it is listed as
+// locked, with the same unlock.
 TEST_F(EnvironmentLogonTest, LockedDriveWithoutTheToolNamesTheMissingComponents)
 {
-    LockedTestDrive drive('L');
+    for (bool toGo : {false, true}) {
+    SCOPED_TRACE(toGo ? "To Go" : "-FVE-FS-");
+    LockedTestDrive drive('L', toGo);
     ASSERT_TRUE(drive.Ok());
     StandInTool absent;
     Install("tarn_logon.exe", kSettings);
@@ -312,4 +316,6 @@ TEST_F(EnvironmentLogonTest, LockedDriveWithoutTheToolNamesTheMissingComponents)
     EXPECT_NE(message.find("WinPE-SecureStartup"), std::string::npos) << message;
     EXPECT_EQ(FindProcessWindowWithControl(program_->Id(), IDC_UNLOCK_PASSWORD), nullptr) << "no prompt";
     EXPECT_TRUE(IsWindowVisible(dialog));
+    if (program_) program_->Terminate();
+    }
 }
