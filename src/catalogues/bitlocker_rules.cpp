@@ -88,7 +88,9 @@ std::optional<unsigned long long> ToGoMetadataOffset(const unsigned char* sector
     }
     if (!identified) return std::nullopt;
     unsigned long long offset = 0;
-    for (size_t i = 0; i < 8; ++i) offset |= static_cast<unsigned long long>(sector[kToGoIdentifierOffset + 16 + i]) << (8 * i);
+    for (size_t i = 0; i < 8; ++i) {
+        offset |= static_cast<unsigned long long>(sector[kToGoIdentifierOffset + 16 + i]) << (8 * i);
+    }
     if (offset == 0 || offset % 512 != 0 || offset > kMaxMetadataOffset) return std::nullopt;
     return offset;
 }

@@ -267,7 +267,9 @@ bool EnableRestorePrivilege()
     // RegLoadKey's and RegUnLoadKey's pages ask for both privileges; SeRestorePrivilege decides.
     const DWORD restore = EnableTokenPrivilege(SE_RESTORE_NAME);
     EnableTokenPrivilege(SE_BACKUP_NAME);
-    if (restore != ERROR_SUCCESS) LogEvent("mount", {{"privilege", SE_RESTORE_NAME}, {"error", std::to_string(restore)}});
+    if (restore != ERROR_SUCCESS) {
+        LogEvent("mount", {{"privilege", SE_RESTORE_NAME}, {"error", std::to_string(restore)}});
+    }
     return restore == ERROR_SUCCESS;
 }
 

@@ -85,7 +85,9 @@ TEST(BitLockerRules, ToGoHeaderIsTheIdentifierAndAPlausibleMetadataOffset)
     for (const auto& row : rows) EXPECT_EQ(offset(row.sector, row.size), row.expected) << row.label;
     EXPECT_FALSE(ToGoMetadataOffset(nullptr, 512));
 
-    auto block = [](const std::string& s) { return IsFveMetadataBlock(reinterpret_cast<const unsigned char*>(s.data()), s.size()); };
+    auto block = [](const std::string& s) {
+        return IsFveMetadataBlock(reinterpret_cast<const unsigned char*>(s.data()), s.size());
+    };
     EXPECT_TRUE(block(std::string("-FVE-FS-") + std::string(56, '\0')));
     EXPECT_FALSE(block("-FVE-FS")) << "cut";
     EXPECT_FALSE(block(std::string(64, '\0'))) << "FAT data where the block should be";

@@ -1,5 +1,6 @@
-// The readings of BitLocker's outside bytes: a first sector, a typed recovery password and
-// manage-bde's output, and a To Go header with its metadata block. Each must stay inside its input and give only the forms it promises.
+// The readings of BitLocker's outside bytes: a first sector (either kind of header), a metadata
+// block, a typed recovery password and manage-bde's output. Each must stay inside its input and
+// give only the forms it promises.
 #include "catalogues/bitlocker_rules.h"
 
 #include "fuzz_check.h"

@@ -165,7 +165,9 @@ int ActAsManageBde()
         WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, sizeof text - sizeof(wchar_t), &written, nullptr);
         return 0;
     }
-    if (verb == "-unlock") Sleep(static_cast<DWORD>(std::strtoul(Environment("TARN_BDE_UNLOCK_MS").c_str(), nullptr, 10)));
+    if (verb == "-unlock") {
+        Sleep(static_cast<DWORD>(std::strtoul(Environment("TARN_BDE_UNLOCK_MS").c_str(), nullptr, 10)));
+    }
     if (verb != "-unlock" || __argc != 5 || std::string(__argv[3]) != "-RecoveryPassword" ||
         __argv[4] != Environment("TARN_BDE_PASSWORD")) {
         return 1;
