@@ -15,10 +15,14 @@
 #                               named in the template, so the real program shows it without picture
 # Key presses are sent through the X server's XTEST extension (python3 with ctypes, libXtst).
 # Usage: tools/screenshots.sh [name ...]   (without names: all of them)
+# TARN_SCREENSHOT_DPI=144 takes them at that scale (LogPixels of the prefix) into
+# build/screenshots/dpi<N>/ instead, to check the layout on a scaled display.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
 out="$TARN_ROOT/docs/screenshots"
+dpi="${TARN_SCREENSHOT_DPI:-}"
+[ -n "$dpi" ] && out="$TARN_BUILD/screenshots/dpi$dpi"
 work="$TARN_BUILD/screenshots"
 bin="$TARN_BUILD/x86/bin"
 screen_size="1024x768"
@@ -67,6 +71,11 @@ cp "$bin/tarn_logon.exe" "$bin/LangPack.dll" "$bin/langpack_preview.exe" "$pe/"
 
 tarn_start_xvfb "${screen_size}x24"
 tarn_start_wineserver
+if [ -n "$dpi" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
+        /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+fi
 
 tarn_add_samples
 

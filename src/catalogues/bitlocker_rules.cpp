@@ -6,6 +6,16 @@ namespace {
 
 constexpr char kSignature[] = "-FVE-FS-";
 constexpr size_t kSignatureOffset = 3;
+// The identifier as stored (a GUID's first three fields little-endian): 4967D63B-2E29-4AD8-
+// 8399-F6A339E3D001, and 92A84D3B-DD80-4D0E-9E4E-B1E3284EAED8 for a volume encrypted as "used
+// disk space only".
+constexpr unsigned char kIdentifiers[][16] = {
+    {0x3b, 0xd6, 0x67, 0x49, 0x29, 0x2e, 0xd8, 0x4a, 0x83, 0x99, 0xf6, 0xa3, 0x39, 0xe3, 0xd0, 0x01},
+    {0x3b, 0x4d, 0xa8, 0x92, 0x80, 0xdd, 0x0e, 0x4d, 0x9e, 0x4e, 0xb1, 0xe3, 0x28, 0x4e, 0xae, 0xd8},
+};
+constexpr size_t kToGoIdentifierOffset = 424;
+constexpr size_t kToGoHeaderEnd = kToGoIdentifierOffset + 16 + 3 * 8;  // identifier and three offsets
+constexpr unsigned long long kMaxMetadataOffset = 0xFFFFFFFFull * 512;
 constexpr size_t kGroups = 8;
 constexpr size_t kGroupDigits = 6;
 constexpr unsigned long kGroupLimit = 720896;  // 65,536 * 11: each group encodes 16 key bits times 11
@@ -67,6 +77,28 @@ bool IsBitLockerSector(const unsigned char* sector, size_t size)
 {
     const size_t length = sizeof kSignature - 1;
     return sector && size >= kSignatureOffset + length && std::memcmp(sector + kSignatureOffset, kSignature, length) == 0;
+}
+
+std::optional<unsigned long long> ToGoMetadataOffset(const unsigned char* sector, size_t size)
+{
+    if (!sector || size < kToGoHeaderEnd || IsBitLockerSector(sector, size)) return std::nullopt;
+    bool identified = false;
+    for (const auto& identifier : kIdentifiers) {
+        identified = identified || std::memcmp(sector + kToGoIdentifierOffset, identifier, sizeof identifier) == 0;
+    }
+    if (!identified) return std::nullopt;
+    unsigned long long offset = 0;
+    for (size_t i = 0; i < 8; ++i) {
+        offset |= static_cast<unsigned long long>(sector[kToGoIdentifierOffset + 16 + i]) << (8 * i);
+    }
+    if (offset == 0 || offset % 512 != 0 || offset > kMaxMetadataOffset) return std::nullopt;
+    return offset;
+}
+
+bool IsFveMetadataBlock(const unsigned char* block, size_t size)
+{
+    const size_t length = sizeof kSignature - 1;
+    return block && size >= length && std::memcmp(block, kSignature, length) == 0;
 }
 
 bool FormatRecoveryPassword(const char* typed, size_t length, char* formatted)

@@ -4,12 +4,25 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 // The first sector of a volume that BitLocker encrypts carries "-FVE-FS-" at offset 3 where an
 // ordinary boot sector names its file system. Once unlocked, the platform shows the decrypted
 // sector instead, so the mark means "still locked" only together with an unreadable root.
 bool IsBitLockerSector(const unsigned char* sector, size_t size);
+
+// BitLocker To Go (a FAT32 or exFAT volume, most USB disks) keeps a FAT boot sector ("MSWIN4.1"
+// at offset 3, as every Windows-formatted FAT volume has), so the mark above is not there; and on
+// an image without BitLocker its root reads as the small "discovery volume". What tells it apart
+// (libbde's documentation of the format) is BitLocker's identifier GUID at offset 424 followed (at 440) by
+// three 64-bit offsets of its FVE metadata blocks. The first offset, when the sector is such a
+// header and the offset is a plausible one (non-zero, sector-aligned, inside the 32-bit-sector
+// range FAT can address); none otherwise.
+std::optional<unsigned long long> ToGoMetadataOffset(const unsigned char* sector, size_t size);
+// Each FVE metadata block begins with "-FVE-FS-"; a plain FAT volume that happens to carry the
+// GUID has none at the offset it names.
+bool IsFveMetadataBlock(const unsigned char* block, size_t size);
 
 // A recovery password is 48 digits in eight groups of six; each group is a multiple of 11 below
 // 720,896. The typed text may carry the dashes between the groups or none at all, and blanks

@@ -5,6 +5,7 @@
 #include "catalogues/pe_header.h"
 #include "common/files.h"
 #include "common/guards.h"
+#include "common/privileges.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
@@ -62,6 +63,23 @@ void RemoveEmptyMountPoint()
     if (subKeys == 0 && values == 0) DeleteRegKey(HKEY_LOCAL_MACHINE, kHiveName);
 }
 
+// A hive left mounted keeps the installation's file locked for the operator's tools, and takes
+// the mount name from every later installation of the pass, which would read as unknown. The
+// usual cause is a moment's hold (the system or a virus scanner still has a key of the hive
+// open), so a failure is logged and the unload tried again a few times, briefly.
+void UnmountHive(const std::string& hive)
+{
+    constexpr int kTries = 5;
+    constexpr DWORD kPauseMs = 100;
+    for (int attempt = 1; attempt <= kTries; ++attempt) {
+        const LONG rc = RegUnLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName);
+        if (rc == ERROR_SUCCESS) return;
+        LogEvent("unmount", {{"hive", hive}, {"attempt", std::to_string(attempt)},
+                             {"error", std::to_string(rc)}, {"message", SystemErrorText(static_cast<DWORD>(rc))}});
+        if (attempt < kTries) Sleep(kPauseMs);
+    }
+}
+
 // The values of the hive's CurrentVersion key, read while the hive is mounted; nothing when it
 // cannot be mounted or lacks the key.
 std::optional<InstallationValues> ReadHiveValues(const std::string& hive)
@@ -71,13 +89,13 @@ std::optional<InstallationValues> ReadHiveValues(const std::string& hive)
     // under Wine the root of an empty hive can be deleted like a key, which would take it from them.
     if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) return std::nullopt;
 
-    if (RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()) != ERROR_SUCCESS) {
+    if (LONG rc = RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()); rc != ERROR_SUCCESS) {
         RemoveEmptyMountPoint();
         return std::nullopt;
     }
     // Declared before the key so that the key is closed first: a hive with an open key in it
     // cannot be unloaded.
-    MountedHive mounted(HKEY_LOCAL_MACHINE, kHiveName);
+    ScopeExit unmount([&] { UnmountHive(hive); });
     UniqueKey version =
         OpenRegKey(std::string("\\") + kHiveName + "\\Microsoft\\Windows NT\\CurrentVersion\\", KEY_READ);
     if (!version) return std::nullopt;
@@ -180,6 +198,15 @@ void BuildTargetList()
     none.Description = LoadLangString(IDS_NO_TARGET_DESCRIPTION);
 }
 
+void ListLockedDrive(char letter)
+{
+    TLokInfo& locked = Shared().TargetList->Add();
+    locked.Path = std::string(1, letter) + ":\\";
+    locked.Description = LoadLangStringOr(IDS_LOCKED_DESCRIPTION, "Locked by BitLocker");
+    locked.Locked = true;
+    LogEvent("bitlocker", {{"drive", std::string(1, letter) + ":"}, {"state", "locked"}});
+}
+
 void ScanDrive(char letter)
 {
     const std::string root = std::string(1, letter) + ":\\";
@@ -188,13 +215,12 @@ void ScanDrive(char letter)
     if (!find) {
         // A drive BitLocker keeps locked lists nothing; it is offered for unlocking instead of
         // being passed by without a word.
-        if (IsLockedVolume(letter)) {
-            TLokInfo& locked = Shared().TargetList->Add();
-            locked.Path = root;
-            locked.Description = LoadLangStringOr(IDS_LOCKED_DESCRIPTION, "Locked by BitLocker");
-            locked.Locked = true;
-            LogEvent("bitlocker", {{"drive", std::string(1, letter) + ":"}, {"state", "locked"}});
-        }
+        if (IsLockedVolume(letter)) ListLockedDrive(letter);
+        return;
+    }
+    // A BitLocker To Go volume reads as a small discovery volume: its first sector tells.
+    if (IsLockedVolume(letter)) {
+        ListLockedDrive(letter);
         return;
     }
     // Each installation is read whole within one iteration, its hive unmounted again before the
@@ -238,20 +264,12 @@ void ForgetInstallationNames() { g_rememberedNames.clear(); }
 
 bool EnableRestorePrivilege()
 {
-    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId()));
-    if (!process) return false;
-    UniqueHandle token;
-    if (!OpenProcessToken(process.get(), TOKEN_ADJUST_PRIVILEGES, token.put())) return false;
-
-    TOKEN_PRIVILEGES privileges{};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!LookupPrivilegeValueA(nullptr, "SeRestorePrivilege", &privileges.Privileges[0].Luid)) return false;
-
-    // AdjustTokenPrivileges succeeds even when the token lacks the privilege; only the last
-    // error (ERROR_NOT_ALL_ASSIGNED) tells.
-    DWORD returnLength = 0;
-    SetLastError(ERROR_SUCCESS);
-    AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, &returnLength);
-    return GetLastError() == ERROR_SUCCESS;
+    // RegLoadKey's and RegUnLoadKey's pages ask for both privileges; SeRestorePrivilege decides.
+    const DWORD restore = EnableTokenPrivilege(SE_RESTORE_NAME);
+    EnableTokenPrivilege(SE_BACKUP_NAME);
+    if (restore != ERROR_SUCCESS) {
+        LogEvent("mount", {{"privilege", SE_RESTORE_NAME}, {"error", std::to_string(restore)}});
+    }
+    return restore == ERROR_SUCCESS;
 }
+

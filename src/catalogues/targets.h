@@ -35,5 +35,6 @@ std::string ReadInstallationName(const std::string& path);
 // Forgets every remembered description, so that the next pass reads every hive again.
 void ForgetInstallationNames();
 
-// True when SeRestorePrivilege, needed to mount a hive, is enabled for the process.
+// True when SeRestorePrivilege, needed to mount a hive, is enabled for the process; SeBackupPrivilege,
+// which the mount asks for as well, is enabled beside it where the token has it.
 bool EnableRestorePrivilege();

@@ -3,6 +3,7 @@
 
 #include "catalogues/timezone_rules.h"
 #include "common/guards.h"
+#include "common/privileges.h"
 #include "common/registry.h"
 #include "common/run_log.h"
 #include "shellctl/shared_state.h"
@@ -105,13 +106,37 @@ TIME_ZONE_INFORMATION ZoneInformation(const TTimeZoneInformationEx& zone)
     return info;
 }
 
+DYNAMIC_TIME_ZONE_INFORMATION DynamicZoneInformation(const TTimeZoneInformationEx& zone)
+{
+    const TIME_ZONE_INFORMATION info = ZoneInformation(zone);
+    DYNAMIC_TIME_ZONE_INFORMATION dynamic{};
+    dynamic.Bias = info.Bias;
+    std::copy(std::begin(info.StandardName), std::end(info.StandardName), dynamic.StandardName);
+    dynamic.StandardDate = info.StandardDate;
+    dynamic.StandardBias = info.StandardBias;
+    std::copy(std::begin(info.DaylightName), std::end(info.DaylightName), dynamic.DaylightName);
+    dynamic.DaylightDate = info.DaylightDate;
+    dynamic.DaylightBias = info.DaylightBias;
+    // Key names are at most 128 units with the terminator; a longer one names no key the system
+    // can find, so the zone is set without dynamic rules rather than with a cut name.
+    int units = zone.KeyName.empty() ? 0
+                                     : MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, zone.KeyName.c_str(), -1,
+                                                           dynamic.TimeZoneKeyName, 128);
+    if (units <= 0) dynamic.TimeZoneKeyName[0] = L'\0';
+    dynamic.DynamicDaylightTimeDisabled = dynamic.TimeZoneKeyName[0] == L'\0';
+    return dynamic;
+}
+
 void BuildTimeZoneList()
 {
     TTimeZoneList& list = *Shared().TimeZoneList;
     if (UniqueKey zones = OpenRegKey(kZonesKey, KEY_READ)) {
         for (const std::string& name : RegSubKeyNames(zones.get())) {
             UniqueKey zone = OpenRegKey(zones.get(), name, KEY_READ);
-            if (zone) ReadZone(zone.get(), list.Add());
+            if (!zone) continue;
+            TTimeZoneInformationEx& entry = list.Add();
+            ReadZone(zone.get(), entry);
+            entry.KeyName = name;
         }
     }
     AppendLocalTime(list);
@@ -123,11 +148,37 @@ void ApplyTimeZone(int index)
 {
     const TTimeZoneList& list = *Shared().TimeZoneList;
     if (index < 0 || static_cast<size_t>(index) >= list.Count()) return;
-    TIME_ZONE_INFORMATION info = ZoneInformation(list.At(index));
-    // Without the time-zone privilege the call fails and the zone in force stays; the dialog
-    // stays open and the operator sees the old zone selected on the next pass.
-    bool set = SetTimeZoneInformation(&info) != FALSE;
-    DWORD error = GetLastError();
-    LogEvent("apply", {{"what", "timezone"}, {"entry", list.At(index).Display},
-                       {"result", set ? "done" : SystemErrorText(error)}});
+    const TTimeZoneInformationEx& zone = list.At(index);
+    // The privilege is in an administrator's token but disabled by default (SetTimeZoneInformation,
+    // SetDynamicTimeZoneInformation). The dynamic call with the zone's key name keeps the zone's
+    // daylight rules per year; the old call would turn dynamic daylight saving off.
+    // Without it the call can only fail with ERROR_PRIVILEGE_NOT_HELD, so it is not made.
+    const DWORD privilege = EnableTokenPrivilege(SE_TIME_ZONE_NAME);
+    DYNAMIC_TIME_ZONE_INFORMATION info = DynamicZoneInformation(zone);
+    bool set = false;
+    if (privilege == ERROR_SUCCESS) {
+        // Wine has the dynamic call as a stub that ends the process; there the old call is all
+        // there is (and Windows never takes this branch).
+        static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+        if (wine) {
+            TIME_ZONE_INFORMATION plain = ZoneInformation(zone);
+            set = SetTimeZoneInformation(&plain) != FALSE;
+        } else {
+            set = SetDynamicTimeZoneInformation(&info) != FALSE;
+        }
+    }
+    const DWORD error = set ? ERROR_SUCCESS : privilege == ERROR_SUCCESS ? GetLastError() : ERROR_PRIVILEGE_NOT_HELD;
+    // Explorer and other running programs learn of a new zone by WM_SETTINGCHANGE
+    // (SetTimeZoneInformation's remarks); a window that does not answer delays this by the
+    // time-out at most.
+    if (set) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored);
+    }
+    // Without the privilege the call fails and the zone in force stays; the dialog stays open
+    // and the operator sees the old zone selected on the next pass.
+    LogEvent("apply", {{"what", "timezone"}, {"entry", zone.Display}, {"key", zone.KeyName},
+                       {"result", set ? "done" : "failed"}, {"error", std::to_string(error)},
+                       {"message", set ? std::string() : SystemErrorText(error)},
+                       {"privilege", privilege == ERROR_SUCCESS ? "enabled" : std::to_string(privilege)}});
 }

@@ -19,6 +19,7 @@ struct TTimeZoneInformationEx {
     std::string DaylightName;
     TZoneTime DaylightDate;
     int32_t DaylightBias = 0;
+    std::string KeyName;  // the zone's key under Time Zones, which names its dynamic daylight rules
 };
 
 using TTimeZoneList = RecordList<TTimeZoneInformationEx>;

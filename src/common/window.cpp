@@ -66,3 +66,15 @@ bool EnsureCommonControls(DWORD classes)
     InitCommonControls();
     return false;
 }
+
+int ScaleForDpi(int pixels)
+{
+    // The system DPI is fixed for the session of a system-aware program: read once.
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        int value = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen) ReleaseDC(nullptr, screen);
+        return value > 0 ? value : 96;
+    }();
+    return MulDiv(pixels, dpi, 96);
+}

@@ -31,3 +31,7 @@ constexpr LONG MakeLong(LONG low, LONG high)
                              ((static_cast<unsigned long>(high) & 0xFFFFu) << 16));
 }
 constexpr unsigned HiWord(unsigned long value) { return static_cast<unsigned>((value & 0xFFFFFFFFu) >> 16); }
+
+// Pixels laid out for 96 DPI, scaled to the system DPI: the program declares itself DPI aware,
+// so the dialog manager scales templates, and every pixel constant the code adds must follow.
+int ScaleForDpi(int pixels);

@@ -21,8 +21,8 @@ constexpr INT_PTR kDrivesUnlocked = 2;  // the catalogues are built again, with 
 constexpr INT_PTR kShutdownTaken = 10;
 constexpr INT_PTR kLastReturningResult = 3;
 constexpr LONG_PTR kDialogMark = 1973;
-constexpr int kFolderColumnWidth = 100;
-constexpr int kBandHeight = 80;  // the keyboard, time-zone and display rows of the long form
+const int kFolderColumnWidth = ScaleForDpi(100);  // pixels at 96 DPI, scaled
+const int kBandHeight = ScaleForDpi(80);  // the keyboard, time-zone and display rows of the long form
 constexpr int kTextBuffer = 260;
 constexpr const char* kEnvironmentKey = "\\System\\CurrentControlSet\\Control\\Session Manager\\Environment\\";
 

@@ -1,6 +1,7 @@
 #include "envdialog/folder_browser.h"
 
 #include "catalogues/targets.h"
+#include "common/callback_boundary.h"
 #include "common/guards.h"
 #include "common/resource_ids.h"
 #include "common/text.h"
@@ -13,17 +14,18 @@
 
 namespace {
 
-constexpr int kWidening = 135;     // a gap of 10 and a column 125 wide
-constexpr int kColumnGap = 10;
-constexpr int kColumnWidth = 125;
-constexpr int kPathLineHeight = 20;
-constexpr int kListBelowPathLine = 19;
-constexpr int kListShorterThanTree = 60;
-constexpr int kDescriptionGap = 10;
-constexpr int kDescriptionHeight = 50;
-constexpr int kPlacementWidth = 800;  // the browser is placed in a fixed area, not by the screen
-constexpr int kPlacementHeight = 600;
-constexpr int kPlacementLift = 20;
+// Pixels at 96 DPI, scaled to the system's.
+const int kWidening = ScaleForDpi(135);     // a gap of 10 and a column 125 wide
+const int kColumnGap = ScaleForDpi(10);
+const int kColumnWidth = ScaleForDpi(125);
+const int kPathLineHeight = ScaleForDpi(20);
+const int kListBelowPathLine = ScaleForDpi(19);
+const int kListShorterThanTree = ScaleForDpi(60);
+const int kDescriptionGap = ScaleForDpi(10);
+const int kDescriptionHeight = ScaleForDpi(50);
+const int kPlacementWidth = ScaleForDpi(800);  // the browser is placed in a fixed area, not by the screen
+const int kPlacementHeight = ScaleForDpi(600);
+const int kPlacementLift = ScaleForDpi(20);
 
 // Only one browser is open at a time; these belong to the latest one and are used only while it is.
 HWND g_browser = nullptr;
@@ -99,6 +101,7 @@ std::string BrowseTargetFolder(HWND owner, const std::string& initialPath)
     info.lpfn = BrowserCallback;
     info.lParam = reinterpret_cast<LPARAM>(initialPath.c_str());
     ShellMemory chosen(allocator.get(), SHBrowseForFolderA(&info));
+    RethrowCallbackError();  // one the callback held (see BrowserCallback)
     if (!chosen) return std::string();
 
     // The buffer holds the browser's display name until this; a failed lookup must not return that.
@@ -109,15 +112,21 @@ std::string BrowseTargetFolder(HWND owner, const std::string& initialPath)
 
 int CALLBACK BrowserCallback(HWND browser, UINT message, LPARAM lParam, LPARAM lpData)
 {
-    switch (message) {
-    case BFFM_INITIALIZED:
-        CustomiseBrowser(browser);
-        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, lpData);
-        break;
-    case BFFM_SELCHANGED:
-        OnSelectionChanged(browser, reinterpret_cast<LPCITEMIDLIST>(lParam));
-        break;
-    }
+    // An error here is held and the browser closed; BrowseTargetFolder throws it again.
+    if (IsCallbackErrorHeld()) return 0;
+    AtCallbackBoundary(0, [&] {
+        switch (message) {
+        case BFFM_INITIALIZED:
+            CustomiseBrowser(browser);
+            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, lpData);
+            break;
+        case BFFM_SELCHANGED:
+            OnSelectionChanged(browser, reinterpret_cast<LPCITEMIDLIST>(lParam));
+            break;
+        }
+        return 0;
+    });
+    if (IsCallbackErrorHeld()) PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
     return 0;
 }
 
@@ -144,6 +153,7 @@ void CustomiseBrowser(HWND browser)
 
     const int offset = tree.top - pathTop - kPathLineHeight;
     EnumChildWindows(browser, ShiftBrowserChild, offset);
+    RethrowCallbackError();
     SetWindowPos(g_pathLine, nullptr, 0, 0, tree.right - tree.left, kPathLineHeight, SWP_NOMOVE | SWP_NOOWNERZORDER);
     // A browser without a title may keep its title line hidden (Wine does); as the path line it
     // must be seen.
@@ -168,7 +178,14 @@ void CustomiseBrowser(HWND browser)
     SetWindowTextA(browser, title.c_str());
 }
 
+static BOOL ShiftOneChild(HWND child, LPARAM offset);
+
 BOOL CALLBACK ShiftBrowserChild(HWND child, LPARAM offset)
+{
+    return AtCallbackBoundary(FALSE, [&]() -> BOOL { return ShiftOneChild(child, offset); });
+}
+
+static BOOL ShiftOneChild(HWND child, LPARAM offset)
 {
     // Grandchildren are placed by their own parents; moving them in browser coordinates would
     // throw them off.

@@ -67,40 +67,39 @@ bool RunTool(char* commandLine, DWORD limitMs, std::string& output, DWORD& exitC
     startup.wShowWindow = SW_HIDE;
     startup.hStdOutput = writeEnd.get();
     startup.hStdError = writeEnd.get();
-    ProcessInfo process;
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        process.put())) {
-        return false;
-    }
-    writeEnd.reset();  // the pipe reports its end once the tool's copy is closed too
-
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    const DWORD started = GetTickCount();
-    HANDLE handles[] = {process.Process()};
-    for (;;) {
-        Drain(readEnd.get(), output);
-        DWORD elapsed = GetTickCount() - started;
-        if (elapsed >= limitMs) {
-            TerminateProcess(process.Process(), WAIT_TIMEOUT);
-            WaitForSingleObject(process.Process(), 5000);
-            exitCode = WAIT_TIMEOUT;
-            break;
+    ScopeExit restore([previous] { SetCursor(previous); });
+    bool started = false;
+    // The start and the wait run beside this thread, which meanwhile handles everything but
+    // input (RunWhilePumping): the hook's calls and painting go on, while a key or click meant
+    // for the prompt waits for its loop, so no second unlock can start inside this one.
+    RunWhilePumping([&] {
+        ProcessInfo process;
+        if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                            &startup, process.put())) {
+            return;
         }
-        DWORD wait = limitMs - elapsed < kPollMs ? limitMs - elapsed : kPollMs;
-        DWORD woken = MsgWaitForMultipleObjects(1, handles, FALSE, wait, QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0) {
+        started = true;
+        writeEnd.reset();  // the pipe reports its end once the tool's copy is closed too
+        const DWORD since = GetTickCount();
+        for (;;) {
             Drain(readEnd.get(), output);
-            if (!GetExitCodeProcess(process.Process(), &exitCode)) exitCode = static_cast<DWORD>(-1);
-            break;
+            DWORD elapsed = GetTickCount() - since;
+            if (elapsed >= limitMs) {
+                TerminateProcess(process.Process(), WAIT_TIMEOUT);
+                WaitForSingleObject(process.Process(), 5000);
+                exitCode = WAIT_TIMEOUT;
+                return;
+            }
+            DWORD wait = limitMs - elapsed < kPollMs ? limitMs - elapsed : kPollMs;
+            if (WaitForSingleObject(process.Process(), wait) == WAIT_OBJECT_0) {
+                Drain(readEnd.get(), output);
+                if (!GetExitCodeProcess(process.Process(), &exitCode)) exitCode = static_cast<DWORD>(-1);
+                return;
+            }
         }
-        if (woken == WAIT_OBJECT_0 + 1) {
-            // The keyboard hook and the dialogs behind keep working while the tool runs.
-            PumpPendingMessages();
-            SetCursor(LoadCursorA(nullptr, IDC_WAIT));  // a dispatched WM_SETCURSOR may have changed it
-        }
-    }
-    SetCursor(previous);
-    return true;
+    });
+    return started;
 }
 
 }  // namespace

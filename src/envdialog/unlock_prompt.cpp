@@ -1,6 +1,7 @@
 #include "envdialog/unlock_prompt.h"
 
 #include "catalogues/bitlocker_rules.h"
+#include "common/guards.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "envdialog/manage_bde.h"
@@ -67,8 +68,13 @@ void ClearEntry(HWND dialog)
     SetWindowTextA(edit, "");
 }
 
+// Set while the tool runs. Input waits meanwhile (see RunTool), but a command posted to the
+// prompt is no input, and it must not start a second run inside the first either.
+bool g_unlocking = false;
+
 void OnUnlock(HWND dialog, const UnlockRequest& request)
 {
+    if (g_unlocking) return;
     char password[kRecoveryPasswordChars + 1];
     bool wellFormed = false;
     {
@@ -83,12 +89,24 @@ void OnUnlock(HWND dialog, const UnlockRequest& request)
         SetFocus(GetDlgItem(dialog, IDC_UNLOCK_PASSWORD));
         return;
     }
-    // Disabled while the tool runs, so a second press cannot start a second run.
-    EnableWindow(dialog, FALSE);
     DWORD exitCode = 0;
-    bool unlocked = UnlockWithRecoveryPassword(request.letter, password, &exitCode);
-    SecureZeroMemory(password, sizeof password);
-    EnableWindow(dialog, TRUE);
+    bool unlocked = false;
+    {
+        // Disabled while the tool runs, so a second press cannot start a second run.
+        EnableWindow(dialog, FALSE);
+        g_unlocking = true;
+        ScopeExit done([&] {
+            g_unlocking = false;
+            SecureZeroMemory(password, sizeof password);
+            EnableWindow(dialog, TRUE);
+        });
+        unlocked = UnlockWithRecoveryPassword(request.letter, password, &exitCode);
+        // Presses made during the wait were meant for a prompt that was busy: dropped, so that
+        // none of them starts a second run once the prompt takes input again.
+        MSG dropped;
+        while (PeekMessageA(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
+        while (PeekMessageA(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {}
+    }
     LogEvent("bitlocker", {{"drive", drive}, {"action", "unlock"}, {"exit", std::to_string(exitCode)},
                            {"result", unlocked ? "unlocked" : "refused"}});
     if (unlocked) {

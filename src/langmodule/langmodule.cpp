@@ -1,5 +1,7 @@
 #include "langmodule/langmodule.h"
 
+#include "common/callback_boundary.h"
+
 #include "common/files.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
@@ -105,7 +107,7 @@ INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM pa
 {
     HMODULE module = LoadLangModule();
     if (!module) return -1;
-    return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
+    return GuardedDialogBox(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
 }
 
 INT_PTR ShowLangDialogOrBuiltIn(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter)
@@ -114,7 +116,7 @@ INT_PTR ShowLangDialogOrBuiltIn(UINT templateId, HWND owner, DLGPROC procedure, 
     if (!module || !FindResourceA(module, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5))) {  // RT_DIALOG
         module = GetModuleHandleA(nullptr);
     }
-    return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
+    return GuardedDialogBox(module, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
 }
 
 HWND CreateLangDialog(UINT templateId, HWND owner)

@@ -22,7 +22,8 @@ std::string LoadLangStringOr(UINT id, const char* fallback);
 bool ShowErrorBox(HWND owner, const std::string& message);
 
 // A modal dialog from one of the module's templates; -1 when there is no module or the
-// dialog cannot be created.
+// dialog cannot be created. An error the procedure throws ends the dialog and is thrown again
+// here (common/callback_boundary.h), never through the platform's frames.
 INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter);
 
 // The same, from the program's own resources when the module lacks the template (or there is no

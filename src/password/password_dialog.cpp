@@ -23,7 +23,7 @@ namespace {
 constexpr const char* kCaption = "Tarn Logon";
 constexpr int kEntryBuffer = 256;    // 255 characters and the terminator, so passphrases fit
 constexpr size_t kLegacyLength = 29;  // all that stored PassHash values were ever made from
-constexpr int kRowHeight = 25;    // the template's user row and repeat row
+const int kRowHeight = ScaleForDpi(25);  // the template's user row and repeat row, scaled
 constexpr int kAttempts = 5;
 
 int g_attemptsLeft = 0;
@@ -31,6 +31,10 @@ int g_attemptsLeft = 0;
 // dialog has ended: an exception must not unwind through the system's dialog code.
 std::exception_ptr g_failure;
 constexpr INT_PTR kFailed = -2;
+// The procedure's own record of the decision, set only where it is made. RunPasswordDialog
+// believes a result only with its mark, so no other way out of the dialog loop opens anything.
+enum class Decision { None, RightPassword, NewPassword };
+Decision g_decision = Decision::None;
 
 // The mode is not stored: logon mode is exactly while the user name is shown.
 bool IsLogonMode(HWND dialog) { return IsControlShown(dialog, IDC_PASSWORD_USER); }
@@ -114,6 +118,7 @@ void OnLogonOk(HWND dialog)
     std::string attempt = std::to_string(kAttempts - g_attemptsLeft + 1);
     if (CheckPassword(dialog)) {
         LogEvent("password", {{"attempt", attempt}, {"result", "right"}});
+        g_decision = Decision::RightPassword;
         EndDialog(dialog, kLogonAccepted);
         return;
     }
@@ -132,6 +137,7 @@ void OnSetOk(HWND dialog)
 {
     if (EntriesMatch(dialog)) {
         AcceptNewPassword(dialog);
+        g_decision = Decision::NewPassword;
         EndDialog(dialog, kNewPasswordAccepted);
         return;
     }
@@ -260,36 +266,42 @@ void RunPasswordDialog(HWND owner, PasswordMode mode)
     }
 
     g_failure = nullptr;
+    g_decision = Decision::None;
+    SetLastError(ERROR_SUCCESS);
     INT_PTR result = ShowLangDialog(IDD_PASSWORD, owner, PasswordDlgProc, static_cast<LPARAM>(mode));
+    const DWORD error = GetLastError();
+    const Decision decision = std::exchange(g_decision, Decision::None);
     if (g_failure) std::rethrow_exception(std::exchange(g_failure, nullptr));
-    if (result == -1) {
-        // Letting the logon go on here would open a configured password to anyone who can break
-        // the language module; the set mode at least says why nothing happened.
-        if (mode == PasswordMode::Logon) {
-            LogEvent("password", {{"result", "failed-closed"}, {"reason", "the prompt cannot be shown"}});
-        }
-        ShowPromptUnavailable(owner);
-        if (mode == PasswordMode::Logon) EndProgram();
-        return;
-    }
-    if (mode == PasswordMode::Logon) {
-        // Only the right password lets the logon go on. Besides the fifth wrong entry and a
-        // shutdown choice, a quit message to the thread ends the dialog too (with result 1).
-        if (result != kLogonAccepted) EndProgram();
-        return;
-    }
-    switch (result) {
-    case kNewPasswordAccepted:
+    const bool logon = mode == PasswordMode::Logon;
+    if (logon && result == kLogonAccepted && decision == Decision::RightPassword) return;
+    if (!logon && result == kNewPasswordAccepted && decision == Decision::NewPassword) {
         // Written first: when it cannot be, the error box is all the operator sees, never a
         // message that the password was set.
         WritePasswordFile();
         LogEvent("password", {{"mode", "set"}, {"result", "file-written"}, {"file", PasswordFilePath()}});
         ShowBox(owner, IDS_SETPASS_DONE, MB_ICONWARNING);
-        break;
-    case kSetCancelled:
-        ShowBox(owner, IDS_SETPASS_UNCHANGED, MB_ICONWARNING);
-        break;
-    case kEndProgram:
-        EndProgram();
+        return;
     }
+    if (!logon && result == kSetCancelled) {
+        ShowBox(owner, IDS_SETPASS_UNCHANGED, MB_ICONWARNING);
+        return;
+    }
+    if (result == kEndProgram) EndProgram();
+
+    // No decision was made: the dialog could not be created (-1, or 0 for an owner the system
+    // refuses), or something other than the operator ended its loop (a quit message posted to
+    // the thread). Letting the logon go on here would open a configured password to anyone who
+    // can break the language module or post a message; set mode writes nothing.
+    MSG quit;
+    const bool quitMessage = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+    const bool notShown = !quitMessage && (result == -1 || result == 0);
+    LogEvent("password", {{"mode", logon ? "logon" : "set"},
+                          {"result", logon ? "failed-closed" : "unchanged"},
+                          {"reason", quitMessage ? "a quit message ended the prompt"
+                                     : notShown  ? "the prompt cannot be shown"
+                                                 : "the prompt ended without a decision"},
+                          {"dialog-result", std::to_string(result)},
+                          {"error", std::to_string(error)}});
+    if (notShown) ShowPromptUnavailable(owner);
+    if (logon) EndProgram();
 }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace {
@@ -45,6 +47,50 @@ TEST(BitLockerRules, SectorMarkIsTheSignatureAtOffsetThree)
     EXPECT_FALSE(IsBitLockerSector(bytes("\xEB\x52\x90NTFS    "), 11));
     EXPECT_FALSE(IsBitLockerSector(bytes("\xEB\x52-FVE-FS-"), 10)) << "one byte early";
     EXPECT_FALSE(IsBitLockerSector(nullptr, 0));
+}
+
+// BitLocker To Go keeps a FAT boot sector; the identifier at 424 and a sane first metadata offset
+// make the header, and only a metadata block at that offset confirms it.
+TEST(BitLockerRules, ToGoHeaderIsTheIdentifierAndAPlausibleMetadataOffset)
+{
+    const std::string guid = "\x3b\xd6\x67\x49\x29\x2e\xd8\x4a\x83\x99\xf6\xa3\x39\xe3\xd0\x01";
+    const std::string usedSpaceGuid = "\x3b\x4d\xa8\x92\x80\xdd\x0e\x4d\x9e\x4e\xb1\xe3\x28\x4e\xae\xd8";
+    auto header = [](const std::string& identifier, uint64_t offset) {
+        std::string sector(512, '\0');
+        sector.replace(0, 11, "\xEB\x58\x90MSWIN4.1");
+        sector.replace(424, 16, identifier);
+        for (int i = 0; i < 8; ++i) sector[440 + i] = static_cast<char>(offset >> (8 * i));
+        sector.replace(510, 2, "\x55\xAA");
+        return sector;
+    };
+    auto offset = [](const std::string& s, size_t size) {
+        return ToGoMetadataOffset(reinterpret_cast<const unsigned char*>(s.data()), size);
+    };
+    const struct {
+        const char* label;
+        std::string sector;
+        size_t size;
+        std::optional<unsigned long long> expected;
+    } rows[] = {
+        {"To Go header", header(guid, 0x2000), 512, 0x2000},
+        {"used space only", header(usedSpaceGuid, 0x2000), 512, 0x2000},
+        {"cut before the offset ends", header(guid, 0x2000), 463, std::nullopt},
+        {"plain FAT32 sector", header(std::string(16, '\0'), 0x2000), 512, std::nullopt},
+        {"one GUID byte off", header(guid.substr(0, 15) + '\x02', 0x2000), 512, std::nullopt},
+        {"offset zero", header(guid, 0), 512, std::nullopt},
+        {"offset not sector-aligned", header(guid, 0x2001), 512, std::nullopt},
+        {"offset beyond what FAT addresses", header(guid, 0xFFFFFFFFull * 512 + 512), 512, std::nullopt},
+        {"an -FVE-FS- sector is the other kind", header(guid, 0x2000).replace(3, 8, "-FVE-FS-"), 512, std::nullopt},
+    };
+    for (const auto& row : rows) EXPECT_EQ(offset(row.sector, row.size), row.expected) << row.label;
+    EXPECT_FALSE(ToGoMetadataOffset(nullptr, 512));
+
+    auto block = [](const std::string& s) {
+        return IsFveMetadataBlock(reinterpret_cast<const unsigned char*>(s.data()), s.size());
+    };
+    EXPECT_TRUE(block(std::string("-FVE-FS-") + std::string(56, '\0')));
+    EXPECT_FALSE(block("-FVE-FS")) << "cut";
+    EXPECT_FALSE(block(std::string(64, '\0'))) << "FAT data where the block should be";
 }
 
 TEST(BitLockerRules, RecoveryPasswordTakesEightGroupsOfMultiplesOfElevenBelowTheLimit)

@@ -1,7 +1,9 @@
 #include "catalogues/timezones.h"
 #include "catalogues/timezone_info.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "shellctl/shared_state.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -160,13 +162,27 @@ TEST_F(TimeZoneCatalogueTest, AnAppliedZoneReachesThePlatformInItsForm)
     EXPECT_EQ(local.DaylightDate.wMonth, 0);
     EXPECT_STREQ(local.StandardName, L"Local time");
 
-    // Wine never grants the time-zone privilege: the zone in force stays, and out-of-range
-    // indices do nothing at all.
+    DYNAMIC_TIME_ZONE_INFORMATION dynamic = DynamicZoneInformation(zones.At(0));
+    EXPECT_STREQ(dynamic.TimeZoneKeyName, L"Tarn A") << "the key that holds its dynamic rules";
+    EXPECT_FALSE(dynamic.DynamicDaylightTimeDisabled);
+    EXPECT_EQ(dynamic.DaylightDate.wMonth, 3);
+    EXPECT_TRUE(DynamicZoneInformation(zones.At(2)).DynamicDaylightTimeDisabled) << "Local time has no key";
+
+    // Wine never grants the time-zone privilege (error 1314): the zone in force stays, the log
+    // shows the attempt with its error, and out-of-range indices do nothing at all.
     const std::string before = NameInForce();
+    CaseFolder folder;
+    StartRunLog(folder.File("run.log"));
     ApplyTimeZone(-1);
     ApplyTimeZone(3);
-    ApplyTimeZone(2);
+    ApplyTimeZone(0);
+    StartRunLog(std::string());
     EXPECT_EQ(NameInForce(), before);
+    const std::vector<std::string> lines = ReadLines(folder.File("run.log"));
+    ASSERT_EQ(lines.size(), 1u);
+    for (const char* part : {"what=timezone", "Tarn A", "result=failed", "error=1314"}) {
+        EXPECT_NE(lines[0].find(part), std::string::npos) << part << " in " << lines[0];
+    }
 }
 
 }  // namespace

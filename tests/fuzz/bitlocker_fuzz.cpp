@@ -1,5 +1,6 @@
-// The three readings of BitLocker's outside bytes: a first sector, a typed recovery password and
-// manage-bde's output. Each must stay inside its input and give only the forms it promises.
+// The readings of BitLocker's outside bytes: a first sector (either kind of header), a metadata
+// block, a typed recovery password and manage-bde's output. Each must stay inside its input and
+// give only the forms it promises.
 #include "catalogues/bitlocker_rules.h"
 
 #include "fuzz_check.h"
@@ -9,6 +10,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (IsBitLockerSector(data, size)) Require(std::memcmp(data + 3, "-FVE-FS-", 8) == 0, "the mark is the signature");
+
+    if (std::optional<unsigned long long> offset = ToGoMetadataOffset(data, size)) {
+        Require(size >= 464 && !IsBitLockerSector(data, size), "a To Go header holds its offsets and no -FVE-FS- mark");
+        Require(*offset != 0 && *offset % 512 == 0, "a metadata offset is a whole sector");
+    }
+    if (IsFveMetadataBlock(data, size)) Require(std::memcmp(data, "-FVE-FS-", 8) == 0, "a block begins with the mark");
 
     const std::string text = BytesAsText(data, size);
     char formatted[kRecoveryPasswordChars + 1];

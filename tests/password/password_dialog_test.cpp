@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace {
@@ -264,6 +265,29 @@ TEST_F(PasswordDialogTest, SetpassFlowReportsAndWritesThePasswordFile)
     }
     EXPECT_FALSE(Shared().StoredKey);
     EXPECT_EQ(ReadBytes(path), PasswordFileText("", 0));
+}
+
+// Only OK with two matching entries writes the file: a dialog ended with the very result of an
+// accepted password, or by a quit message, writes nothing and tells nothing.
+TEST_F(PasswordDialogTest, SetModeWritesOnlyAfterItsOwnDecision)
+{
+    UseModule("TestLang.dll");
+    std::string path = PasswordFilePath();
+    DeleteFileA(path.c_str());
+    ScopeExit remove([&] { DeleteFileA(path.c_str()); });
+    const std::function<void(HWND)> endings[] = {
+        [](HWND dialog) { EndDialog(dialog, kNewPasswordAccepted); },
+        [](HWND) { PostQuitMessage(0); },
+    };
+    for (const auto& end : endings) {
+        DialogDriver driver({TypeInto(IDC_PASSWORD_EDIT, "ab"), TypeInto(IDC_PASSWORD_REPEAT, "ab"), Check(end)});
+        RunPasswordDialog(nullptr, PasswordMode::Set);
+        EXPECT_TRUE(driver.Finished());
+        EXPECT_TRUE(driver.boxes.empty());
+        EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "no password file";
+        MSG message;
+        PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
 }
 
 TEST_F(PasswordDialogTest, NoStoredPasswordShowsNoDialog)

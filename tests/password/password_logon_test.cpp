@@ -187,6 +187,22 @@ TEST_F(PasswordLogonTest, PromptThatCannotBeShownLetsNobodyIn)
     EXPECT_TRUE(ShellRuns().empty());
 }
 
+// Anything but the right password that ends the prompt (here a quit message posted to its
+// thread) ends the program: no environment dialog, no shell.
+TEST_F(PasswordLogonTest, PromptEndedWithoutTheRightPasswordOpensNothing)
+{
+    StorePassword("right");
+    Install();
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    ChildProcess& program = Start();
+    HWND dialog = WaitForWindowWith(IDC_PASSWORD_EDIT);
+    ASSERT_TRUE(dialog);
+    Enter(dialog, IDC_PASSWORD_EDIT, "right");  // typed, but never confirmed
+    ASSERT_TRUE(PostThreadMessageA(GetWindowThreadProcessId(dialog, nullptr), WM_QUIT, 0, 0));
+    EXPECT_EQ(program.WaitForExit(15000), 0u);
+    EXPECT_TRUE(ShellRuns().empty());
+}
+
 TEST_F(PasswordLogonTest, StoredHashOfTheWrongTypeStopsTheProgram)
 {
     {

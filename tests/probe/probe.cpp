@@ -11,11 +11,14 @@
 //                         release=<text> (ReleaseId), for samples and demos
 //   spin=<ms>             keep a processor busy that long first (to check CPU measurements)
 //   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
-//                         guard: a DWORD there ends the probe through the "Application Error" box
+//                         guard: a DWORD there ends the probe through the "Application Error" box;
+//                         with in=dialog the read is made in a dialog procedure
 // Started with manage-bde's arguments (the first begins with "-"), as manage-bde.exe, it appends
 // them as one line to TARN_BDE_LOG; "-protectors" prints a key ID in UTF-16, as a console tool
 // may; "-unlock" with the password in TARN_BDE_PASSWORD makes an installation folder in the
-// folder TARN_BDE_UNLOCKS (the locked drive's contents) and exits 0, any other password exits 1.
+// folder TARN_BDE_UNLOCKS (the locked drive's contents) and exits 0, any other password exits 1;
+// "-unlock" first waits TARN_BDE_UNLOCK_MS milliseconds.
+#include "common/callback_boundary.h"
 #include "common/fatal_error_box.h"
 #include "common/guards.h"
 #include "common/registry.h"
@@ -86,6 +89,27 @@ int ReadWrongTypeValue()
     return 0;
 }
 
+// The same read inside a dialog procedure, which the platform calls: the error must reach the
+// box through the dialog's boundary.
+INT_PTR CALLBACK WrongTypeDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_INITDIALOG) ReadWrongTypeValue();
+    return FALSE;
+}
+
+int ReadWrongTypeValueInDialog()
+{
+    struct {
+        DLGTEMPLATE header;
+        WORD menu, windowClass, title;
+    } dialog{};
+    dialog.header.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+    dialog.header.cx = 100;
+    dialog.header.cy = 40;
+    GuardedDialogBoxIndirect(GetModuleHandleA(nullptr), &dialog.header, nullptr, WrongTypeDialogProc, 0);
+    return 0;
+}
+
 void EnablePrivilege(const char* name)
 {
     UniqueHandle token;
@@ -141,6 +165,9 @@ int ActAsManageBde()
         WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, sizeof text - sizeof(wchar_t), &written, nullptr);
         return 0;
     }
+    if (verb == "-unlock") {
+        Sleep(static_cast<DWORD>(std::strtoul(Environment("TARN_BDE_UNLOCK_MS").c_str(), nullptr, 10)));
+    }
     if (verb != "-unlock" || __argc != 5 || std::string(__argv[3]) != "-RecoveryPassword" ||
         __argv[4] != Environment("TARN_BDE_PASSWORD")) {
         return 1;
@@ -161,7 +188,9 @@ int Run()
         if (equals != std::string::npos) g_options[argument.substr(0, equals)] = argument.substr(equals + 1);
     }
 
-    if (g_options.count("fatal-registry")) return RunGuarded(ReadWrongTypeValue);
+    if (g_options.count("fatal-registry")) {
+        return RunGuarded(g_options["in"] == "dialog" ? ReadWrongTypeValueInDialog : ReadWrongTypeValue);
+    }
     if (g_options.count("make-hive")) return MakeHive();
 
     if (g_options.count("spin")) {

@@ -86,12 +86,24 @@ bool TestDrive::Empty()
            WaitUntil([&] { return !IsExistingFolder(Root() + "folder0"); }, std::chrono::seconds(60));
 }
 
-LockedTestDrive::LockedTestDrive(char letter) : letter_(letter)
+LockedTestDrive::LockedTestDrive(char letter, bool toGo) : letter_(letter)
 {
     std::string volume(1 << 20, '\0');
-    volume.replace(0, 11, "\xEB\x58\x90-FVE-FS-");
+    if (toGo) {
+        // A FAT32 boot sector with BitLocker's identifier and metadata offsets at 424, and the
+        // first metadata block at 0x2200, as BitLocker To Go writes them.
+        volume.replace(0, 11, "\xEB\x58\x90MSWIN4.1");
+        volume.replace(424, 16, "\x3b\xd6\x67\x49\x29\x2e\xd8\x4a\x83\x99\xf6\xa3\x39\xe3\xd0\x01");
+        volume.replace(440, 3, std::string("\x00\x22\x00", 3));
+        volume.replace(510, 2, "\x55\xAA");
+        volume.replace(0x2200, 8, "-FVE-FS-");
+    } else {
+        volume.replace(0, 11, "\xEB\x58\x90-FVE-FS-");
+    }
     WriteBytes(folder_.File("volume.img"), volume);
     CreateDirectoryA(Contents().c_str(), nullptr);
+    // Without BitLocker in the image, a To Go volume's root is its readable discovery volume.
+    if (toGo) WriteBytes(Contents() + "\\BitLockerToGo.exe", "MZ");
     ok_ = DefineDrive(letter, DRIVE_FIXED, UnixPathOf(Contents()), UnixPathOf(folder_.Path() + "volume.img")) &&
           (GetLogicalDrives() & (1u << (letter - 'A')));
 }

@@ -44,10 +44,11 @@ private:
 
 // A fixed drive as Windows PE sees one that BitLocker keeps locked: its root lists nothing, and
 // \\.\X: reads a 1 MB volume whose first sector carries BitLocker's mark. Contents() is the
-// folder behind the root, where a stand-in "unlock" can put files.
+// folder behind the root, where a stand-in "unlock" can put files. With toGo, the volume is a
+// BitLocker To Go one: a FAT boot sector pointing at a metadata block, and a readable root.
 class LockedTestDrive {
 public:
-    explicit LockedTestDrive(char letter);
+    explicit LockedTestDrive(char letter, bool toGo = false);
     ~LockedTestDrive();
     LockedTestDrive(const LockedTestDrive&) = delete;
     LockedTestDrive& operator=(const LockedTestDrive&) = delete;

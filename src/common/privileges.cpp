@@ -1,0 +1,21 @@
+#include "common/privileges.h"
+
+#include "common/guards.h"
+
+DWORD EnableTokenPrivilege(const char* name)
+{
+    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId()));
+    if (!process) return GetLastError();
+    UniqueHandle token;
+    if (!OpenProcessToken(process.get(), TOKEN_ADJUST_PRIVILEGES, token.put())) return GetLastError();
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid)) return GetLastError();
+    // AdjustTokenPrivileges succeeds even when the token lacks the privilege; only the last
+    // error (ERROR_NOT_ALL_ASSIGNED) tells.
+    DWORD returnLength = 0;
+    SetLastError(ERROR_SUCCESS);
+    AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, &returnLength);
+    return GetLastError();
+}
