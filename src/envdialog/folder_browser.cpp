@@ -84,6 +84,9 @@ void OnSelectionChanged(HWND browser, LPCITEMIDLIST item)
 
 std::string BrowseTargetFolder(HWND owner, const std::string& initialPath)
 {
+    // SHBrowseForFolder requires COM in an apartment on the calling thread (its page says so);
+    // Wine's browser works without it, Windows' does not. Declared first, so it ends last.
+    ComApartment com;
     UniqueInterface<IMalloc> allocator;
     if (SHGetMalloc(allocator.put()) != S_OK || !allocator) return std::string();
 
