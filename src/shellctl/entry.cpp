@@ -9,6 +9,8 @@
 #include "shellctl/autorun.h"
 #include "shellctl/hotkeys.h"
 #include "shellctl/launch.h"
+#include "shellctl/pe_startup.h"
+#include "shellctl/pe_tools.h"
 #include "shellctl/settings.h"
 #include "shellctl/shared_state.h"
 
@@ -60,7 +62,8 @@ void EndProgram() { ExitProcess(0); }
 void RunLogonShell(bool setPasswordMode)
 {
     LogEvent("start", {{"version", TARN_VERSION_TEXT}, {"arch", kArchitecture}, {"exe", ExecutablePath()},
-                       {"mode", setPasswordMode ? "setpass" : "logon"}});
+                       {"mode", setPasswordMode ? "setpass" : "logon"},
+                       {"windows-pe", IsWindowsPE() ? "yes" : "no"}});
     ReadSettings();
     StartRunLog(RunLogPath(Shared().Settings.LogFile));
     LoadLangModule();
@@ -76,7 +79,10 @@ void RunLogonShell(bool setPasswordMode)
         EndProgram();
     }
 
-    if (Shared().Settings.UseRegRun) {
+    // Before the autorun and the password: the unattend keyboard and the drivers in force.
+    RunWindowsPeStartUp();
+
+    if (IsAutorunWanted()) {
         // Once-only entries first, as Windows runs them: they may prepare what Run entries need.
         ProcessRunOnceEx();
         ProcessRunOnce();
