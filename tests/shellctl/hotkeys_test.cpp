@@ -218,6 +218,7 @@ protected:
     {
         if (program_) program_->Terminate();
         Clean();
+        for (const std::string& path : placed_) DeleteFileA(path.c_str());
     }
     static void Clean()
     {
@@ -255,6 +256,20 @@ protected:
         return WaitUntil([&] { return CadRuns() > before; }, patience);
     }
     std::vector<std::string> LogLines() const { return ReadLines(folder_.Path() + "run.log"); }
+    // Windows PE's files in the prefix's own System32, where the program looks for them (Wine
+    // sets SystemRoot afresh for every process); these tests run alone, and remove them again.
+    static std::string PeSystemFile(const char* name)
+    {
+        char root[MAX_PATH] = "";
+        GetEnvironmentVariableA("SystemRoot", root, MAX_PATH);
+        return std::string(root) + "\\System32\\" + name;
+    }
+    void PlacePeTool(const char* name)
+    {
+        CopyOrFail(BinFolder() + "probe.exe", PeSystemFile(name));
+        placed_.push_back(PeSystemFile(name));
+    }
+    std::vector<std::string> placed_;
     size_t LogLinesWith(const std::string& part) const
     {
         size_t count = 0;
@@ -296,24 +311,23 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
                            "pe\\cad.exe\r\nLogFile=%TARN_LOG_FOLDER%run.log\r\nDriverFolder=Drivers\r\n";
     Install("tarn_logon.exe", settings.c_str());
     CopyOrFail(BinFolder() + "probe.exe", folder_.Path() + "pe\\cad.exe");
-    // Windows PE's tools, in the System32 of the case's own SystemRoot; two drivers in subfolders.
-    CopyOrFail(BinFolder() + "probe.exe", folder_.File("win\\System32\\wpeinit.exe"));
-    CopyOrFail(BinFolder() + "probe.exe", folder_.File("win\\System32\\drvload.exe"));
+    // Windows PE's tools, and two drivers in subfolders.
+    PlacePeTool("wpeinit.exe");
+    PlacePeTool("drvload.exe");
     WriteBytes(folder_.File("pe\\Drivers\\storage\\iaStorVD.inf"), "[Version]\r\n");
     WriteBytes(folder_.File("pe\\Drivers\\Chipset\\x.inf"), "[Version]\r\n");
     WriteBytes(folder_.File("pe\\Drivers\\readme.txt"), "not a driver");
     InstallLanguage("LangPack.dll", "LangPack.dll");
     Start(std::string(), 2000,
-          {{"TARN_PROBE_EXIT", "7"}, {"TARN_LOG_FOLDER", folder_.Path()}, {"SystemRoot", folder_.Path() + "win"}});
+          {{"TARN_PROBE_EXIT", "7"}, {"TARN_LOG_FOLDER", folder_.Path()}});
 
     ASSERT_TRUE(WaitForShellRuns(4)) << "wpeinit, the two drivers and the RunOnceEx entry run first";
     const std::vector<ProbeRun> first = ShellRuns();
-    const std::string tools = folder_.Path() + "win\\System32\\";
-    EXPECT_EQ(first[0]["cmdline"], "\"" + tools + "wpeinit.exe\"");
+    EXPECT_EQ(first[0]["cmdline"], "\"" + PeSystemFile("wpeinit.exe") + "\"");
     EXPECT_EQ(first[0]["show"], "0") << "hidden";
-    EXPECT_EQ(first[1]["cmdline"], "\"" + tools + "drvload.exe\" \"" + folder_.Path() + "pe\\Drivers\\Chipset\\x.inf\"");
+    EXPECT_EQ(first[1]["cmdline"], "\"" + PeSystemFile("drvload.exe") + "\" \"" + folder_.Path() + "pe\\Drivers\\Chipset\\x.inf\"");
     EXPECT_EQ(first[2]["cmdline"],
-              "\"" + tools + "drvload.exe\" \"" + folder_.Path() + "pe\\Drivers\\storage\\iaStorVD.inf\"");
+              "\"" + PeSystemFile("drvload.exe") + "\" \"" + folder_.Path() + "pe\\Drivers\\storage\\iaStorVD.inf\"");
     EXPECT_NE(first[3]["cmdline"].find("tag=autorun"), std::string::npos);
     EXPECT_FALSE(FindProcessWindowWithControl(program_->Id(), IDC_PASSWORD_EDIT)) << "no password dialog yet";
     EXPECT_FALSE(ChordStartsTheProgram(seconds(3))) << "no hot keys during the autorun";
@@ -385,14 +399,14 @@ TEST_F(AutorunLogonTest, PeStartUpSkipsWhatRanOrIsOffAndOutsidePeTheAutorunNeeds
         DeleteRegTree(runOnce);
     });
     Install("tarn_logon.exe", nullptr);
-    CopyOrFail(BinFolder() + "probe.exe", folder_.File("win\\System32\\wpeinit.exe"));
+    PlacePeTool("wpeinit.exe");
     auto startUp = [&](const std::string& settings) {
         WriteBytes(folder_.File("pe\\tarn_logon.ini"), "LogFile=" + folder_.Path() + "run.log\r\n" + settings);
         DeleteFileA((folder_.Path() + "run.log").c_str());
         DeleteFileA(ShellLog().c_str());
         UniqueKey key = CreateRegKey(runOnce, KEY_ALL_ACCESS);
         WriteRegString(key.get(), "once", "\"" + BinFolder() + "probe.exe\" tag=once");
-        Start(std::string(), 5000, {{"SystemRoot", folder_.Path() + "win"}});
+        Start(std::string(), 5000);
         EXPECT_TRUE(WaitUntil([&] { return ShellStarted(); }, seconds(20))) << settings;
         program_->Terminate();
         std::string lines;
@@ -401,12 +415,13 @@ TEST_F(AutorunLogonTest, PeStartUpSkipsWhatRanOrIsOffAndOutsidePeTheAutorunNeeds
     };
     auto ranOnce = [&] { return WaitUntil([&] { return ShellRuns().size() >= 2; }, seconds(5)); };
 
-    WriteBytes(folder_.File("win\\System32\\wpeinit.log"), "");
+    WriteBytes(PeSystemFile("wpeinit.log"), "");
+    placed_.push_back(PeSystemFile("wpeinit.log"));
     std::string log = startUp("");
     EXPECT_NE(log.find(" wpeinit result=skipped reason=\"wpeinit.log exists\""), std::string::npos) << log;
     EXPECT_NE(log.find(" drivers result=skipped reason=\"no DriverFolder=\""), std::string::npos) << log;
     EXPECT_TRUE(ranOnce()) << "on Windows PE the autorun needs no YES";
-    DeleteFileA(folder_.File("win\\System32\\wpeinit.log").c_str());
+    DeleteFileA(PeSystemFile("wpeinit.log").c_str());
 
     log = startUp("RunWpeInit=NO\r\nDriverFolder=Missing\r\n");
     EXPECT_NE(log.find(" wpeinit result=skipped reason=RunWpeInit=NO"), std::string::npos) << log;
