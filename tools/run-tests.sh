@@ -75,6 +75,7 @@ for arch in $archs; do
     tarn_select_arch "$arch"
     tarn_fresh_prefix "$TARN_BUILD/wine/test-run-$arch"
     tarn_start_wineserver
+    tarn_mark_windows_pe
     run_suite "$arch" "$arch" "$@"
     # The 32-bit build also runs on 64-bit Windows, where the registry shows it a 32-bit copy of
     # HKLM\Software: its end-to-end registry case, run once more in this 64-bit prefix.

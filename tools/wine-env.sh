@@ -72,6 +72,13 @@ tarn_start_wineserver() {
     wine cmd /c exit >/dev/null 2>&1 || true  # bring up the services once
 }
 
+# Makes the prefix look like Windows PE to the program (the key only Windows PE has), so the
+# tests meet its start-up and autorun as a PE boot does; tests of a full Windows remove it for a
+# while. Needs the running wineserver.
+tarn_mark_windows_pe() {
+    wine reg add 'HKLM\System\CurrentControlSet\Control\MiniNT' /f </dev/null >/dev/null 2>&1
+}
+
 # Stops the current prefix's wineserver and every process it serves.
 tarn_stop_wineserver() {
     if [ -n "$_tarn_prefix" ]; then

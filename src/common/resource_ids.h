@@ -87,5 +87,9 @@
 #define IDS_UNLOCK_NO_TOOLS     3114
 #define IDS_UNLOCK_NO_KEY_ID    3115
 #define IDS_UNLOCK_CAPTION      3116
+/* Windows PE start-up in the scan dialog. Later than the 1.5 module contract: a module without
+   them gets the program's English texts. */
+#define IDS_STARTING_PE         3140
+#define IDS_LOADING_DRIVER      3141
 
 #endif

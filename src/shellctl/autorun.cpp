@@ -3,6 +3,8 @@
 #include "common/registry.h"
 #include "common/run_log.h"
 #include "shellctl/launch.h"
+#include "shellctl/pe_tools.h"
+#include "shellctl/shared_state.h"
 
 #include <vector>
 
@@ -58,6 +60,16 @@ void DeleteKeyWithSubkeys(HKEY parent, const std::string& name)
 }
 
 }  // namespace
+
+bool IsAutorunWanted()
+{
+    const TSettings& settings = Shared().Settings;
+    const char* skipped = !settings.UseRegRun                             ? "UseRegRun=NO"
+                          : !IsWindowsPE() && !settings.UseRegRunSaidYes ? "not Windows PE and no UseRegRun=YES"
+                                                                         : nullptr;
+    if (skipped) LogEvent("autorun", {{"result", "skipped"}, {"reason", skipped}});
+    return skipped == nullptr;
+}
 
 void ProcessRunOnceExSection(const std::string& sectionPath)
 {

@@ -5,6 +5,11 @@
 
 #include <string>
 
+// Whether the autorun runs at this start: UseRegRun on, and on Windows PE, or else UseRegRun=YES
+// written in the settings, as the Run keys of a full Windows belong to that computer. A skip is
+// logged with its reason.
+bool IsAutorunWanted();
+
 // Each section (subkey) of RunOnceEx in turn: its entries one after the other, each for at most
 // 5 s, then the section with everything below it is deleted. The key itself and its own values stay.
 void ProcessRunOnceEx();

@@ -10,6 +10,8 @@
 #include "shellctl/autorun.h"
 #include "shellctl/hotkeys.h"
 #include "shellctl/launch.h"
+#include "shellctl/pe_startup.h"
+#include "shellctl/pe_tools.h"
 #include "shellctl/settings.h"
 #include "shellctl/shared_state.h"
 
@@ -52,7 +54,8 @@ bool RunShellPass(unsigned long* exitCode)
 void RunLogonShell(bool setPasswordMode)
 {
     LogEvent("start", {{"version", TARN_VERSION_TEXT}, {"arch", kArchitecture}, {"exe", ExecutablePath()},
-                       {"mode", setPasswordMode ? "setpass" : "logon"}});
+                       {"mode", setPasswordMode ? "setpass" : "logon"},
+                       {"windows-pe", IsWindowsPE() ? "yes" : "no"}});
     ReadSettings();
     StartRunLog(RunLogPath(Shared().Settings.LogFile));
     LoadLangModule();
@@ -68,11 +71,14 @@ void RunLogonShell(bool setPasswordMode)
         EndProgram();
     }
 
-    // Before the autorun and the password: until the logon is accepted the hook holds back
-    // Ctrl+Shift+Esc, which Windows' own logon process would answer with the task manager.
+    // Before the PE start-up, the autorun and the password: until the logon is accepted the hook
+    // holds back Ctrl+Shift+Esc, which Windows' own logon process would answer with the task manager.
     InstallHotKeys();
 
-    if (Shared().Settings.UseRegRun) {
+    // Before the autorun and the password: the unattend keyboard and the drivers in force.
+    RunWindowsPeStartUp();
+
+    if (IsAutorunWanted()) {
         // Once-only entries first, as Windows runs them: they may prepare what Run entries need.
         ProcessRunOnceEx();
         ProcessRunOnce();

@@ -317,6 +317,7 @@ protected:
     {
         if (program_) program_->Terminate();
         Clean();
+        for (const std::string& path : placed_) DeleteFileA(path.c_str());
     }
     static void Clean()
     {
@@ -354,6 +355,20 @@ protected:
         return WaitUntil([&] { return CadRuns() > before; }, patience);
     }
     std::vector<std::string> LogLines() const { return ReadLines(folder_.Path() + "run.log"); }
+    // Windows PE's files in the prefix's own System32, where the program looks for them (Wine
+    // sets SystemRoot afresh for every process); these tests run alone, and remove them again.
+    static std::string PeSystemFile(const char* name)
+    {
+        char root[MAX_PATH] = "";
+        GetEnvironmentVariableA("SystemRoot", root, MAX_PATH);
+        return std::string(root) + "\\System32\\" + name;
+    }
+    void PlacePeTool(const char* name)
+    {
+        CopyOrFail(BinFolder() + "probe.exe", PeSystemFile(name));
+        placed_.push_back(PeSystemFile(name));
+    }
+    std::vector<std::string> placed_;
     size_t LogLinesWith(const std::string& part) const
     {
         size_t count = 0;
@@ -391,14 +406,28 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
         UniqueKey password = CreateRegKey("\\Software\\Quillon\\TarnDesk\\1.5", KEY_ALL_ACCESS);
         WriteRegDword(password.get(), "PassHash", PasswordHash(right));
     }
-    std::string settings = "CADApplication=" + folder_.Path() + "pe\\cad.exe\r\nLogFile=%TARN_LOG_FOLDER%run.log\r\n";
+    std::string settings = "CADApplication=" + folder_.Path() +
+                           "pe\\cad.exe\r\nLogFile=%TARN_LOG_FOLDER%run.log\r\nDriverFolder=Drivers\r\n";
     Install("tarn_logon.exe", settings.c_str());
     CopyOrFail(BinFolder() + "probe.exe", folder_.Path() + "pe\\cad.exe");
+    // Windows PE's tools, and two drivers in subfolders.
+    PlacePeTool("wpeinit.exe");
+    PlacePeTool("drvload.exe");
+    WriteBytes(folder_.File("pe\\Drivers\\storage\\iaStorVD.inf"), "[Version]\r\n");
+    WriteBytes(folder_.File("pe\\Drivers\\Chipset\\x.inf"), "[Version]\r\n");
+    WriteBytes(folder_.File("pe\\Drivers\\readme.txt"), "not a driver");
     InstallLanguage("LangPack.dll", "LangPack.dll");
-    Start(std::string(), 2000, {{"TARN_PROBE_EXIT", "7"}, {"TARN_LOG_FOLDER", folder_.Path()}});
+    Start(std::string(), 2000,
+          {{"TARN_PROBE_EXIT", "7"}, {"TARN_LOG_FOLDER", folder_.Path()}});
 
-    ASSERT_TRUE(WaitForShellRuns(1)) << "the RunOnceEx entry runs first";
-    EXPECT_NE(ShellRuns()[0]["cmdline"].find("tag=autorun"), std::string::npos);
+    ASSERT_TRUE(WaitForShellRuns(4)) << "wpeinit, the two drivers and the RunOnceEx entry run first";
+    const std::vector<ProbeRun> first = ShellRuns();
+    EXPECT_EQ(first[0]["cmdline"], "\"" + PeSystemFile("wpeinit.exe") + "\"");
+    EXPECT_EQ(first[0]["show"], "0") << "hidden";
+    EXPECT_EQ(first[1]["cmdline"], "\"" + PeSystemFile("drvload.exe") + "\" \"" + folder_.Path() + "pe\\Drivers\\Chipset\\x.inf\"");
+    EXPECT_EQ(first[2]["cmdline"],
+              "\"" + PeSystemFile("drvload.exe") + "\" \"" + folder_.Path() + "pe\\Drivers\\storage\\iaStorVD.inf\"");
+    EXPECT_NE(first[3]["cmdline"].find("tag=autorun"), std::string::npos);
     EXPECT_FALSE(FindProcessWindowWithControl(program_->Id(), IDC_PASSWORD_EDIT)) << "no password dialog yet";
     EXPECT_FALSE(ChordStartsTheProgram(seconds(3))) << "no hot keys during the autorun";
 
@@ -425,9 +454,14 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
     ASSERT_TRUE(WaitUntil([&] { return LogLinesWith(" dialog action=shown") >= 2; }, seconds(30)));
     const std::vector<std::string> lines = LogLines();
     ExpectLinesInOrder(lines, {
-        {" start version=", " arch=x", " exe=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.exe"), " mode=logon"},
+        {" start version=", " arch=x", " exe=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.exe"), " mode=logon",
+         " windows-pe=yes"},
         {" settings path=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.ini") + " file=read", " LogFile=%TARN_LOG_FOLDER%run.log", " shells=0"},
         {" langmodule name=", "LangPack.dll", " result=loaded lacks=none"},
+        {" wpeinit result=ran exit=7 ms="},
+        {" drivers folder=", " files=2"},
+        {" driver file=", "Chipset\\x.inf", " result=refused exit=7 ms="},
+        {" driver file=", "iaStorVD.inf", " result=refused exit=7 ms="},
         {" autorun key=\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\001\\ name=1 ", "tag=autorun", " result=started deleted=yes"},
         {" password prompt=shown"},
         {" password attempt=1 result=wrong"},
@@ -452,4 +486,56 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
     std::snprintf(hex, sizeof hex, "%08X", PasswordHash(right));
     EXPECT_EQ(log.find(std::to_string(PasswordHash(right))), std::string::npos) << "the hash";
     EXPECT_EQ(UpperAscii(log).find(hex), std::string::npos) << "the hash in hexadecimal";
+}
+
+// Each start runs until its first shell, then the log tells what the start-up did.
+TEST_F(AutorunLogonTest, PeStartUpSkipsWhatRanOrIsOffAndOutsidePeTheAutorunNeedsAnExplicitYes)
+{
+    const std::string runOnce = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    const std::string miniNt = "\\SYSTEM\\CurrentControlSet\\Control\\MiniNT";
+    ScopeExit restore([&] {
+        CreateRegKey(miniNt, KEY_ALL_ACCESS);
+        DeleteRegTree(runOnce);
+    });
+    Install("tarn_logon.exe", nullptr);
+    PlacePeTool("wpeinit.exe");
+    auto startUp = [&](const std::string& settings) {
+        WriteBytes(folder_.File("pe\\tarn_logon.ini"), "LogFile=" + folder_.Path() + "run.log\r\n" + settings);
+        DeleteFileA((folder_.Path() + "run.log").c_str());
+        DeleteFileA(ShellLog().c_str());
+        UniqueKey key = CreateRegKey(runOnce, KEY_ALL_ACCESS);
+        WriteRegString(key.get(), "once", "\"" + BinFolder() + "probe.exe\" tag=once");
+        Start(std::string(), 5000);
+        EXPECT_TRUE(WaitUntil([&] { return ShellStarted(); }, seconds(20))) << settings;
+        program_->Terminate();
+        std::string lines;
+        for (const std::string& line : LogLines()) lines += line + "\n";
+        return lines;
+    };
+    auto ranOnce = [&] { return WaitUntil([&] { return ShellRuns().size() >= 2; }, seconds(5)); };
+
+    WriteBytes(PeSystemFile("wpeinit.log"), "");
+    placed_.push_back(PeSystemFile("wpeinit.log"));
+    std::string log = startUp("");
+    EXPECT_NE(log.find(" wpeinit result=skipped reason=\"wpeinit.log exists\""), std::string::npos) << log;
+    EXPECT_NE(log.find(" drivers result=skipped reason=\"no DriverFolder=\""), std::string::npos) << log;
+    EXPECT_TRUE(ranOnce()) << "on Windows PE the autorun needs no YES";
+    DeleteFileA(PeSystemFile("wpeinit.log").c_str());
+
+    log = startUp("RunWpeInit=NO\r\nDriverFolder=Missing\r\n");
+    EXPECT_NE(log.find(" wpeinit result=skipped reason=RunWpeInit=NO"), std::string::npos) << log;
+    EXPECT_NE(log.find(" drivers result=skipped reason=\"folder missing\" folder="), std::string::npos) << log;
+
+    ASSERT_TRUE(DeleteRegTree(miniNt));
+    log = startUp("DriverFolder=.\r\n");
+    EXPECT_NE(log.find(" windows-pe=no"), std::string::npos) << log;
+    EXPECT_NE(log.find(" wpeinit result=skipped reason=\"not Windows PE\""), std::string::npos) << log;
+    EXPECT_NE(log.find(" autorun result=skipped reason=\"not Windows PE and no UseRegRun=YES\""), std::string::npos);
+    EXPECT_FALSE(ranOnce()) << "nothing of this computer runs";
+    UniqueKey kept = OpenRegKey(runOnce, KEY_READ);
+    EXPECT_EQ(RegValueNames(kept.get()), std::vector<std::string>{"once"}) << "nor is anything deleted";
+
+    startUp("UseRegRun=YES\r\n");
+    EXPECT_TRUE(ranOnce()) << "an explicit YES runs it outside Windows PE too";
+    for (const ProbeRun& run : ShellRuns()) EXPECT_EQ(run["cmdline"].find("wpeinit"), std::string::npos);
 }

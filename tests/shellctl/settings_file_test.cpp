@@ -80,11 +80,14 @@ TEST(SettingsFile, ShippedSampleSetsExactlyWhatItSays)
     EXPECT_EQ(settings.CADApplication, defaults.CADApplication);
     EXPECT_EQ(settings.CSEApplication, defaults.CSEApplication);
     EXPECT_EQ(settings.UseRegRun, defaults.UseRegRun);
+    EXPECT_FALSE(settings.UseRegRunSaidYes) << "a sample copied to a full Windows would run that computer's autostart";
     EXPECT_EQ(settings.ShutdownEmulate, defaults.ShutdownEmulate);
     EXPECT_EQ(settings.LangModuleName, defaults.LangModuleName);
     EXPECT_EQ(settings.LessLogonMode, defaults.LessLogonMode);
     EXPECT_EQ(settings.EnableRebootButton, defaults.EnableRebootButton);
     EXPECT_EQ(settings.LogFile, defaults.LogFile);
+    EXPECT_EQ(settings.RunWpeInit, defaults.RunWpeInit);
+    EXPECT_EQ(settings.DriverFolder, defaults.DriverFolder);
     ASSERT_EQ(settings.ShellList.Count(), 4u);
     EXPECT_EQ(settings.ShellList.At(0).Name, "Command prompt");
     EXPECT_EQ(settings.ShellList.At(0).CommandLine, "%windir%\\system32\\cmd.exe");

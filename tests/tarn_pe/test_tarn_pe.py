@@ -133,8 +133,14 @@ class TarnPeTest(unittest.TestCase):
     def test_install_status_remove(self):
         wim = self.make_image("roundtrip")
         other_image = self.listing(wim, 2)
-        said = self.tarn_pe("install", wim, "--from", self.build, "--password-file", self.passwords, "--language", "de")
+        drivers = os.path.join(self.work, "drivers")
+        for name in ("VMD/iaStorVD.inf", "VMD/iaStorVD.sys", "Chipset/x.inf"):
+            os.makedirs(os.path.dirname(os.path.join(drivers, name)), exist_ok=True)
+            self.write(os.path.join(drivers, name), name.encode())
+        said = self.tarn_pe("install", wim, "--from", self.build, "--password-file", self.passwords, "--language", "de",
+                            "--drivers", drivers)
         self.assertIn("Tarn Logon 1.5.0 (x86)", said)
+        self.assertIn("drivers: 2 .inf", said)
         system32 = "/Windows/system32/"
         for name in ("tarn_logon.exe", "LangPack.dll", "LangPack_de.dll"):
             with open(os.path.join(self.build, name), "rb") as f:
@@ -142,6 +148,8 @@ class TarnPeTest(unittest.TestCase):
         self.assertIsNone(self.extract(wim, system32 + "extra.dll"))
         settings = self.extract(wim, system32 + "tarn_logon.ini")
         self.assertLess(settings.index(b"LangModuleName=LangPack_de.dll"), settings.index(b"[Shell]"))
+        self.assertLess(settings.index(b"DriverFolder=TarnDrivers"), settings.index(b"[Shell]"))
+        self.assertEqual(self.extract(wim, system32 + "TarnDrivers/VMD/iaStorVD.sys"), b"VMD/iaStorVD.sys")
         self.assertEqual(self.extract(wim, system32 + "winpeshl.ini"),
                          b"[LaunchApps]\r\n%SYSTEMROOT%\\System32\\tarn_logon.exe\r\n")
         self.assertEqual(self.extract(wim, system32 + "winpeshl.ini.before-tarn"), ORIGINAL_LAUNCHER)
@@ -158,7 +166,8 @@ class TarnPeTest(unittest.TestCase):
         said = self.tarn_pe("status", wim)
         for expected in ("tarn_logon.exe: 1.5.0 (x86)", "LangPack.dll 1.5.0", "LangPack_de.dll 1.5.0",
                          "language module LangPack.dll", "starts Tarn Logon; winpeshl.ini.before-tarn kept",
-                         "password: PassKey (PBKDF2-SHA256, 600,000 iterations)"):
+                         "password: PassKey (PBKDF2-SHA256, 600,000 iterations)",
+                         "drivers folder TarnDrivers: 2 .inf (Chipset/x.inf, VMD/iaStorVD.inf)"):
             self.assertIn(expected, said)
 
         self.tarn_pe("remove", wim)
@@ -168,6 +177,7 @@ class TarnPeTest(unittest.TestCase):
         self.assertEqual(list(self.password_values(wim)), ["Keep"])
         said = self.tarn_pe("status", wim)
         self.assertIn("tarn_logon.exe: not installed", said)
+        self.assertIn("drivers folder: none", said)
         self.assertIn("password: none", said)
         self.assertIn("holds nothing of Tarn Logon", self.tarn_pe("remove", wim))
         subprocess.run(["wimlib-imagex", "verify", wim], check=True, capture_output=True)

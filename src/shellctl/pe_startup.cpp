@@ -1,0 +1,134 @@
+#include "shellctl/pe_startup.h"
+
+#include "common/files.h"
+#include "common/guards.h"
+#include "common/resource_ids.h"
+#include "common/run_log.h"
+#include "common/text.h"
+#include "common/window.h"
+#include "langmodule/langmodule.h"
+#include "shellctl/pe_rules.h"
+#include "shellctl/pe_tools.h"
+#include "shellctl/shared_state.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// wpeinit installs every device and waits for the network; on a large machine that takes a
+// minute or more. Beyond this the operator gets the program without waiting further.
+constexpr unsigned long kWpeInitLimitMs = 300000;
+
+// The scan dialog, made when the first step needs it and gone with the start-up.
+class StartUpDialog {
+public:
+    ~StartUpDialog()
+    {
+        if (window_) DestroyWindow(window_);
+    }
+    void Show(const std::string& text)
+    {
+        if (!window_) {
+            window_ = CreateLangDialog(IDD_SCAN, GetDesktopWindow());
+            SendDlgItemMessageA(window_, IDC_SCAN_ANIMATION, ACM_PLAY, static_cast<WPARAM>(-1), MakeLong(0, 8));
+        }
+        SetDlgItemTextA(window_, IDC_SCAN_STATUS, text.c_str());
+        if (window_) UpdateWindow(window_);
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+void LogWpeInit(const char* result, const std::string& reason, const ToolRun* run = nullptr)
+{
+    bool ran = run && run->outcome == ToolRun::Outcome::Ran;
+    LogEvent("wpeinit", {{"result", result}, {reason.empty() ? "" : "reason", reason},
+                         {ran ? "exit" : "", run ? std::to_string(run->exitCode) : ""},
+                         {run && run->outcome == ToolRun::Outcome::NotStarted ? "error" : "",
+                          run ? SystemErrorText(run->error) : ""},
+                         {run ? "ms" : "", run ? std::to_string(run->ms) : ""}});
+}
+
+void RunWpeInit(StartUpDialog& dialog)
+{
+    if (!Shared().Settings.RunWpeInit) return LogWpeInit("skipped", "RunWpeInit=NO");
+    // wpeinit writes its log as it starts; one there means winpeshl.ini ran it before the program.
+    if (IsExistingFile(SystemToolPath("wpeinit.log"))) return LogWpeInit("skipped", "wpeinit.log exists");
+    if (!IsExistingFile(SystemToolPath("wpeinit.exe"))) return LogWpeInit("skipped", "wpeinit.exe missing");
+    dialog.Show(LoadLangStringOr(IDS_STARTING_PE, "Starting Windows PE..."));
+    ToolRun run = RunSystemTool("wpeinit.exe", std::string(), kWpeInitLimitMs);
+    LogWpeInit(ToolOutcomeText(run.outcome), std::string(), &run);
+}
+
+bool IsInfName(const std::string& name)
+{
+    return name.size() > 4 && UpperAscii(name.substr(name.size() - 4)) == ".INF";
+}
+
+// Every .inf below folder, as paths relative to it. The names are matched here rather than by a
+// "*.inf" pattern, which also matches by the short name ("x.infx" is X~1.INF).
+void CollectInfFiles(const std::string& folder, const std::string& relative, std::vector<std::string>& found)
+{
+    WIN32_FIND_DATAA entry;
+    UniqueFind find(FindFirstFileA((folder + relative + "*").c_str(), &entry));
+    if (!find) return;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A junction may lead back up the tree.
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                CollectInfFiles(folder, relative + name + "\\", found);
+            }
+        } else if (IsInfName(name)) {
+            found.push_back(relative + name);
+        }
+    } while (FindNextFileA(find.get(), &entry));
+}
+
+std::string LoadingText(const std::string& file)
+{
+    std::string text = LoadLangStringOr(IDS_LOADING_DRIVER, "Loading driver %s...");
+    size_t at = text.find("%s");
+    return at == std::string::npos ? text + " " + file : text.replace(at, 2, file);
+}
+
+void LogDriversSkipped(const std::string& reason, const std::string& folder = std::string())
+{
+    LogEvent("drivers", {{"result", "skipped"}, {"reason", reason}, {folder.empty() ? "" : "folder", folder}});
+}
+
+void LoadDrivers(StartUpDialog& dialog)
+{
+    std::string folder = DriverFolderPath();
+    if (folder.empty()) return LogDriversSkipped("no DriverFolder=");
+    if (!IsExistingFolder(folder)) return LogDriversSkipped("folder missing", folder);
+    if (!IsExistingFile(SystemToolPath("drvload.exe"))) return LogDriversSkipped("drvload.exe missing", folder);
+    if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+    std::vector<std::string> files;
+    CollectInfFiles(folder, std::string(), files);
+    SortDriverPaths(files);
+    LogEvent("drivers", {{"folder", folder}, {"files", std::to_string(files.size())}});
+    for (const std::string& file : files) {
+        dialog.Show(LoadingText(file));
+        LoadDriver(folder + file);
+    }
+}
+
+}  // namespace
+
+void RunWindowsPeStartUp()
+{
+    if (!IsWindowsPE()) {
+        LogWpeInit("skipped", "not Windows PE");
+        return LogDriversSkipped("not Windows PE");
+    }
+    StartUpDialog dialog;
+    RunWpeInit(dialog);
+    LoadDrivers(dialog);
+}
