@@ -11,9 +11,11 @@
 #include "envdialog/unlock_prompt.h"
 #include "langmodule/langmodule.h"
 #include "shellctl/entry.h"
+#include "shellctl/pe_tools.h"
 #include "shellctl/shared_state.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <dbt.h>
 
 #include <algorithm>
@@ -320,6 +322,69 @@ void EndForNewPass(HWND dialog)
     EndDialog(dialog, kDrivesChanged);
 }
 
+// A text of the module with %1 and %2 filled in.
+std::string Filled(UINT id, const char* fallback, const std::string& first, const std::string& second = "")
+{
+    std::string text = LoadLangStringOr(id, fallback);
+    for (const auto& [mark, value] : {std::pair<const char*, const std::string&>{"%1", first}, {"%2", second}}) {
+        size_t at = text.find(mark);
+        if (at != std::string::npos) text.replace(at, 2, value);
+    }
+    return text;
+}
+
+std::string ChooseDriverFile(HWND dialog)
+{
+    // The filter is two texts, each ended by a zero, and a zero after the last.
+    std::string filter = LoadLangStringOr(IDS_DRIVER_FILTER, "Driver setup information (*.inf)");
+    filter += std::string("\0*.inf\0", 7) + '\0';
+    char file[MAX_PATH] = "";
+    const std::string folder = DriverFolderPath();
+    OPENFILENAMEA choice{};
+    choice.lStructSize = sizeof choice;
+    choice.hwndOwner = dialog;
+    choice.lpstrFilter = filter.c_str();
+    choice.lpstrFile = file;
+    choice.nMaxFile = MAX_PATH;
+    choice.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    choice.lpstrDefExt = "inf";
+    choice.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    return GetOpenFileNameA(&choice) ? std::string(file) : std::string();
+}
+
+// drvload runs under the wait cursor with the dialog disabled: no command of the dialog, and no
+// new pass for a disk that arrives meanwhile, can start before it has ended.
+void OnLoadDriver(HWND dialog)
+{
+    const std::string inf = ChooseDriverFile(dialog);
+    if (inf.empty()) return;
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    EnableWindow(dialog, FALSE);
+    ToolRun run = LoadDriver(inf);
+    EnableWindow(dialog, TRUE);
+    SetCursor(previous);
+    const std::string caption = LoadLangStringOr(IDS_DRIVER_CAPTION, "Load Driver");
+    if (run.missing) {
+        ShowLoggedMessageBox(dialog, Filled(IDS_DRIVER_NO_TOOL, "This Windows PE image cannot load drivers: %1 is missing from it.", run.path),
+                             caption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (!run.started || run.exitCode != 0) {
+        std::string code = run.started ? std::to_string(run.exitCode) : SystemErrorText(run.error);
+        ShowLoggedMessageBox(dialog,
+                             Filled(IDS_DRIVER_REFUSED,
+                                    "drvload did not load the driver %1 (exit code %2). Check that the driver is made "
+                                    "for this processor and this version of Windows.",
+                                    inf, code),
+                             caption, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    ShowLoggedMessageBox(dialog,
+                         Filled(IDS_DRIVER_LOADED, "The driver %1 was loaded. Tarn Logon now searches the disks again.", inf),
+                         caption, MB_OK | MB_ICONINFORMATION);
+    EndForNewPass(dialog);
+}
+
 void OnStartNetwork(HWND dialog)
 {
     if (!IsWindowEnabled(GetDlgItem(dialog, IDC_ENV_NETWORK_START))) return;
@@ -335,6 +400,7 @@ void OnCommand(HWND dialog, int control)
     case IDC_ENV_TOGGLE: IsLongForm(dialog) ? CollapseEnvironmentDialog(dialog) : ExpandEnvironmentDialog(dialog); break;
     case IDC_ENV_BROWSE: OnBrowse(dialog); break;
     case IDC_ENV_NETWORK_START: OnStartNetwork(dialog); break;
+    case IDC_ENV_LOAD_DRIVER: OnLoadDriver(dialog); break;
     case IDC_ENV_APPLY_LAYOUT: ApplyLayout(ComboSelection(dialog, IDC_ENV_LAYOUT)); break;
     case IDC_ENV_APPLY_TIMEZONE: ApplyTimeZone(ComboSelection(dialog, IDC_ENV_TIMEZONE)); break;
     case IDC_ENV_APPLY_DISPLAY:

@@ -1,3 +1,4 @@
+#include "catalogues/layouts.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
 #include "common/window.h"
@@ -27,7 +28,7 @@ struct Placement {
 
 const int kControls[] = {IDOK, IDCANCEL, IDC_PASSWORD_USER, IDC_PASSWORD_USER_LABEL, IDC_PASSWORD_EDIT,
                          IDC_PASSWORD_EDIT_LABEL, IDC_PASSWORD_REPEAT, IDC_PASSWORD_REPEAT_LABEL,
-                         IDC_PASSWORD_HEADING};
+                         IDC_PASSWORD_HEADING, IDC_PASSWORD_LAYOUT, IDC_PASSWORD_LAYOUT_LABEL};
 
 Placement Measure(HWND dialog)
 {
@@ -99,7 +100,8 @@ TEST_F(PasswordDialogTest, LogonLayoutHidesTheRepeatRowWithTheShippedModule)
     Placement before = TemplatePlacement();
     INT_PTR result = Run(PasswordMode::Logon,
                          {Check([&](HWND dialog) {
-                              ExpectMovedUp(before, Measure(dialog), {IDOK, IDCANCEL});
+                              ExpectMovedUp(before, Measure(dialog),
+                                            {IDOK, IDCANCEL, IDC_PASSWORD_LAYOUT, IDC_PASSWORD_LAYOUT_LABEL});
                               ExpectCentred(dialog);
                               EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_REPEAT)));
                               EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_REPEAT_LABEL)));
@@ -131,7 +133,8 @@ TEST_F(PasswordDialogTest, SetLayoutHidesTheUserRowWithTheShippedModule)
                          {Check([&](HWND dialog) {
                               ExpectMovedUp(before, Measure(dialog),
                                             {IDOK, IDCANCEL, IDC_PASSWORD_EDIT, IDC_PASSWORD_EDIT_LABEL,
-                                             IDC_PASSWORD_REPEAT, IDC_PASSWORD_REPEAT_LABEL});
+                                             IDC_PASSWORD_REPEAT, IDC_PASSWORD_REPEAT_LABEL, IDC_PASSWORD_LAYOUT,
+                                             IDC_PASSWORD_LAYOUT_LABEL});
                               ExpectCentred(dialog);
                               EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_USER)));
                               EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_USER_LABEL)));
@@ -148,6 +151,57 @@ TEST_F(PasswordDialogTest, SetLayoutHidesTheUserRowWithTheShippedModule)
                           Check([](HWND dialog) { EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDOK))); }),
                           Click(IDCANCEL)});
     EXPECT_EQ(result, kSetCancelled) << "Esc and Cancel leave set mode";
+}
+
+// A module built for 1.5 has no keyboard row: the program adds it below the buttons, inside the
+// grown dialog, with the layouts installed and the one in force selected; choosing one applies it.
+TEST_F(PasswordDialogTest, KeyboardRowIsAddedToAnOldTemplateAndAppliesTheChoice)
+{
+    UseModule("TestLang.dll");
+    for (PasswordMode mode : {PasswordMode::Logon, PasswordMode::Set}) {
+        Shared().LayoutList.reset();
+        Run(mode, {Check([](HWND dialog) {
+                       HWND combo = GetDlgItem(dialog, IDC_PASSWORD_LAYOUT);
+                       ASSERT_TRUE(combo);
+                       EXPECT_TRUE(IsWindowVisible(combo));
+                       EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_LAYOUT_LABEL)));
+                       char label[64] = "";
+                       GetDlgItemTextA(dialog, IDC_PASSWORD_LAYOUT_LABEL, label, sizeof label);
+                       EXPECT_STREQ(label, "&Keyboard:");
+                       RECT client{}, rect{};
+                       GetClientRect(dialog, &client);
+                       GetWindowRect(combo, &rect);
+                       MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+                       EXPECT_LE(rect.bottom, client.bottom);
+                       EXPECT_LE(rect.right, client.right);
+                       EXPECT_GT(rect.top, ControlPosition(GetDlgItem(dialog, IDOK)).y) << "below the template's controls";
+                       ExpectCentred(dialog);
+
+                       ASSERT_TRUE(Shared().LayoutList);
+                       const auto count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+                       EXPECT_EQ(static_cast<size_t>(count), Shared().LayoutList->Count());
+                       int german = -1;
+                       for (int i = 0; i < count; ++i) {
+                           char text[256] = "";
+                           SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+                           if (std::string(text) == "00000407 German") german = i;
+                       }
+                       ASSERT_GE(german, 0) << "the prefix's German layout is listed";
+                       EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), FindCurrentLayout());
+                       SendMessageA(combo, CB_SETCURSEL, german, 0);
+                       SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PASSWORD_LAYOUT, CBN_SELCHANGE),
+                                    reinterpret_cast<LPARAM>(combo));
+                       char name[KL_NAMELENGTH] = "";
+                       GetKeyboardLayoutNameA(name);
+                       // Wine may refuse the switch; where it makes it, the layout in force follows.
+                       if (std::string(name) == "00000407") {
+                           EXPECT_EQ(FindCurrentLayout(), german);
+                       }
+                       EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_PASSWORD_EDIT)) << "back to the password";
+                       EndDialog(dialog, 42);
+                   })});
+    }
+    ActivateKeyboardLayout(LoadKeyboardLayoutA("00000409", 0), 0);
 }
 
 TEST_F(PasswordDialogTest, FifthWrongPasswordEndsTheProgram)
