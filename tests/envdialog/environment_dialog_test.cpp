@@ -208,7 +208,7 @@ TEST_F(EnvironmentDialogTest, CollapsesAndExpandsByTheLongFormBandAndRemembersTh
             // Every shown control lies inside the dialog, and the driver button is always there.
             RECT client{};
             GetClientRect(dialog, &client);
-            EXPECT_TRUE(IsWindowVisible(Item(dialog, IDC_ENV_LOAD_DRIVER)));
+            EXPECT_TRUE(GetWindowLongPtrA(Item(dialog, IDC_ENV_LOAD_DRIVER), GWL_STYLE) & WS_VISIBLE);
             for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
                 if (!IsWindowVisible(child)) continue;
                 RECT rect{};
