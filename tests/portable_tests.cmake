@@ -8,6 +8,7 @@ set(TARN_PORTABLE_TEST_SOURCES
     shellctl/settings_text_test.cpp
     shellctl/chords_test.cpp
     shellctl/command_line_test.cpp
+    shellctl/pe_rules_test.cpp
     password/password_hash_test.cpp
     catalogues/bitlocker_rules_test.cpp
     catalogues/layout_rules_test.cpp

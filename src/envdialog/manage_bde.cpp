@@ -5,6 +5,7 @@
 #include "common/guards.h"
 #include "shellctl/launch.h"
 #include "shellctl/message_pump.h"
+#include "shellctl/pe_tools.h"
 
 #include <cstdio>
 
@@ -16,16 +17,8 @@ constexpr DWORD kPipeBuffer = 65536;
 constexpr DWORD kPollMs = 100;
 constexpr size_t kOutputLimit = 1 << 20;  // the ID is near the top; the rest is of no use
 
-// The tool is 64-bit only on 64-bit Windows, where a 32-bit build sees SysWOW64 as System32;
-// Sysnative is the way to the real folder from there.
-std::string ToolPath()
-{
-    BOOL wow64 = FALSE;
-    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
-        return ExpandCommand("%SystemRoot%\\Sysnative\\manage-bde.exe");
-    }
-    return ExpandCommand("%SystemRoot%\\System32\\manage-bde.exe");
-}
+// The tool is 64-bit only on 64-bit Windows; SystemToolPath reaches it from the 32-bit build too.
+std::string ToolPath() { return SystemToolPath("manage-bde.exe"); }
 
 // A command line that may hold a recovery password: CreateProcessA wants it writable, and it is
 // wiped when it goes.

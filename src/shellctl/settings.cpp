@@ -18,7 +18,8 @@ void LogSettings(const std::string& path, const char* file, const TSettings& s)
                           {"CSEApplication", s.CSEApplication}, {"UseRegRun", YesNo(s.UseRegRun)},
                           {"ShutdownEmulate", YesNo(s.ShutdownEmulate)}, {"LangModuleName", s.LangModuleName},
                           {"LessLogonMode", YesNo(s.LessLogonMode)}, {"EnableRebootButton", YesNo(s.EnableRebootButton)},
-                          {"LogFile", s.LogFile}, {"shells", std::to_string(s.ShellList.Count())}});
+                          {"LogFile", s.LogFile}, {"RunWpeInit", YesNo(s.RunWpeInit)},
+                          {"DriverFolder", s.DriverFolder}, {"shells", std::to_string(s.ShellList.Count())}});
 }
 
 }  // namespace

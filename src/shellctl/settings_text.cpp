@@ -17,16 +17,22 @@ struct KeyRule {
 };
 
 // Tested in this order; the first key found in a line decides. The flags differ on purpose in
-// which value turns them: UseRegRun is on unless exactly "NO", the others on only for "YES".
+// which value turns them: UseRegRun and RunWpeInit are on unless exactly "NO", the others on only
+// for "YES".
 const KeyRule kKeyRules[] = {
     {"CADApplication=", [](TSettings& s, const std::string& v) { SetTextUnlessEmpty(s.CADApplication, v); }},
     {"CSEApplication=", [](TSettings& s, const std::string& v) { SetTextUnlessEmpty(s.CSEApplication, v); }},
-    {"UseRegRun=", [](TSettings& s, const std::string& v) { s.UseRegRun = v != "NO"; }},
+    {"UseRegRun=", [](TSettings& s, const std::string& v) {
+         s.UseRegRun = v != "NO";
+         s.UseRegRunSaidYes = v == "YES";
+     }},
     {"ShutdownEmulate=", [](TSettings& s, const std::string& v) { s.ShutdownEmulate = v == "YES"; }},
     {"LangModuleName=", [](TSettings& s, const std::string& v) { SetTextUnlessEmpty(s.LangModuleName, v); }},
     {"LessLogonMode=", [](TSettings& s, const std::string& v) { s.LessLogonMode = v == "YES"; }},
     {"EnableRebootButton=", [](TSettings& s, const std::string& v) { s.EnableRebootButton = v == "YES"; }},
     {"LogFile=", [](TSettings& s, const std::string& v) { SetTextUnlessEmpty(s.LogFile, v); }},
+    {"RunWpeInit=", [](TSettings& s, const std::string& v) { s.RunWpeInit = v != "NO"; }},
+    {"DriverFolder=", [](TSettings& s, const std::string& v) { s.DriverFolder = v; }},
 };
 
 constexpr std::string_view kShellMarker = "[Shell]";

@@ -26,12 +26,20 @@ struct TSettings {
     std::string CADApplication = "%windir%\\system32\\taskmgr.exe";
     std::string CSEApplication = "%windir%\\system32\\taskmgr.exe";
     bool UseRegRun = true;
+    // True only when the file says UseRegRun=YES itself: outside Windows PE the default is not
+    // enough to run the computer's own autostart entries.
+    bool UseRegRunSaidYes = false;
     bool ShutdownEmulate = false;
     std::string LangModuleName = "LangPack.dll";
     bool LessLogonMode = false;
     bool EnableRebootButton = true;
     // The run log's path, %NAME% references expanded at start-up; "NO": no log.
     std::string LogFile = "%TEMP%\\tarn_logon.log";
+    // Windows PE's own start-up (wpeinit) before the autorun; off only for "NO".
+    bool RunWpeInit = true;
+    // The folder whose .inf files are loaded at start-up on Windows PE, as written: references
+    // are expanded and a relative path is taken from the program's folder when it is used.
+    std::string DriverFolder;
     TShellList ShellList;
 };
 

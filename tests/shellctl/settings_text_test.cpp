@@ -125,6 +125,28 @@ TEST(SettingsText, LogFileIsATextKeyTestedAfterTheOthersAndBeforeTheShells)
     EXPECT_EQ(marker.ShellList.At(0).Name, "LogFile");
 }
 
+// Outside Windows PE only a YES written in the file runs the computer's autostart entries.
+TEST(SettingsText, PeStartUpKeysFollowLogFileAndUseRegRunTellsAnExplicitYes)
+{
+    TSettings none = Parse("");
+    EXPECT_TRUE(none.RunWpeInit);
+    EXPECT_EQ(none.DriverFolder, "");
+    EXPECT_TRUE(none.UseRegRun);
+    EXPECT_FALSE(none.UseRegRunSaidYes);
+    EXPECT_FALSE(Parse("RunWpeInit=NO").RunWpeInit);
+    EXPECT_TRUE(Parse("RunWpeInit=no").RunWpeInit);
+    EXPECT_EQ(Parse("DriverFolder= Drivers\\Storage ").DriverFolder, "Drivers\\Storage");
+    EXPECT_EQ(Parse("DriverFolder=a\nDriverFolder=").DriverFolder, "") << "a later empty value names no folder";
+    EXPECT_EQ(Parse("LogFile=x RunWpeInit=NO").LogFile, "x RunWpeInit=NO") << "LogFile= is tested first";
+    EXPECT_EQ(Parse("RunWpeInit=NO DriverFolder=d").RunWpeInit, true) << "the whole value is not NO";
+
+    EXPECT_TRUE(Parse("UseRegRun=YES").UseRegRunSaidYes);
+    EXPECT_FALSE(Parse("UseRegRun=yes").UseRegRunSaidYes);
+    TSettings later = Parse("UseRegRun=YES\nUseRegRun=1");
+    EXPECT_TRUE(later.UseRegRun);
+    EXPECT_FALSE(later.UseRegRunSaidYes) << "the later line counts";
+}
+
 TEST(SettingsText, AKeyOnTheMarkerLineWinsOverTheMarker)
 {
     TSettings s = Parse("CADApplication=x.exe [Shell]\nA=b");
