@@ -364,13 +364,15 @@ void OnLoadDriver(HWND dialog)
     EnableWindow(dialog, TRUE);
     SetCursor(previous);
     const std::string caption = LoadLangStringOr(IDS_DRIVER_CAPTION, "Load Driver");
-    if (run.missing) {
+    if (run.outcome == ToolRun::Outcome::Missing) {
         ShowLoggedMessageBox(dialog, Filled(IDS_DRIVER_NO_TOOL, "This Windows PE image cannot load drivers: %1 is missing from it.", run.path),
                              caption, MB_OK | MB_ICONERROR);
         return;
     }
-    if (!run.started || run.exitCode != 0) {
-        std::string code = run.started ? std::to_string(run.exitCode) : SystemErrorText(run.error);
+    if (run.outcome != ToolRun::Outcome::Ran || run.exitCode != 0) {
+        std::string code = run.outcome == ToolRun::Outcome::Ran          ? std::to_string(run.exitCode)
+                           : run.outcome == ToolRun::Outcome::NotStarted ? SystemErrorText(run.error)
+                                                                          : ToolOutcomeText(run.outcome);
         ShowLoggedMessageBox(dialog,
                              Filled(IDS_DRIVER_REFUSED,
                                     "drvload did not load the driver %1 (exit code %2). Check that the driver is made "
