@@ -11,6 +11,7 @@
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
 #include "shellctl/message_pump.h"
+#include "shellctl/pe_tools.h"
 #include "shellctl/shared_state.h"
 
 #include <windows.h>
@@ -19,6 +20,16 @@
 #include <optional>
 
 namespace {
+
+// On Windows PE its own Windows folder (X:\Windows on the RAM disk) is listed like any
+// installation; named as what it is, nobody picks it as the target by mistake.
+bool IsRunningSystem(const std::string& path)
+{
+    char windows[MAX_PATH] = "";
+    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || lstrcmpiA(windows, path.c_str()) != 0) return false;
+    return IsWindowsPE();
+}
 
 const char kHiveName[] = "TARN_ERD";
 const char kHiveFile[] = "\\system32\\config\\software";
@@ -233,7 +244,8 @@ void ScanDrive(char letter)
         if (!IsExistingFolder(path + "\\system32\\config\\")) continue;
         TLokInfo& target = Shared().TargetList->Add();
         target.Path = path;
-        target.Description = ReadInstallationName(path);
+        target.Description = IsRunningSystem(path) ? LoadLangStringOr(IDS_RUNNING_PE, "Windows PE (running now)")
+                                                   : ReadInstallationName(path);
         LogEvent("scan", {{"installation", path}, {"name", target.Description}});
     } while (FindNextFileA(find.get(), &entry));
 }

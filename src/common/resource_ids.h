@@ -17,6 +17,10 @@
 #define IDC_PASSWORD_REPEAT     2015
 #define IDC_PASSWORD_REPEAT_LABEL 2016
 #define IDC_PASSWORD_HEADING    2020
+/* The keyboard before the password. Later than the 1.5 module contract: a template without them
+   gets them from the program (see AddMissingControls). */
+#define IDC_PASSWORD_LAYOUT     2030
+#define IDC_PASSWORD_LAYOUT_LABEL 2031
 
 /* Environment dialog */
 #define IDD_ENVIRONMENT         2600
@@ -34,6 +38,12 @@
 #define IDC_ENV_LAYOUT_LABEL    1030
 #define IDC_ENV_TIMEZONE_LABEL  1031
 #define IDC_ENV_DISPLAY_LABEL   1032
+/* The operator's tools. Later than the 1.5 module contract: a template without them gets them
+   from the program (see AddMissingControls). */
+#define IDC_ENV_LOAD_DRIVER     1040
+#define IDC_ENV_NETWORK_LABEL   1041
+#define IDC_ENV_NETWORK_STATUS  1042
+#define IDC_ENV_NETWORK_START   1043
 
 /* Scan dialog */
 #define IDD_SCAN                2800
@@ -91,5 +101,23 @@
    them gets the program's English texts. */
 #define IDS_STARTING_PE         3140
 #define IDS_LOADING_DRIVER      3141
+/* The operator's tools: a driver, the network, the keyboard before the password, the running
+   Windows PE in the target list. Later than the 1.5 module contract: a module without them gets
+   the program's English texts. */
+#define IDS_LOAD_DRIVER_BUTTON  3150
+#define IDS_DRIVER_CAPTION      3151
+#define IDS_DRIVER_FILTER       3152
+#define IDS_DRIVER_LOADED       3153
+#define IDS_DRIVER_REFUSED      3154
+#define IDS_DRIVER_NO_TOOL      3155
+#define IDS_NETWORK_LABEL       3156
+#define IDS_NETWORK_START       3157
+#define IDS_NETWORK_NOT_STARTED 3158
+#define IDS_NETWORK_STARTING    3159
+#define IDS_NETWORK_NO_ADAPTER  3160
+#define IDS_NETWORK_WAITING     3161
+#define IDS_NETWORK_UNSUPPORTED 3162
+#define IDS_PASSWORD_LAYOUT_LABEL 3163
+#define IDS_RUNNING_PE          3164
 
 #endif

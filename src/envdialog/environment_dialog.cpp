@@ -8,31 +8,59 @@
 #include "common/run_log.h"
 #include "common/window.h"
 #include "envdialog/folder_browser.h"
+#include "envdialog/network_status.h"
 #include "envdialog/unlock_prompt.h"
 #include "langmodule/langmodule.h"
+#include "shellctl/pe_tools.h"
 #include "shellctl/shared_state.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
+#include <dbt.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
 constexpr INT_PTR kConfirmed = 1;
 constexpr INT_PTR kDrivesUnlocked = 2;  // the catalogues are built again, with the unlocked drive's installations
+constexpr INT_PTR kDrivesChanged = 3;   // likewise, for a drive that came or went or a driver loaded
 constexpr INT_PTR kShutdownTaken = 10;
 constexpr INT_PTR kLastReturningResult = 3;
 constexpr LONG_PTR kDialogMark = 1973;
 const int kFolderColumnWidth = ScaleForDpi(100);  // pixels at 96 DPI, scaled
-const int kBandHeight = ScaleForDpi(80);  // the keyboard, time-zone and display rows of the long form
+constexpr UINT_PTR kNetworkTimer = 1;
+constexpr UINT kNetworkPollMs = 2000;
+constexpr UINT_PTR kDrivesTimer = 2;
+constexpr UINT kDrivesSettleMs = 1000;  // a disk with several volumes announces each one
 constexpr int kTextBuffer = 260;
 constexpr const char* kEnvironmentKey = "\\System\\CurrentControlSet\\Control\\Session Manager\\Environment\\";
 
 const int kLongFormControls[] = {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE_LABEL, IDC_ENV_DISPLAY_LABEL,
                                  IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY,
-                                 IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY};
-const int kButtonRow[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE};
+                                 IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY,
+                                 IDC_ENV_NETWORK_LABEL, IDC_ENV_NETWORK_STATUS, IDC_ENV_NETWORK_START};
 
 // The template's text of OK, put back when the selection leaves a locked drive.
 std::string g_okText;
+
+// The long form as the template (and any controls the program added) laid it out: the short
+// form is computed from it, and the long form put back from it.
+struct LongFormLayout {
+    std::vector<std::pair<HWND, POINT>> corners;
+    int height = 0;
+};
+LongFormLayout g_longForm;
+
+// What the operator had selected when a new pass was started from inside the dialog, given back
+// by the next one when it is still there.
+struct KeptSelection {
+    bool kept = false;
+    std::string target;
+    int shell = -1;
+};
+KeptSelection g_kept;
 
 // ---- one pass: catalogues and scan dialog ----
 
@@ -137,12 +165,54 @@ void FillCatalogueCombos(HWND dialog)
     SelectComboIndex(dialog, IDC_ENV_SHELL, 0);
 }
 
+void RecordLongForm(HWND dialog)
+{
+    g_longForm = LongFormLayout();
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        g_longForm.corners.emplace_back(child, ControlPosition(child));
+    }
+    g_longForm.height = WindowHeight(dialog);
+}
+
+void RestoreKeptSelection(HWND dialog)
+{
+    if (!g_kept.kept) return;
+    KeptSelection kept = std::exchange(g_kept, KeptSelection());
+    const TTargetList& targets = *Shared().TargetList;
+    for (size_t i = 0; i + 1 < targets.Count(); ++i) {
+        if (targets.At(static_cast<long long>(i)).Path != kept.target) continue;
+        LVITEMA item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendDlgItemMessageA(dialog, IDC_ENV_TARGETS, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+        SendDlgItemMessageA(dialog, IDC_ENV_TARGETS, LVM_ENSUREVISIBLE, i, FALSE);
+        break;
+    }
+    if (kept.shell >= 0 && static_cast<size_t>(kept.shell) < Shared().Settings.ShellList.Count()) {
+        SelectComboIndex(dialog, IDC_ENV_SHELL, kept.shell);
+    }
+}
+
+void ShowNetworkStatus(HWND dialog)
+{
+    NetworkStatus status = CurrentNetworkStatus();
+    SetDlgItemTextA(dialog, IDC_ENV_NETWORK_STATUS, NetworkStatusText(status).c_str());
+    bool startable = status.state == NetworkState::NotStarted || status.state == NetworkState::NoAdapter ||
+                     status.state == NetworkState::Waiting;
+    EnableWindow(GetDlgItem(dialog, IDC_ENV_NETWORK_START), startable);
+}
+
 void InitEnvironmentDialog(HWND dialog)
 {
     SetWindowLongPtrA(dialog, GWLP_USERDATA, kDialogMark);
+    AddMissingControls(dialog, IDD_ENVIRONMENT);
+    RecordLongForm(dialog);
     g_okText = DialogItemText(dialog, IDOK);
     FillTargetList(dialog);
     FillCatalogueCombos(dialog);
+    RestoreKeptSelection(dialog);
+    ShowNetworkStatus(dialog);
+    SetTimer(dialog, kNetworkTimer, kNetworkPollMs, nullptr);
     if (Shared().Settings.LessLogonMode) CollapseEnvironmentDialog(dialog);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), Shared().Settings.EnableRebootButton);
     CentreOnScreen(dialog);
@@ -241,6 +311,89 @@ void OnBrowse(HWND dialog)
 
 bool IsLongForm(HWND dialog) { return IsControlShown(dialog, IDC_ENV_LAYOUT_LABEL); }
 
+// Ends the dialog for a new pass that finds the drives as they are now, keeping the selection.
+void EndForNewPass(HWND dialog)
+{
+    auto index = SendDlgItemMessageA(dialog, IDC_ENV_TARGETS, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    const TTargetList& targets = *Shared().TargetList;
+    g_kept.kept = true;
+    g_kept.target = index >= 0 && static_cast<size_t>(index) + 1 < targets.Count() ? targets.At(index).Path : "";
+    g_kept.shell = ComboSelection(dialog, IDC_ENV_SHELL);
+    EndDialog(dialog, kDrivesChanged);
+}
+
+// A text of the module with %1 and %2 filled in.
+std::string Filled(UINT id, const char* fallback, const std::string& first, const std::string& second = "")
+{
+    std::string text = LoadLangStringOr(id, fallback);
+    for (const auto& [mark, value] : {std::pair<const char*, const std::string&>{"%1", first}, {"%2", second}}) {
+        size_t at = text.find(mark);
+        if (at != std::string::npos) text.replace(at, 2, value);
+    }
+    return text;
+}
+
+std::string ChooseDriverFile(HWND dialog)
+{
+    // The filter is two texts, each ended by a zero, and a zero after the last.
+    std::string filter = LoadLangStringOr(IDS_DRIVER_FILTER, "Driver setup information (*.inf)");
+    filter += std::string("\0*.inf\0", 7) + '\0';
+    char file[MAX_PATH] = "";
+    const std::string folder = DriverFolderPath();
+    OPENFILENAMEA choice{};
+    choice.lStructSize = sizeof choice;
+    choice.hwndOwner = dialog;
+    choice.lpstrFilter = filter.c_str();
+    choice.lpstrFile = file;
+    choice.nMaxFile = MAX_PATH;
+    choice.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    choice.lpstrDefExt = "inf";
+    choice.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    return GetOpenFileNameA(&choice) ? std::string(file) : std::string();
+}
+
+// drvload runs under the wait cursor with the dialog disabled: no command of the dialog, and no
+// new pass for a disk that arrives meanwhile, can start before it has ended.
+void OnLoadDriver(HWND dialog)
+{
+    const std::string inf = ChooseDriverFile(dialog);
+    if (inf.empty()) return;
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    EnableWindow(dialog, FALSE);
+    ToolRun run = LoadDriver(inf);
+    EnableWindow(dialog, TRUE);
+    SetCursor(previous);
+    const std::string caption = LoadLangStringOr(IDS_DRIVER_CAPTION, "Load Driver");
+    if (run.outcome == ToolRun::Outcome::Missing) {
+        ShowLoggedMessageBox(dialog, Filled(IDS_DRIVER_NO_TOOL, "This Windows PE image cannot load drivers: %1 is missing from it.", run.path),
+                             caption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (run.outcome != ToolRun::Outcome::Ran || run.exitCode != 0) {
+        std::string code = run.outcome == ToolRun::Outcome::Ran          ? std::to_string(run.exitCode)
+                           : run.outcome == ToolRun::Outcome::NotStarted ? SystemErrorText(run.error)
+                                                                          : ToolOutcomeText(run.outcome);
+        ShowLoggedMessageBox(dialog,
+                             Filled(IDS_DRIVER_REFUSED,
+                                    "drvload did not load the driver %1 (exit code %2). Check that the driver is made "
+                                    "for this processor and this version of Windows.",
+                                    inf, code),
+                             caption, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    ShowLoggedMessageBox(dialog,
+                         Filled(IDS_DRIVER_LOADED, "The driver %1 was loaded. Tarn Logon now searches the disks again.", inf),
+                         caption, MB_OK | MB_ICONINFORMATION);
+    EndForNewPass(dialog);
+}
+
+void OnStartNetwork(HWND dialog)
+{
+    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_ENV_NETWORK_START))) return;
+    StartNetwork();
+    ShowNetworkStatus(dialog);
+}
+
 void OnCommand(HWND dialog, int control)
 {
     switch (control) {
@@ -248,6 +401,8 @@ void OnCommand(HWND dialog, int control)
     case IDCANCEL: OnShutdown(dialog); break;
     case IDC_ENV_TOGGLE: IsLongForm(dialog) ? CollapseEnvironmentDialog(dialog) : ExpandEnvironmentDialog(dialog); break;
     case IDC_ENV_BROWSE: OnBrowse(dialog); break;
+    case IDC_ENV_NETWORK_START: OnStartNetwork(dialog); break;
+    case IDC_ENV_LOAD_DRIVER: OnLoadDriver(dialog); break;
     case IDC_ENV_APPLY_LAYOUT: ApplyLayout(ComboSelection(dialog, IDC_ENV_LAYOUT)); break;
     case IDC_ENV_APPLY_TIMEZONE: ApplyTimeZone(ComboSelection(dialog, IDC_ENV_TIMEZONE)); break;
     case IDC_ENV_APPLY_DISPLAY:
@@ -259,26 +414,96 @@ void OnCommand(HWND dialog, int control)
 
 // ---- the two forms ----
 
-void SwitchForm(HWND dialog, int showCommand, UINT toggleText, int shift, bool shortForm)
+bool IsLongFormControl(HWND dialog, HWND control)
 {
+    for (int id : kLongFormControls) {
+        if (GetDlgItem(dialog, id) == control) return true;
+    }
+    return false;
+}
+
+// The bands of the long form, as [top, bottom) in client pixels: each runs from the top of a
+// row of long-form controls to the top of the next control below that stays in the short form
+// (or the dialog's bottom edge), so the gap above the band is kept. The template's keyboard,
+// time-zone, display and network rows make one band; rows the program added below the
+// template make another.
+std::vector<std::pair<int, int>> LongFormBands(HWND dialog)
+{
+    std::vector<int> longTops;
+    std::vector<int> shortTops;
+    for (const auto& [control, corner] : g_longForm.corners) {
+        (IsLongFormControl(dialog, control) ? longTops : shortTops).push_back(corner.y);
+    }
+    RECT client{};
+    GetClientRect(dialog, &client);
+    std::sort(longTops.begin(), longTops.end());
+    std::vector<std::pair<int, int>> bands;
+    for (int top : longTops) {
+        if (!bands.empty() && top < bands.back().second) continue;
+        int bottom = client.bottom + (g_longForm.height - WindowHeight(dialog));
+        for (int shortTop : shortTops) {
+            if (shortTop >= top) bottom = std::min(bottom, shortTop);
+        }
+        bands.emplace_back(top, bottom);
+    }
+    return bands;
+}
+
+void SwitchForm(HWND dialog, int showCommand, UINT toggleText, bool shortForm)
+{
+    const std::vector<std::pair<int, int>> bands = LongFormBands(dialog);
     for (int control : kLongFormControls) ShowWindow(GetDlgItem(dialog, control), showCommand);
     SetDlgItemTextA(dialog, IDC_ENV_TOGGLE, LoadLangString(toggleText).c_str());
-    for (int control : kButtonRow) {
-        HWND button = GetDlgItem(dialog, control);
-        POINT corner = ControlPosition(button);
-        SetWindowPos(button, nullptr, corner.x, corner.y + shift, 0, 0, SWP_NOSIZE | SWP_NOOWNERZORDER);
+    int removed = 0;
+    for (const auto& [control, corner] : g_longForm.corners) {
+        if (IsLongFormControl(dialog, control)) continue;
+        int shift = 0;
+        for (const auto& [top, bottom] : bands) {
+            if (shortForm && corner.y >= bottom) shift += bottom - top;
+        }
+        SetWindowPos(control, nullptr, corner.x, corner.y - shift, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
-    SetWindowPos(dialog, nullptr, 0, 0, WindowWidth(dialog), WindowHeight(dialog) + shift,
+    for (const auto& [top, bottom] : bands) removed += bottom - top;
+    SetWindowPos(dialog, nullptr, 0, 0, WindowWidth(dialog), g_longForm.height - (shortForm ? removed : 0),
                  SWP_NOMOVE | SWP_NOOWNERZORDER);
     Shared().Settings.LessLogonMode = shortForm;
     CentreOnScreen(dialog);
 }
 
+// A volume that came or went: the log names its drives, and a pass starts once the messages
+// have stopped for a moment.
+void OnDeviceChange(HWND dialog, WPARAM event, LPARAM data)
+{
+    if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return;
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    if (!header || header->dbch_devicetype != DBT_DEVTYP_VOLUME) return;
+    DWORD units = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(header)->dbcv_unitmask;
+    std::string drives;
+    for (int bit = 0; bit < 26; ++bit) {
+        if (units & (1u << bit)) drives += std::string(drives.empty() ? "" : ",") + static_cast<char>('A' + bit) + ":";
+    }
+    LogEvent("drives", {{"event", event == DBT_DEVICEARRIVAL ? "arrived" : "removed"}, {"drives", drives}});
+    SetTimer(dialog, kDrivesTimer, kDrivesSettleMs, nullptr);
+}
+
+void OnTimer(HWND dialog, UINT_PTR timer)
+{
+    if (timer == kNetworkTimer) ShowNetworkStatus(dialog);
+    if (timer != kDrivesTimer) return;
+    KillTimer(dialog, kDrivesTimer);
+    // Not while a box or a prompt of this dialog is open: the pass waits until it has gone.
+    if (!IsWindowEnabled(dialog)) {
+        SetTimer(dialog, kDrivesTimer, kDrivesSettleMs, nullptr);
+        return;
+    }
+    EndForNewPass(dialog);
+}
+
 }  // namespace
 
-void CollapseEnvironmentDialog(HWND dialog) { SwitchForm(dialog, SW_HIDE, IDS_TOGGLE_EXPAND, -kBandHeight, true); }
+void CollapseEnvironmentDialog(HWND dialog) { SwitchForm(dialog, SW_HIDE, IDS_TOGGLE_EXPAND, true); }
 
-void ExpandEnvironmentDialog(HWND dialog) { SwitchForm(dialog, SW_SHOW, IDS_TOGGLE_COLLAPSE, kBandHeight, false); }
+void ExpandEnvironmentDialog(HWND dialog) { SwitchForm(dialog, SW_SHOW, IDS_TOGGLE_COLLAPSE, false); }
 
 void AddTargetItem(HWND dialog, int index)
 {
@@ -304,6 +529,16 @@ INT_PTR CALLBACK EnvironmentDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         OnCommand(dialog, LOWORD(wParam));
         return TRUE;
+    case WM_TIMER:
+        OnTimer(dialog, wParam);
+        return TRUE;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(dialog, wParam, lParam);
+        return TRUE;
+    case WM_DESTROY:
+        KillTimer(dialog, kNetworkTimer);
+        KillTimer(dialog, kDrivesTimer);
+        return FALSE;
     }
     return FALSE;
 }
@@ -351,7 +586,7 @@ void RunEnvironmentDialog(HWND owner)
         EnsureCommonControls(ICC_LISTVIEW_CLASSES);
         BuildCataloguesUnderScanDialog(owner);
         result = ShowLangDialog(IDD_ENVIRONMENT, owner, EnvironmentDlgProc, 0);
-    } while (result == kDrivesUnlocked);
+    } while (result == kDrivesUnlocked || result == kDrivesChanged);
     if (result == -1) LogEvent("dialog", {{"action", "unavailable"}});
     if (result > kLastReturningResult) EndProgram();
     PublishTargetRoot(Shared().TargetRoot);

@@ -5,9 +5,12 @@
 #include "common/files.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
+#include "common/window.h"
 #include "langmodule/langmodule_testing.h"
 #include "shellctl/launch.h"
 #include "shellctl/shared_state.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -46,7 +49,107 @@ std::string MissingEntryPoints()
     return missing.empty() ? "none" : missing.substr(1);
 }
 
+// A control the program adds to a template that lacks it. Positions and sizes are dialog units,
+// y from the top of the band added below the template's lowest control; a negative x counts
+// from the right edge, a width of 0 or less reaches to that far from the right edge.
+struct AddedControl {
+    UINT dialogId;
+    int controlId;
+    const char* className;
+    DWORD style;
+    UINT textId;  // 0: no text
+    const char* fallback;
+    int x, y, width, height;
+};
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+const AddedControl kAddedControls[] = {
+    {IDD_ENVIRONMENT, IDC_ENV_NETWORK_LABEL, "STATIC", kChild | SS_LEFT, IDS_NETWORK_LABEL, "Network:", 7, 2, 58, 8},
+    {IDD_ENVIRONMENT, IDC_ENV_NETWORK_STATUS, "STATIC", kChild | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, "", 68, 2,
+     -72, 8},
+    {IDD_ENVIRONMENT, IDC_ENV_NETWORK_START, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_NETWORK_START, "&Start",
+     -67, 0, 60, 13},
+    {IDD_ENVIRONMENT, IDC_ENV_LOAD_DRIVER, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_LOAD_DRIVER_BUTTON,
+     "Load &driver...", 7, 17, 70, 14},
+    {IDD_PASSWORD, IDC_PASSWORD_LAYOUT_LABEL, "STATIC", kChild | SS_LEFT | SS_CENTERIMAGE, IDS_PASSWORD_LAYOUT_LABEL,
+     "&Keyboard:", 7, 0, 82, 13},
+    {IDD_PASSWORD, IDC_PASSWORD_LAYOUT, "COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "", 92, 0,
+     -7, 120},
+};
+// The band's height, its margin below included, per dialog.
+struct AddedBand {
+    UINT dialogId;
+    int height;
+};
+const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 38}, {IDD_PASSWORD, 20}};
+
+RECT DialogUnits(HWND dialog, int x, int y, int width, int height)
+{
+    RECT rect{x, y, x + width, y + height};
+    MapDialogRect(dialog, &rect);
+    return rect;
+}
+
+// The lowest bottom edge of the dialog's own controls, in client coordinates; a closed combo
+// box counts with its shown height.
+int LowestControlBottom(HWND dialog)
+{
+    int lowest = 0;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect{};
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+        lowest = std::max(lowest, static_cast<int>(rect.bottom));
+    }
+    return lowest;
+}
+
 }  // namespace
+
+void AddMissingControls(HWND dialog, UINT templateId)
+{
+    int bandHeight = 0;
+    for (const AddedBand& band : kAddedBands) {
+        if (band.dialogId == templateId) bandHeight = band.height;
+    }
+    bool missing = false;
+    for (const AddedControl& control : kAddedControls) {
+        if (control.dialogId == templateId && !GetDlgItem(dialog, control.controlId)) missing = true;
+    }
+    if (!missing) return;
+
+    // The dialog's size in dialog units, for the controls measured from its right edge.
+    RECT client{};
+    GetClientRect(dialog, &client);
+    RECT unit = DialogUnits(dialog, 0, 0, 4, 8);
+    const int clientUnits = MulDiv(client.right, 4, std::max(1L, unit.right));
+    const RECT margin = DialogUnits(dialog, 0, 0, 0, 4);
+    const int top = LowestControlBottom(dialog) + margin.bottom;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    std::string added;
+    for (const AddedControl& control : kAddedControls) {
+        if (control.dialogId != templateId || GetDlgItem(dialog, control.controlId)) continue;
+        int x = control.x < 0 ? clientUnits + control.x : control.x;
+        int width = control.width > 0 ? control.width : clientUnits + control.width - x;
+        RECT place = DialogUnits(dialog, x, control.y, width, control.height);
+        std::string text = control.textId ? LoadLangStringOr(control.textId, control.fallback) : control.fallback;
+        HWND window = CreateWindowExA(0, control.className, text.c_str(), control.style, place.left, top + place.top,
+                                      RectWidth(place), RectHeight(place), dialog,
+                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.controlId)),
+                                      GetModuleHandleA(nullptr), nullptr);
+        if (!window) continue;
+        SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        // Last in the tab order, in the order of the table.
+        SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        added += "," + std::to_string(control.controlId);
+    }
+    const RECT band = DialogUnits(dialog, 0, 0, 0, bandHeight);
+    const int grownBy = top + band.bottom - client.bottom;
+    SetWindowPos(dialog, nullptr, 0, 0, WindowWidth(dialog), WindowHeight(dialog) + grownBy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CentreOnScreen(dialog);
+    LogEvent("langmodule", {{"dialog", std::to_string(templateId)}, {"added", added.empty() ? "none" : added.substr(1)}});
+}
 
 HMODULE LoadLangModule()
 {

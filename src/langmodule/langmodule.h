@@ -30,6 +30,12 @@ INT_PTR ShowLangDialog(UINT templateId, HWND owner, DLGPROC procedure, LPARAM pa
 // module): for templates added after modules that sites built themselves were made.
 INT_PTR ShowLangDialogOrBuiltIn(UINT templateId, HWND owner, DLGPROC procedure, LPARAM parameter);
 
+// Gives a dialog made from a module's template the controls added to that template after
+// modules built for 1.5 were made, those it lacks: below its controls, in the program's English
+// texts, the dialog grown to fit and centred again. For WM_INITDIALOG, before the dialog
+// arranges its controls.
+void AddMissingControls(HWND dialog, UINT templateId);
+
 // A modeless dialog without a dialog procedure, from one of the module's templates; null when
 // there is no module or the dialog cannot be created.
 HWND CreateLangDialog(UINT templateId, HWND owner);

@@ -1,5 +1,6 @@
 #include "password/password_dialog.h"
 
+#include "catalogues/layouts.h"
 #include "common/errors.h"
 #include "common/guards.h"
 #include "common/program.h"
@@ -93,8 +94,36 @@ void ShrinkByOneRow(HWND dialog)
     CentreOnScreen(dialog);
 }
 
+// The keyboard comes before the password: the layouts installed, the one in force selected. The
+// environment dialog's pass builds the list anew.
+void FillLayoutCombo(HWND dialog)
+{
+    SharedState& shared = Shared();
+    if (!shared.LayoutList) {
+        shared.LayoutList = std::make_unique<TLayoutList>();
+        BuildLayoutList();
+    }
+    for (size_t i = 0; i < shared.LayoutList->Count(); ++i) {
+        const TLayoutInfo& layout = shared.LayoutList->At(static_cast<long long>(i));
+        std::string text = layout.Id + " " + layout.Text;
+        SendDlgItemMessageA(dialog, IDC_PASSWORD_LAYOUT, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    SendDlgItemMessageA(dialog, IDC_PASSWORD_LAYOUT, CB_SETCURSEL, static_cast<WPARAM>(FindCurrentLayout()), 0);
+}
+
+void OnLayoutChosen(HWND dialog)
+{
+    int index = static_cast<int>(SendDlgItemMessageA(dialog, IDC_PASSWORD_LAYOUT, CB_GETCURSEL, 0, 0));
+    if (index < 0 || !Shared().LayoutList || static_cast<size_t>(index) >= Shared().LayoutList->Count()) return;
+    LogEvent("password", {{"layout", Shared().LayoutList->At(index).Id}, {"action", "chosen"}});
+    ApplyLayout(index);
+    SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
+}
+
 void InitPasswordDialog(HWND dialog, LPARAM mode)
 {
+    AddMissingControls(dialog, IDD_PASSWORD);
+    FillLayoutCombo(dialog);
     if ((mode & 0xFF) != 0) {
         LayoutSetMode(dialog);
     } else {
@@ -180,7 +209,7 @@ void LayoutSetMode(HWND dialog)
     SetDlgItemTextA(dialog, IDC_PASSWORD_HEADING, LoadLangString(IDS_SETPASS_HEADING).c_str());
     SetWindowTextA(dialog, LoadLangString(IDS_SETPASS_TITLE).c_str());
     for (int control : {IDOK, IDCANCEL, IDC_PASSWORD_EDIT, IDC_PASSWORD_EDIT_LABEL, IDC_PASSWORD_REPEAT,
-                        IDC_PASSWORD_REPEAT_LABEL}) {
+                        IDC_PASSWORD_REPEAT_LABEL, IDC_PASSWORD_LAYOUT, IDC_PASSWORD_LAYOUT_LABEL}) {
         MoveUp(dialog, control);
     }
     ShrinkByOneRow(dialog);
@@ -190,8 +219,7 @@ void LayoutLogonMode(HWND dialog)
 {
     ShowWindow(GetDlgItem(dialog, IDC_PASSWORD_REPEAT), SW_HIDE);
     ShowWindow(GetDlgItem(dialog, IDC_PASSWORD_REPEAT_LABEL), SW_HIDE);
-    MoveUp(dialog, IDOK);
-    MoveUp(dialog, IDCANCEL);
+    for (int control : {IDOK, IDCANCEL, IDC_PASSWORD_LAYOUT, IDC_PASSWORD_LAYOUT_LABEL}) MoveUp(dialog, control);
     ShrinkByOneRow(dialog);
 }
 
@@ -239,6 +267,9 @@ INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return TRUE;
     case IDCANCEL:
         OnCancel(dialog);
+        return TRUE;
+    case IDC_PASSWORD_LAYOUT:
+        if (HIWORD(wParam) == CBN_SELCHANGE) OnLayoutChosen(dialog);
         return TRUE;
     case IDC_PASSWORD_EDIT:
     case IDC_PASSWORD_REPEAT:

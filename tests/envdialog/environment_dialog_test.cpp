@@ -174,37 +174,75 @@ TEST_F(EnvironmentDialogTest, WithoutShellEntriesOkKeepsTheShellInForce)
     EXPECT_EQ(Shared().TargetRoot, "C:\\Windows");
 }
 
-TEST_F(EnvironmentDialogTest, CollapsesAndExpandsByExactlyEightyPixelsAndRemembersTheForm)
+// The short form lifts the buttons by the band from the keyboard row's top to the buttons' top.
+// A module built for 1.5 lacks the network row and the driver button: the program adds them
+// below its controls, inside the grown dialog, and the network row folds away in the short form.
+TEST_F(EnvironmentDialogTest, CollapsesAndExpandsByTheLongFormBandAndRemembersTheForm)
 {
-    HWND plain = CreateDialogParamA(LoadLangModule(), MAKEINTRESOURCEA(IDD_ENVIRONMENT), nullptr, PassiveProc, 0);
-    const int templateHeight = WindowHeight(plain);
-    POINT templateOk = ControlPosition(GetDlgItem(plain, IDOK));
-    POINT templateToggle = ControlPosition(GetDlgItem(plain, IDC_ENV_TOGGLE));
-    POINT templateList = ControlPosition(GetDlgItem(plain, IDC_ENV_TARGETS));
-    DestroyWindow(plain);
+    for (const char* module : {"LangPack.dll", "TestLang.dll"}) {
+        SCOPED_TRACE(module);
+        UseModule(module);
+        const bool added = std::string(module) == "TestLang.dll";
+        HWND plain = CreateDialogParamA(LoadLangModule(), MAKEINTRESOURCEA(IDD_ENVIRONMENT), nullptr, PassiveProc, 0);
+        POINT templateOk = ControlPosition(GetDlgItem(plain, IDOK));
+        POINT templateToggle = ControlPosition(GetDlgItem(plain, IDC_ENV_TOGGLE));
+        POINT templateList = ControlPosition(GetDlgItem(plain, IDC_ENV_TARGETS));
+        const int band = templateToggle.y - ControlPosition(GetDlgItem(plain, IDC_ENV_LAYOUT)).y;
+        EXPECT_EQ(GetDlgItem(plain, IDC_ENV_NETWORK_STATUS) == nullptr, added);
+        DestroyWindow(plain);
 
-    Shared().Settings.LessLogonMode = true;
-    Shared().Settings.EnableRebootButton = false;
-    auto expectForm = [&](HWND dialog, bool collapsed) {
-        int shift = collapsed ? 80 : 0;
-        EXPECT_EQ(WindowHeight(dialog), templateHeight - shift);
-        EXPECT_EQ(ControlPosition(Item(dialog, IDOK)).y, templateOk.y - shift);
-        EXPECT_EQ(ControlPosition(Item(dialog, IDOK)).x, templateOk.x);
-        EXPECT_EQ(ControlPosition(Item(dialog, IDC_ENV_TOGGLE)).y, templateToggle.y - shift);
-        EXPECT_EQ(ControlPosition(Item(dialog, IDC_ENV_TARGETS)).y, templateList.y) << "the list never moves";
-        for (int id : {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE, IDC_ENV_APPLY_DISPLAY}) {
-            EXPECT_EQ(IsWindowVisible(Item(dialog, id)) != FALSE, !collapsed) << id;
-        }
-        EXPECT_EQ(Text(dialog, IDC_ENV_TOGGLE), LoadLangString(collapsed ? IDS_TOGGLE_EXPAND : IDS_TOGGLE_COLLAPSE));
-        EXPECT_EQ(Shared().Settings.LessLogonMode, collapsed);
-        EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDCANCEL))) << "shutdown button off in both forms";
-        RECT rect{};
-        GetWindowRect(dialog, &rect);
-        EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - RectHeight(rect)) / 2);
-    };
-    Run({Check([&](HWND dialog) { expectForm(dialog, true); }), Click(IDC_ENV_TOGGLE),
-         Check([&](HWND dialog) { expectForm(dialog, false); }), Click(IDC_ENV_TOGGLE),
-         Check([&](HWND dialog) { expectForm(dialog, true); }), EndWith(5)});
+        Shared().Settings.LessLogonMode = true;
+        Shared().Settings.EnableRebootButton = false;
+        int longHeight = 0;
+        auto expectForm = [&](HWND dialog, bool collapsed) {
+            int shift = collapsed ? band : 0;
+            if (!collapsed) longHeight = WindowHeight(dialog);
+            EXPECT_EQ(ControlPosition(Item(dialog, IDOK)).y, templateOk.y - shift);
+            EXPECT_EQ(ControlPosition(Item(dialog, IDOK)).x, templateOk.x);
+            EXPECT_EQ(ControlPosition(Item(dialog, IDC_ENV_TOGGLE)).y, templateToggle.y - shift);
+            EXPECT_EQ(ControlPosition(Item(dialog, IDC_ENV_TARGETS)).y, templateList.y) << "the list never moves";
+            for (int id : {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE, IDC_ENV_APPLY_DISPLAY, IDC_ENV_NETWORK_LABEL,
+                           IDC_ENV_NETWORK_STATUS, IDC_ENV_NETWORK_START}) {
+                EXPECT_EQ(IsWindowVisible(Item(dialog, id)) != FALSE, !collapsed) << id;
+            }
+            // Every shown control lies inside the dialog, and the driver button is always there.
+            RECT client{};
+            GetClientRect(dialog, &client);
+            EXPECT_TRUE(GetWindowLongPtrA(Item(dialog, IDC_ENV_LOAD_DRIVER), GWL_STYLE) & WS_VISIBLE);
+            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                if (!IsWindowVisible(child)) continue;
+                RECT rect{};
+                GetWindowRect(child, &rect);
+                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+                EXPECT_LE(rect.bottom, client.bottom) << GetDlgCtrlID(child);
+                EXPECT_LE(rect.right, client.right) << GetDlgCtrlID(child);
+            }
+            if (added) {
+                EXPECT_EQ(Text(dialog, IDC_ENV_LOAD_DRIVER), "Load &driver...");
+                EXPECT_EQ(Text(dialog, IDC_ENV_NETWORK_LABEL), "Network:");
+                EXPECT_GT(ControlPosition(Item(dialog, IDC_ENV_NETWORK_LABEL)).y, ControlPosition(Item(dialog, IDOK)).y)
+                    << "below the template's controls";
+            }
+            EXPECT_EQ(Text(dialog, IDC_ENV_TOGGLE), LoadLangString(collapsed ? IDS_TOGGLE_EXPAND : IDS_TOGGLE_COLLAPSE));
+            EXPECT_EQ(Shared().Settings.LessLogonMode, collapsed);
+            EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDCANCEL))) << "shutdown button off in both forms";
+            RECT rect{};
+            GetWindowRect(dialog, &rect);
+            EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - RectHeight(rect)) / 2);
+        };
+        int shortHeight = 0;
+        Run({Check([&](HWND dialog) {
+                 expectForm(dialog, true);
+                 shortHeight = WindowHeight(dialog);
+             }),
+             Click(IDC_ENV_TOGGLE), Check([&](HWND dialog) { expectForm(dialog, false); }), Click(IDC_ENV_TOGGLE),
+             Check([&](HWND dialog) {
+                 expectForm(dialog, true);
+                 EXPECT_EQ(WindowHeight(dialog), shortHeight);
+             }),
+             EndWith(5)});
+        EXPECT_GE(longHeight - shortHeight, band);
+    }
 }
 
 TEST_F(EnvironmentDialogTest, ShutdownButtonEndsOnlyWhenTheChoiceIsTaken)

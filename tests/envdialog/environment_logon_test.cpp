@@ -5,6 +5,7 @@
 #include "support/wine_drives.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -318,4 +319,154 @@ TEST_F(EnvironmentLogonTest, LockedDriveWithoutTheToolNamesTheMissingComponents)
     EXPECT_TRUE(IsWindowVisible(dialog));
     if (program_) program_->Terminate();
     }
+}
+
+namespace {
+
+// A stand-in (the probe) for one of the Windows PE tools, in the prefix's own system32.
+struct StandInPeTool {
+    explicit StandInPeTool(const char* name)
+    {
+        char system[MAX_PATH] = "";
+        GetSystemDirectoryA(system, MAX_PATH);
+        path = std::string(system) + "\\" + name;
+        DeleteFileA(path.c_str());
+    }
+    ~StandInPeTool() { DeleteFileA(path.c_str()); }
+    std::string path;
+};
+
+// Answers the program's file chooser with the given file.
+bool ChooseFile(DWORD process, const std::string& file)
+{
+    HWND chooser = nullptr;
+    WaitUntil([&] { return (chooser = FindProcessWindowWithControl(process, 0x047C)) != nullptr; },
+              std::chrono::seconds(20));
+    if (!chooser) return false;
+    SetDlgItemTextA(chooser, 0x047C, file.c_str());
+    PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+    return WaitUntil([&] { return !IsWindow(chooser); }, std::chrono::seconds(10));
+}
+
+std::vector<ProbeRun> RunsOf(const std::vector<ProbeRun>& runs, const std::string& tool)
+{
+    std::vector<ProbeRun> found;
+    for (ProbeRun run : runs) {
+        if (run["cmdline"].find(tool) != std::string::npos) found.push_back(run);
+    }
+    return found;
+}
+
+}  // namespace
+
+// Load driver: drvload missing, refusing, then loading; after the load a new pass lists the disk
+// the driver revealed (a drive the test defines meanwhile), with the selection kept.
+TEST_F(EnvironmentLogonTest, LoadDriverSaysWhatHappenedAndANewPassListsTheRevealedDisk)
+{
+    const std::string inf = folder_.File("drivers\\iastorvd.inf");
+    WriteBytes(inf, "[Version]\r\n");
+    StandInPeTool drvload("drvload.exe");
+    Install("tarn_logon.exe", kSettings);
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    Start(std::string(), 200, {{"TARN_PROBE_EXIT", "2"}});
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    RemoteListView list(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
+    list.Select(list.Find(installation_));
+
+    Command(dialog, IDC_ENV_LOAD_DRIVER);
+    ASSERT_TRUE(ChooseFile(program_->Id(), inf));
+    const std::string missing = AnswerBox("Load Driver");
+    EXPECT_NE(missing.find("\\drvload.exe is missing"), std::string::npos) << missing;
+
+    CopyOrFail(BinFolder() + "probe.exe", drvload.path);
+    Command(dialog, IDC_ENV_LOAD_DRIVER);
+    ASSERT_TRUE(ChooseFile(program_->Id(), inf));
+    const std::string refused = AnswerBox("Load Driver");
+    EXPECT_NE(refused.find("(exit code 2)"), std::string::npos) << refused;
+    EXPECT_EQ(WaitForDialog(), dialog) << "no new pass after a refusal";
+
+    program_->Terminate();
+
+    // A driver that loads: the disk it reveals is there when the operator confirms the message.
+    Start(std::string(), 200);
+    dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    RemoteListView again(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
+    again.Select(again.Find(installation_));
+    SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_SETCURSEL, 1, 0);
+    Command(dialog, IDC_ENV_LOAD_DRIVER);
+    ASSERT_TRUE(ChooseFile(program_->Id(), inf));
+    HWND box = WaitForBox("Load Driver");
+    ASSERT_TRUE(box);
+    EXPECT_NE(BoxText(box).find("was loaded"), std::string::npos) << BoxText(box);
+    TestDrive revealed('R', DRIVE_FIXED);
+    ASSERT_TRUE(revealed.Ok());
+    CreateFolders(revealed.Root() + "Windows\\system32\\config");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+
+    HWND next = WaitForDialog(dialog);
+    ASSERT_TRUE(next) << "a new pass after the load";
+    RemoteListView relisted(program_->Handle(), GetDlgItem(next, IDC_ENV_TARGETS));
+    EXPECT_GE(relisted.Find("R:\\Windows"), 0) << "the revealed disk's installation is listed";
+    const auto selected = SendMessageA(GetDlgItem(next, IDC_ENV_TARGETS), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                       LVNI_SELECTED);
+    EXPECT_EQ(relisted.Text(static_cast<int>(selected)), installation_) << "the selection is kept";
+    EXPECT_EQ(SendDlgItemMessageA(next, IDC_ENV_SHELL, CB_GETCURSEL, 0, 0), 1);
+    std::vector<ProbeRun> loads = RunsOf(ShellRuns(), "drvload.exe");
+    ASSERT_EQ(loads.size(), 2u);
+    EXPECT_NE(loads[1]["cmdline"].find("drvload.exe\" \"" + inf + "\""), std::string::npos) << loads[1]["cmdline"];
+    EXPECT_EQ(loads[1]["show"], "0") << "hidden";
+}
+
+// The network row: a status of the defined ones; Start runs wpeutil in the background while the
+// dialog keeps answering. A volume that arrives starts a new pass that lists it.
+TEST_F(EnvironmentLogonTest, NetworkRowStartsWpeutilAndAnArrivingVolumeStartsANewPass)
+{
+    StandInPeTool wpeutil("wpeutil.exe");
+    CopyOrFail(BinFolder() + "probe.exe", wpeutil.path);
+    Install("tarn_logon.exe", kSettings);
+    InstallLanguage();  // the test module: the program adds the network row and the driver button
+    Start(std::string(), 3000);
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    const std::string status = ItemText(dialog, IDC_ENV_NETWORK_STATUS);
+    const bool address = status.find(" (") != std::string::npos && isdigit(static_cast<unsigned char>(status[0]));
+    EXPECT_TRUE(address || status == "Not started") << status;
+    EXPECT_EQ(IsWindowEnabled(GetDlgItem(dialog, IDC_ENV_NETWORK_START)) != FALSE, !address);
+    if (!address) {
+        Command(dialog, IDC_ENV_NETWORK_START);
+        ASSERT_TRUE(WaitUntil([&] { return !RunsOf(ShellRuns(), "wpeutil.exe").empty(); }, std::chrono::seconds(10)));
+        DWORD_PTR answer = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer))
+            << "the dialog answers while wpeutil runs";
+        EXPECT_EQ(ItemText(dialog, IDC_ENV_NETWORK_STATUS), "Starting...");
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_ENV_NETWORK_START)));
+        EXPECT_NE(RunsOf(ShellRuns(), "wpeutil.exe")[0]["cmdline"].find("wpeutil.exe\" InitializeNetwork /NoWait"),
+                  std::string::npos);
+    }
+
+    RemoteListView list(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
+    list.Select(list.Find(installation_));
+    TestDrive arrived('U', DRIVE_FIXED);
+    ASSERT_TRUE(arrived.Ok());
+    CreateFolders(arrived.Root() + "Windows\\system32\\config");
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << ('U' - 'A');
+    for (int i = 0; i < 3; ++i) {  // one pass for several messages
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(dialog, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume),
+                            SMTO_ABORTIFHUNG, 2000, &answer);
+    }
+    HWND next = WaitForDialog(dialog);
+    ASSERT_TRUE(next) << "a new pass";
+    RemoteListView relisted(program_->Handle(), GetDlgItem(next, IDC_ENV_TARGETS));
+    EXPECT_GE(relisted.Find("U:\\Windows"), 0);
+    const auto selected = SendMessageA(GetDlgItem(next, IDC_ENV_TARGETS), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                       LVNI_SELECTED);
+    EXPECT_EQ(relisted.Text(static_cast<int>(selected)), installation_) << "the selection is kept";
+    Sleep(1500);
+    EXPECT_EQ(WaitForDialog(), next) << "one pass only";
 }

@@ -179,7 +179,11 @@ TEST_F(LangPackTest, EveryContractStringIsPresent)
                             IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED,
                             IDS_ARCH_X86, IDS_ARCH_X64, IDS_ARCH_ARM64, IDS_LOCKED_DESCRIPTION,
                             IDS_UNLOCK_BUTTON, IDS_UNLOCK_MALFORMED, IDS_UNLOCK_REFUSED, IDS_UNLOCK_NO_TOOLS,
-                            IDS_UNLOCK_NO_KEY_ID, IDS_UNLOCK_CAPTION};
+                            IDS_UNLOCK_NO_KEY_ID, IDS_UNLOCK_CAPTION, IDS_LOAD_DRIVER_BUTTON, IDS_DRIVER_CAPTION,
+                            IDS_DRIVER_FILTER, IDS_DRIVER_LOADED, IDS_DRIVER_REFUSED, IDS_DRIVER_NO_TOOL,
+                            IDS_NETWORK_LABEL, IDS_NETWORK_START, IDS_NETWORK_NOT_STARTED, IDS_NETWORK_STARTING,
+                            IDS_NETWORK_NO_ADAPTER, IDS_NETWORK_WAITING, IDS_NETWORK_UNSUPPORTED,
+                            IDS_PASSWORD_LAYOUT_LABEL, IDS_RUNNING_PE};
         for (UINT id : ids) {
             char text[1024] = "";
             EXPECT_GT(LoadStringA(LangPack(), id, text, sizeof text), 0) << "string " << id;
@@ -212,7 +216,8 @@ TEST_F(LangPackTest, PasswordTemplateHasItsControlsAndRowsTheProgramMoves)
         ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_PASSWORD_USER, "Static"},
                            {IDC_PASSWORD_USER_LABEL, "Static"}, {IDC_PASSWORD_EDIT, "Edit"},
                            {IDC_PASSWORD_EDIT_LABEL, "Static"}, {IDC_PASSWORD_REPEAT, "Edit"},
-                           {IDC_PASSWORD_REPEAT_LABEL, "Static"}, {IDC_PASSWORD_HEADING, "Static"}});
+                           {IDC_PASSWORD_REPEAT_LABEL, "Static"}, {IDC_PASSWORD_HEADING, "Static"},
+                           {IDC_PASSWORD_LAYOUT, "ComboBox"}, {IDC_PASSWORD_LAYOUT_LABEL, "Static"}});
         ExpectDisabledDefaultOk(d);
         EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_USER) & WS_VISIBLE);
         EXPECT_TRUE(StyleOf(d, IDC_PASSWORD_EDIT) & ES_PASSWORD);
@@ -233,6 +238,12 @@ TEST_F(LangPackTest, PasswordTemplateHasItsControlsAndRowsTheProgramMoves)
         EXPECT_LE(user.bottom, edit.top);
         EXPECT_LE(edit.bottom, repeat.top);
         EXPECT_EQ(RectOf(d, IDCANCEL).top, ok.top);
+        // The keyboard row lifts with the buttons in both modes.
+        const RECT layout = RectOf(d, IDC_PASSWORD_LAYOUT);
+        EXPECT_LE(edit.bottom, layout.top - 25);
+        EXPECT_LE(layout.bottom, ok.top);
+        EXPECT_GE(layout.top, repeat.bottom - 1);
+        EXPECT_EQ(StyleOf(d, IDC_PASSWORD_LAYOUT) & 3, CBS_DROPDOWNLIST);
     });
 }
 
@@ -244,16 +255,19 @@ TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
         HWND d = dialog.get();
         const int band[] = {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE_LABEL, IDC_ENV_DISPLAY_LABEL,
                             IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY,
-                            IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY};
+                            IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY,
+                            IDC_ENV_NETWORK_LABEL, IDC_ENV_NETWORK_STATUS, IDC_ENV_NETWORK_START};
         const int fixed[] = {IDC_ENV_TARGETS, IDC_ENV_FOLDER, IDC_ENV_BROWSE, IDC_ENV_SHELL};
-        const int buttons[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE};
+        const int buttons[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE, IDC_ENV_LOAD_DRIVER};
         ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_ENV_TOGGLE, "Button"},
                            {IDC_ENV_TARGETS, WC_LISTVIEWA}, {IDC_ENV_FOLDER, "Edit"}, {IDC_ENV_BROWSE, "Button"},
                            {IDC_ENV_SHELL, "ComboBox"}, {IDC_ENV_LAYOUT, "ComboBox"}, {IDC_ENV_TIMEZONE, "ComboBox"},
                            {IDC_ENV_DISPLAY, "ComboBox"}, {IDC_ENV_APPLY_LAYOUT, "Button"},
                            {IDC_ENV_APPLY_TIMEZONE, "Button"}, {IDC_ENV_APPLY_DISPLAY, "Button"},
                            {IDC_ENV_LAYOUT_LABEL, "Static"}, {IDC_ENV_TIMEZONE_LABEL, "Static"},
-                           {IDC_ENV_DISPLAY_LABEL, "Static"}});
+                           {IDC_ENV_DISPLAY_LABEL, "Static"}, {IDC_ENV_LOAD_DRIVER, "Button"},
+                           {IDC_ENV_NETWORK_LABEL, "Static"}, {IDC_ENV_NETWORK_STATUS, "Static"},
+                           {IDC_ENV_NETWORK_START, "Button"}});
         ExpectDisabledDefaultOk(d);
         std::map<int, DWORD> authored = TemplateStyles(IDD_ENVIRONMENT);
 
@@ -279,15 +293,12 @@ TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
             if (std::find(std::begin(buttons), std::end(buttons), id) != std::end(buttons)) continue;
             EXPECT_LE(RectOf(d, id).bottom, buttonTop) << "control " << id << " reaches into the button row";
         }
-        // Collapsing lifts the buttons 80 px: the band must hold all nine and nothing that stays.
+        // Collapsing lifts the buttons from the band's top row to its place: the band holds all
+        // twelve and nothing that stays, so the gap to the shell row is kept.
         int bandTop = buttonTop;
-        for (int id : band) {
-            EXPECT_GE(RectOf(d, id).top, buttonTop - 80) << "control " << id << " lies above the band";
-            bandTop = std::min<int>(bandTop, RectOf(d, id).top);
-        }
-        for (int id : fixed) EXPECT_LE(RectOf(d, id).bottom, buttonTop - 80) << "control " << id << " lies in the band";
-        // The collapsed buttons take the first band row's place, keeping its gap to the shell row.
-        EXPECT_EQ(bandTop, buttonTop - 80);
+        for (int id : band) bandTop = std::min<int>(bandTop, RectOf(d, id).top);
+        EXPECT_EQ(bandTop, RectOf(d, IDC_ENV_LAYOUT).top);
+        for (int id : fixed) EXPECT_LE(RectOf(d, id).bottom, bandTop) << "control " << id << " lies in the band";
     });
 }
 
@@ -424,7 +435,10 @@ constexpr UINT kAllStrings[] = {
     IDS_SCANNING_DRIVE, IDS_SETPASS_TITLE, IDS_SETPASS_HEADING, IDS_SETPASS_MISMATCH, IDS_LOGON_WRONG,
     IDS_LOGON_LAST_WRONG, IDS_SETPASS_DONE, IDS_SETPASS_UNCHANGED,
     IDS_ARCH_X86, IDS_ARCH_X64, IDS_ARCH_ARM64, IDS_LOCKED_DESCRIPTION, IDS_UNLOCK_BUTTON,
-    IDS_UNLOCK_MALFORMED, IDS_UNLOCK_REFUSED, IDS_UNLOCK_NO_TOOLS, IDS_UNLOCK_NO_KEY_ID, IDS_UNLOCK_CAPTION};
+    IDS_UNLOCK_MALFORMED, IDS_UNLOCK_REFUSED, IDS_UNLOCK_NO_TOOLS, IDS_UNLOCK_NO_KEY_ID, IDS_UNLOCK_CAPTION,
+    IDS_LOAD_DRIVER_BUTTON, IDS_DRIVER_CAPTION, IDS_DRIVER_FILTER, IDS_DRIVER_LOADED, IDS_DRIVER_REFUSED,
+    IDS_DRIVER_NO_TOOL, IDS_NETWORK_LABEL, IDS_NETWORK_START, IDS_NETWORK_NOT_STARTED, IDS_NETWORK_STARTING,
+    IDS_NETWORK_NO_ADAPTER, IDS_NETWORK_WAITING, IDS_NETWORK_UNSUPPORTED, IDS_PASSWORD_LAYOUT_LABEL, IDS_RUNNING_PE};
 
 std::wstring StringOf(HMODULE module, UINT id)
 {

@@ -1,6 +1,9 @@
+#include "catalogues/layouts.h"
+#include "common/guards.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
 #include "common/window.h"
+#include "shellctl/launch.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
 #include "password/pass_key_derive.h"
@@ -28,7 +31,7 @@ struct Placement {
 
 const int kControls[] = {IDOK, IDCANCEL, IDC_PASSWORD_USER, IDC_PASSWORD_USER_LABEL, IDC_PASSWORD_EDIT,
                          IDC_PASSWORD_EDIT_LABEL, IDC_PASSWORD_REPEAT, IDC_PASSWORD_REPEAT_LABEL,
-                         IDC_PASSWORD_HEADING};
+                         IDC_PASSWORD_HEADING, IDC_PASSWORD_LAYOUT, IDC_PASSWORD_LAYOUT_LABEL};
 
 Placement Measure(HWND dialog)
 {
@@ -100,7 +103,8 @@ TEST_F(PasswordDialogTest, LogonLayoutHidesTheRepeatRowWithTheShippedModule)
     Placement before = TemplatePlacement();
     INT_PTR result = Run(PasswordMode::Logon,
                          {Check([&](HWND dialog) {
-                              ExpectMovedUp(before, Measure(dialog), {IDOK, IDCANCEL});
+                              ExpectMovedUp(before, Measure(dialog),
+                                            {IDOK, IDCANCEL, IDC_PASSWORD_LAYOUT, IDC_PASSWORD_LAYOUT_LABEL});
                               ExpectCentred(dialog);
                               EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_REPEAT)));
                               EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_REPEAT_LABEL)));
@@ -132,7 +136,8 @@ TEST_F(PasswordDialogTest, SetLayoutHidesTheUserRowWithTheShippedModule)
                          {Check([&](HWND dialog) {
                               ExpectMovedUp(before, Measure(dialog),
                                             {IDOK, IDCANCEL, IDC_PASSWORD_EDIT, IDC_PASSWORD_EDIT_LABEL,
-                                             IDC_PASSWORD_REPEAT, IDC_PASSWORD_REPEAT_LABEL});
+                                             IDC_PASSWORD_REPEAT, IDC_PASSWORD_REPEAT_LABEL, IDC_PASSWORD_LAYOUT,
+                                             IDC_PASSWORD_LAYOUT_LABEL});
                               ExpectCentred(dialog);
                               EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_USER)));
                               EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_PASSWORD_USER_LABEL)));
@@ -149,6 +154,65 @@ TEST_F(PasswordDialogTest, SetLayoutHidesTheUserRowWithTheShippedModule)
                           Check([](HWND dialog) { EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDOK))); }),
                           Click(IDCANCEL)});
     EXPECT_EQ(result, kSetCancelled) << "Esc and Cancel leave set mode";
+}
+
+// A module built for 1.5 has no keyboard row: the program adds it below the buttons, inside the
+// grown dialog, with the layouts installed and the one in force selected; choosing one applies it.
+TEST_F(PasswordDialogTest, KeyboardRowIsAddedToAnOldTemplateAndAppliesTheChoice)
+{
+    UseModule("TestLang.dll");
+    // Two layouts of the test's own, removed again; the prefix may have none that can be listed.
+    const std::string keys = "\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
+    const std::string file = ExpandCommand("%windir%\\system32\\tarn_test_kbd.dll");
+    WriteBytes(file, "MZ");
+    for (const char* id : {"0000F407", "0000F409"}) {
+        UniqueKey layout = CreateRegKey(keys + id, KEY_ALL_ACCESS);
+        WriteRegString(layout.get(), "Layout File", "tarn_test_kbd.dll");
+        WriteRegString(layout.get(), "Layout Text", id);
+    }
+    ScopeExit remove([&] {
+        for (const char* id : {"0000F407", "0000F409"}) DeleteRegTree(keys + id);
+        DeleteFileA(file.c_str());
+    });
+    for (PasswordMode mode : {PasswordMode::Logon, PasswordMode::Set}) {
+        Shared().LayoutList.reset();
+        Run(mode, {Check([](HWND dialog) {
+                       ScopeExit end([dialog] { EndDialog(dialog, 42); });
+                       HWND combo = GetDlgItem(dialog, IDC_PASSWORD_LAYOUT);
+                       ASSERT_TRUE(combo);
+                       EXPECT_TRUE(GetWindowLongPtrA(combo, GWL_STYLE) & WS_VISIBLE);
+                       char label[64] = "";
+                       GetDlgItemTextA(dialog, IDC_PASSWORD_LAYOUT_LABEL, label, sizeof label);
+                       EXPECT_STREQ(label, "&Keyboard:");
+                       RECT client{}, rect{};
+                       GetClientRect(dialog, &client);
+                       GetWindowRect(combo, &rect);
+                       MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+                       EXPECT_LE(rect.bottom, client.bottom);
+                       EXPECT_LE(rect.right, client.right);
+                       EXPECT_GT(rect.top, ControlPosition(GetDlgItem(dialog, IDOK)).y) << "below the template's controls";
+                       ExpectCentred(dialog);
+
+                       ASSERT_TRUE(Shared().LayoutList);
+                       const auto count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+                       EXPECT_EQ(static_cast<size_t>(count), Shared().LayoutList->Count());
+                       ASSERT_GE(count, 2) << "the prefix's layouts are listed";
+                       const int current = FindCurrentLayout();
+                       EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), current);
+                       const int other = (current + 1) % static_cast<int>(count);
+                       SendMessageA(combo, CB_SETCURSEL, other, 0);
+                       SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PASSWORD_LAYOUT, CBN_SELCHANGE),
+                                    reinterpret_cast<LPARAM>(combo));
+                       char name[KL_NAMELENGTH] = "";
+                       GetKeyboardLayoutNameA(name);
+                       // Wine may refuse the switch; where it makes it, the layout in force follows.
+                       if (std::string(name) == Shared().LayoutList->At(other).Id) {
+                           EXPECT_EQ(FindCurrentLayout(), other);
+                       }
+                       EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_PASSWORD_EDIT)) << "back to the password";
+                   })});
+    }
+    ActivateKeyboardLayout(LoadKeyboardLayoutA("00000409", 0), 0);
 }
 
 TEST_F(PasswordDialogTest, FifthWrongPasswordEndsTheProgram)

@@ -1,0 +1,154 @@
+#include "envdialog/network_status.h"
+
+// The socket types the adapter list is made of; winsock2 must come before windows.h.
+#include <winsock2.h>
+#include <iphlpapi.h>
+#include <windows.h>
+
+#include "common/files.h"
+#include "common/guards.h"
+#include "common/resource_ids.h"
+#include "common/run_log.h"
+#include "langmodule/langmodule.h"
+#include "shellctl/launch.h"
+
+#include <vector>
+
+namespace {
+
+// The start under way, until its end is collected; the state outlives the dialog's passes, so
+// a new pass neither forgets a start nor logs the state again.
+UniqueHandle g_start;
+bool g_started = false;
+std::string g_lastLogged;
+
+constexpr ULONG kAdapterFlags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+
+std::string WpeutilPath() { return ExpandCommand("%SystemRoot%\\System32\\wpeutil.exe"); }
+
+std::string Narrow(const wchar_t* text)
+{
+    if (!text) return std::string();
+    char buffer[256] = "";
+    int length = WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    return length > 0 ? std::string(buffer) : std::string();
+}
+
+// The first IPv4 address of an adapter that is up, with the adapter's name; empty when there is
+// none. anyAdapter tells whether there is an adapter besides the loopback at all.
+std::string FirstAddress(bool& anyAdapter)
+{
+    anyAdapter = false;
+    ULONG size = 16 * 1024;
+    std::vector<unsigned char> buffer;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    // The list may grow between the call that sizes it and the one that reads it.
+    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.resize(size);
+        result = GetAdaptersAddresses(AF_INET, kAdapterFlags, nullptr,
+                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+    }
+    if (result != NO_ERROR) return std::string();
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
+        if (adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
+        anyAdapter = true;
+        if (adapter->OperStatus != IfOperStatusUp) continue;
+        for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+            const SOCKADDR* address = unicast->Address.lpSockaddr;
+            if (!address || address->sa_family != AF_INET) continue;
+            const auto* bytes = reinterpret_cast<const unsigned char*>(
+                &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
+            // A self-assigned address means DHCP has not answered yet: no share is reachable.
+            if (bytes[0] == 127 || (bytes[0] == 169 && bytes[1] == 254)) continue;
+            return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
+                   std::to_string(bytes[3]) + " (" + Narrow(adapter->FriendlyName) + ")";
+        }
+    }
+    return std::string();
+}
+
+void CollectEndedStart()
+{
+    if (!g_start || WaitForSingleObject(g_start.get(), 0) != WAIT_OBJECT_0) return;
+    DWORD code = 0;
+    GetExitCodeProcess(g_start.get(), &code);
+    g_start.reset();
+    LogEvent("network", {{"action", "start-ended"}, {"exit", std::to_string(code)}});
+}
+
+const char* StateName(NetworkState state)
+{
+    switch (state) {
+    case NetworkState::Unsupported: return "unsupported";
+    case NetworkState::NotStarted: return "not-started";
+    case NetworkState::Starting: return "starting";
+    case NetworkState::NoAdapter: return "no-adapter";
+    case NetworkState::Waiting: return "waiting";
+    case NetworkState::Connected: break;
+    }
+    return "connected";
+}
+
+}  // namespace
+
+NetworkStatus CurrentNetworkStatus()
+{
+    CollectEndedStart();
+    bool anyAdapter = false;
+    NetworkStatus status;
+    status.address = FirstAddress(anyAdapter);
+    if (!status.address.empty()) {
+        status.state = NetworkState::Connected;
+    } else if (!IsExistingFile(WpeutilPath())) {
+        status.state = NetworkState::Unsupported;
+    } else if (g_start) {
+        status.state = NetworkState::Starting;
+    } else if (!g_started) {
+        status.state = NetworkState::NotStarted;
+    } else {
+        status.state = anyAdapter ? NetworkState::Waiting : NetworkState::NoAdapter;
+    }
+    std::string logged = std::string(StateName(status.state)) + "|" + status.address;
+    if (logged != g_lastLogged) {
+        g_lastLogged = logged;
+        LogEvent("network", {{"state", StateName(status.state)}, {"address", status.address}});
+    }
+    return status;
+}
+
+std::string NetworkStatusText(const NetworkStatus& status)
+{
+    switch (status.state) {
+    case NetworkState::Unsupported:
+        return LoadLangStringOr(IDS_NETWORK_UNSUPPORTED, "This Windows PE image has no network support (no wpeutil.exe)");
+    case NetworkState::NotStarted: return LoadLangStringOr(IDS_NETWORK_NOT_STARTED, "Not started");
+    case NetworkState::Starting: return LoadLangStringOr(IDS_NETWORK_STARTING, "Starting...");
+    case NetworkState::NoAdapter: return LoadLangStringOr(IDS_NETWORK_NO_ADAPTER, "No network adapter");
+    case NetworkState::Waiting: return LoadLangStringOr(IDS_NETWORK_WAITING, "Waiting for an address");
+    case NetworkState::Connected: break;
+    }
+    return status.address;
+}
+
+bool StartNetwork()
+{
+    if (g_start) return true;
+    std::string command = "\"" + WpeutilPath() + "\" InitializeNetwork /NoWait";
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
+        LogEvent("network", {{"action", "start"}, {"command", command}, {"error", SystemErrorText(GetLastError())}});
+        return false;
+    }
+    CloseHandle(process.hThread);
+    g_start.reset(process.hProcess);
+    g_started = true;
+    LogEvent("network", {{"action", "start"}, {"command", command}});
+    return true;
+}
