@@ -17,12 +17,16 @@
 # Usage: tools/screenshots.sh [name ...]   (without names: all of them)
 # TARN_SCREENSHOT_DPI=144 takes them at that scale (LogPixels of the prefix) into
 # build/screenshots/dpi<N>/ instead, to check the layout on a scaled display.
+# TARN_SCREENSHOT_LANG=de takes them with the German module, as <name>-de.png (the password and
+# environment pictures are the ones whose titles match in both languages).
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
 out="$TARN_ROOT/docs/screenshots"
 dpi="${TARN_SCREENSHOT_DPI:-}"
 [ -n "$dpi" ] && out="$TARN_BUILD/screenshots/dpi$dpi"
+lang="${TARN_SCREENSHOT_LANG:-}"
+module="LangPack${lang:+_$lang}.dll"
 work="$TARN_BUILD/screenshots"
 bin="$TARN_BUILD/x86/bin"
 screen_size="1024x768"
@@ -67,7 +71,7 @@ fi
 
 pe="$WINEPREFIX/drive_c/TarnPE"
 mkdir -p "$pe"
-cp "$bin/tarn_logon.exe" "$bin/LangPack.dll" "$bin/langpack_preview.exe" "$pe/"
+cp "$bin/tarn_logon.exe" "$bin/$module" "$bin/langpack_preview.exe" "$pe/"
 
 tarn_start_xvfb "${screen_size}x24"
 tarn_start_wineserver
@@ -94,7 +98,8 @@ set_password() {  # on | off
 
 # The sample settings, with the short form switched as asked.
 write_settings() {  # LessLogonMode value
-    sed -e "s/^LessLogonMode=.*/LessLogonMode=$1/" "$TARN_ROOT/config/tarn_logon.ini" >"$pe/tarn_logon.ini"
+    sed -e "s/^LessLogonMode=.*/LessLogonMode=$1/" -e "s/^LangModuleName=.*/LangModuleName=$module/" \
+        "$TARN_ROOT/config/tarn_logon.ini" >"$pe/tarn_logon.ini"
     grep -q '^LessLogonMode=' "$pe/tarn_logon.ini" || sed -i "1i LessLogonMode=$1" "$pe/tarn_logon.ini"
 }
 
@@ -130,8 +135,9 @@ wait_window() {  # title, minimum height
 
 shoot() {  # window id, file name
     sleep 1.5  # painting, list filling
-    import -window "$1" "$out/$2"
-    echo "screenshots: $out/$2"
+    local file="${2%.png}${lang:+-$lang}.png"
+    import -window "$1" "$out/$file"
+    echo "screenshots: $out/$file"
 }
 
 # Presses a key combination, for example "Alt_L+b", into the window that has the X focus.
