@@ -1,5 +1,6 @@
 #include "catalogues/targets.h"
 #include "common/files.h"
+#include "common/guards.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
 #include "langmodule/langmodule.h"
@@ -155,6 +156,15 @@ TEST_F(TargetScanTest, SearchesOnlyFixedDrivesShowsEveryDriveAndEndsWithTheNoTar
     EXPECT_TRUE(Scan("N:\\").empty());
     EXPECT_TRUE(Scan("O:\\").empty());
     EXPECT_TRUE(Shown('m') && Shown('n') && Shown('o'));
+
+    // The test prefix is marked as Windows PE: its own Windows folder is named for what it is.
+    char windows[MAX_PATH] = "";
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 3u);
+    const std::string config = std::string(windows) + "\\system32\\config";
+    bool made = CreateDirectoryA(config.c_str(), nullptr) != FALSE;
+    ScopeExit unmake([&] { if (made) RemoveDirectoryA(config.c_str()); });
+    std::vector<std::string> own = Scan(std::string(windows, 3));
+    EXPECT_NE(std::find(own.begin(), own.end(), std::string(windows) + "|" + LoadLangString(IDS_RUNNING_PE)), own.end());
 
     const TLokInfo& last = Shared().TargetList->At(Shared().TargetList->Count() - 1);
     EXPECT_EQ(last.Path, LoadLangString(IDS_NO_TARGET_FOLDER));
