@@ -111,6 +111,7 @@ bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode)
     if (!CreateProgram(expanded, SW_SHOW, process)) {
         DWORD error = GetLastError();
         LogEvent("shell-start", {{"command", expanded}, {"result", "failed"}, {"error", SystemErrorText(error)}});
+        SetLastError(error);  // the caller's message names the start's error, not the log's
         return false;
     }
     LogEvent("shell-start", {{"command", expanded}, {"pid", std::to_string(process.ProcessId())}});
