@@ -28,9 +28,9 @@
 #include "password/pass_key_derive.h"
 #include "password/password_dialog.h"
 #include "shellctl/autorun.h"
-#include "shellctl/launch.h"
+#include "session/launch.h"
 #include "shellctl/settings.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 #include "support/key_input.h"
 #include "support/observe.h"
 

@@ -15,6 +15,6 @@ set(TARN_PORTABLE_SOURCES
     password/password_hash.cpp
     shellctl/chords.cpp
     shellctl/command_line.cpp
-    shellctl/pe_rules.cpp
-    shellctl/settings_text.cpp
+    session/pe_rules.cpp
+    session/settings_text.cpp
 )

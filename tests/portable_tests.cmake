@@ -5,10 +5,10 @@ set(TARN_PORTABLE_TEST_SOURCES
     common/unique_test.cpp
     common/record_list_test.cpp
     common/run_log_line_test.cpp
-    shellctl/settings_text_test.cpp
+    session/settings_text_test.cpp
     shellctl/chords_test.cpp
     shellctl/command_line_test.cpp
-    shellctl/pe_rules_test.cpp
+    session/pe_rules_test.cpp
     password/password_hash_test.cpp
     catalogues/bitlocker_rules_test.cpp
     catalogues/layout_rules_test.cpp

@@ -5,8 +5,8 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
-#include "shellctl/message_pump.h"
-#include "shellctl/shared_state.h"
+#include "session/message_pump.h"
+#include "session/shared_state.h"
 
 #include <windows.h>
 

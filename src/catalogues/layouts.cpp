@@ -5,8 +5,8 @@
 #include "common/guards.h"
 #include "common/registry.h"
 #include "common/run_log.h"
-#include "shellctl/launch.h"
-#include "shellctl/shared_state.h"
+#include "session/launch.h"
+#include "session/shared_state.h"
 
 #include <windows.h>
 

@@ -10,9 +10,9 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
-#include "shellctl/message_pump.h"
-#include "shellctl/pe_tools.h"
-#include "shellctl/shared_state.h"
+#include "session/message_pump.h"
+#include "session/pe_tools.h"
+#include "session/shared_state.h"
 
 #include <windows.h>
 

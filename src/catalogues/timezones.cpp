@@ -6,7 +6,7 @@
 #include "common/privileges.h"
 #include "common/registry.h"
 #include "common/run_log.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 
 #include <windows.h>
 

@@ -11,8 +11,8 @@
 #include "envdialog/network_status.h"
 #include "envdialog/unlock_prompt.h"
 #include "langmodule/langmodule.h"
-#include "shellctl/pe_tools.h"
-#include "shellctl/shared_state.h"
+#include "session/pe_tools.h"
+#include "session/shared_state.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

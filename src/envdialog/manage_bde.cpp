@@ -3,9 +3,9 @@
 #include "catalogues/bitlocker_rules.h"
 #include "common/files.h"
 #include "common/guards.h"
-#include "shellctl/launch.h"
-#include "shellctl/message_pump.h"
-#include "shellctl/pe_tools.h"
+#include "session/launch.h"
+#include "session/message_pump.h"
+#include "session/pe_tools.h"
 
 #include <cstdio>
 

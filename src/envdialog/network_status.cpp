@@ -10,7 +10,7 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
-#include "shellctl/launch.h"
+#include "session/launch.h"
 
 #include <vector>
 

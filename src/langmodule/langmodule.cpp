@@ -7,8 +7,8 @@
 #include "common/run_log.h"
 #include "common/window.h"
 #include "langmodule/langmodule_testing.h"
-#include "shellctl/launch.h"
-#include "shellctl/shared_state.h"
+#include "session/launch.h"
+#include "session/shared_state.h"
 
 #include <algorithm>
 

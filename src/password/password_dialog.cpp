@@ -11,8 +11,8 @@
 #include "password/pass_key_derive.h"
 #include "password/password_hash.h"
 #include "password/password_store.h"
-#include "shellctl/message_pump.h"
-#include "shellctl/shared_state.h"
+#include "session/message_pump.h"
+#include "session/shared_state.h"
 
 #include <exception>
 #include <string>

@@ -6,7 +6,7 @@
 #include "common/registry.h"
 #include "common/run_log.h"
 #include "password/password_hash.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 
 namespace {
 

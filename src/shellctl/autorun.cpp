@@ -2,9 +2,9 @@
 
 #include "common/registry.h"
 #include "common/run_log.h"
-#include "shellctl/launch.h"
-#include "shellctl/pe_tools.h"
-#include "shellctl/shared_state.h"
+#include "session/launch.h"
+#include "session/pe_tools.h"
+#include "session/shared_state.h"
 
 #include <vector>
 

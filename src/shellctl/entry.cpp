@@ -9,11 +9,11 @@
 #include "password/password_dialog.h"
 #include "shellctl/autorun.h"
 #include "shellctl/hotkeys.h"
-#include "shellctl/launch.h"
+#include "session/launch.h"
 #include "shellctl/pe_startup.h"
-#include "shellctl/pe_tools.h"
+#include "session/pe_tools.h"
 #include "shellctl/settings.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 
 #include "tarn_version.h"
 

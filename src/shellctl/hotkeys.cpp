@@ -4,8 +4,8 @@
 #include "common/guards.h"
 #include "common/run_log.h"
 #include "shellctl/chords.h"
-#include "shellctl/launch.h"
-#include "shellctl/shared_state.h"
+#include "session/launch.h"
+#include "session/shared_state.h"
 
 #include <shellapi.h>
 

@@ -7,9 +7,9 @@
 #include "common/text.h"
 #include "common/window.h"
 #include "langmodule/langmodule.h"
-#include "shellctl/pe_rules.h"
-#include "shellctl/pe_tools.h"
-#include "shellctl/shared_state.h"
+#include "session/pe_rules.h"
+#include "session/pe_tools.h"
+#include "session/shared_state.h"
 
 #include <windows.h>
 #include <commctrl.h>

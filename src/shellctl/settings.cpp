@@ -4,7 +4,7 @@
 #include "langmodule/langmodule.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 
 namespace {
 // Far beyond any real settings file; a larger one is not read rather than exhausting memory.

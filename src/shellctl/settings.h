@@ -1,7 +1,7 @@
 // Reading tarn_logon.ini from the executable's folder at start-up.
 #pragma once
 
-#include "shellctl/settings_text.h"
+#include "session/settings_text.h"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 #include "common/resource_ids.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 #include "support/logon_case.h"
 #include "support/test_display.h"
 

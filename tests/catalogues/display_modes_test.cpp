@@ -3,7 +3,7 @@
 #include "common/resource_ids.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 #include "support/dialog_driver.h"
 #include "support/test_display.h"
 

@@ -1,8 +1,8 @@
 #include "catalogues/layout_rules.h"
 #include "catalogues/layouts.h"
 #include "common/registry.h"
-#include "shellctl/launch.h"
-#include "shellctl/shared_state.h"
+#include "session/launch.h"
+#include "session/shared_state.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "catalogues/timezone_info.h"
 #include "common/registry.h"
 #include "common/run_log.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 #include "support/dialog_driver.h"
 #include "support/test_support.h"
 

@@ -5,7 +5,7 @@
 #include "common/window.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 #include "support/dialog_driver.h"
 #include "support/logon_case.h"
 #include "support/wine_drives.h"

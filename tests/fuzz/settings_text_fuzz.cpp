@@ -1,6 +1,6 @@
 // The settings text from arbitrary bytes: whatever the file holds, the result is well-formed
 // and depends on the lines only, not on how they are ended.
-#include "shellctl/settings_text.h"
+#include "session/settings_text.h"
 
 #include "fuzz_check.h"
 

@@ -1,7 +1,7 @@
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
-#include "shellctl/launch.h"
-#include "shellctl/shared_state.h"
+#include "session/launch.h"
+#include "session/shared_state.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "common/registry.h"
 #include "password/password_hash.h"
 #include "password/password_store.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -17,8 +17,8 @@
 #include "password/password_hash.h"
 #include "password/password_store.h"
 #include "shellctl/autorun.h"
-#include "shellctl/launch.h"
-#include "shellctl/shared_state.h"
+#include "session/launch.h"
+#include "session/shared_state.h"
 #include "support/logon_case.h"
 #include "support/wine_drives.h"
 

@@ -1,5 +1,5 @@
 #include "shellctl/settings.h"
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

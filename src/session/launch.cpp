@@ -1,4 +1,4 @@
-#include "shellctl/launch.h"
+#include "session/launch.h"
 
 #include "common/guards.h"
 #include "common/run_log.h"

@@ -1,4 +1,4 @@
-#include "shellctl/launch.h"
+#include "session/launch.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

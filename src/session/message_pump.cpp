@@ -1,4 +1,4 @@
-#include "shellctl/message_pump.h"
+#include "session/message_pump.h"
 
 #include "common/guards.h"
 

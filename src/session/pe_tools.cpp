@@ -1,13 +1,13 @@
-#include "shellctl/pe_tools.h"
+#include "session/pe_tools.h"
 
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/registry.h"
 #include "common/run_log.h"
-#include "shellctl/launch.h"
-#include "shellctl/message_pump.h"
-#include "shellctl/pe_rules.h"
-#include "shellctl/shared_state.h"
+#include "session/launch.h"
+#include "session/message_pump.h"
+#include "session/pe_rules.h"
+#include "session/shared_state.h"
 
 #include <windows.h>
 

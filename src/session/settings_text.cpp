@@ -1,4 +1,4 @@
-#include "shellctl/settings_text.h"
+#include "session/settings_text.h"
 
 #include "common/text.h"
 

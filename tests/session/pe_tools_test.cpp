@@ -1,6 +1,6 @@
 // The runner for Windows PE's tools, against the probe standing in for them in a System32 folder
 // of the case's own: SystemRoot is pointed there for the test process, as the program expands it.
-#include "shellctl/pe_tools.h"
+#include "session/pe_tools.h"
 
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "shellctl/pe_rules.h"
+#include "session/pe_rules.h"
 
 #include <gtest/gtest.h>
 

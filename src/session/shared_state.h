@@ -18,7 +18,7 @@
 #include "catalogues/targets.h"
 #include "catalogues/timezones.h"
 #include "password/pass_key.h"
-#include "shellctl/settings_text.h"
+#include "session/settings_text.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "shellctl/shared_state.h"
+#include "session/shared_state.h"
 
 namespace {
 SharedState g_shared;
