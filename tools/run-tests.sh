@@ -28,6 +28,8 @@ done
 status=0
 echo "=== tarn-pe on a generated Windows PE image ==="
 (cd "$TARN_ROOT/tests/tarn_pe" && /usr/bin/python3 -B test_tarn_pe.py) || status=1
+echo "=== install-deps' decisions against a mirror mid-sync ==="
+/usr/bin/python3 -B "$TARN_ROOT/tests/deps/test_install_deps.py" || status=1
 
 trap tarn_stop_all EXIT
 trap 'exit 130' INT TERM
