@@ -355,6 +355,12 @@ class TarnPeTest(unittest.TestCase):
         table = 0x98 + 112 + 8 * 4            # the security directory of efi_file()
         offset, size = struct.unpack_from("<II", w11, table)
         garbage = w11[:offset + 8] + bytes(i * 7 % 256 for i in range(size - 8))
+        # Two entries in one certificate table, the second after the first's 8-byte padding.
+        (length,) = struct.unpack_from("<I", w11, offset)
+        other_offset, other_size = struct.unpack_from("<II", w23, table)
+        both = bytearray(w11[:offset + length].ljust(offset + (length + 7) // 8 * 8, b"\0")
+                         + w23[other_offset:other_offset + other_size])
+        struct.pack_into("<I", both, table + 4, len(both) - offset)
         manager, loader, extra = "Windows/Boot/EFI/bootmgfw.efi", "Windows/system32/Boot/winload.efi", "Windows/Boot/EFI_EX/"
         cases = [
             ("2011", {manager: w11, loader: w11, extra + "bootmgfw_EX.efi": w23}, None, 0,
@@ -369,6 +375,8 @@ class TarnPeTest(unittest.TestCase):
              ["verdict: third-party 2011: boots with Secure Boot on only where db holds Microsoft Corporation UEFI CA 2011"]),
             ("third-party-2023", {loader: t23}, {"EFI/Boot/bootaa64.efi": t23}, 0,
              ["verdict: third-party 2023: boots with Secure Boot on only where db holds Microsoft UEFI CA 2023"]),
+            ("both", {loader: bytes(both)}, {"EFI/Boot/bootx64.efi": w23}, 0,
+             ["winload.efi: Windows 2011", "winload.efi: Windows 2023", "verdict: Windows 2023: boots"]),
             ("mixed", {manager: w11, loader: w11}, {"EFI/Boot/bootx64.efi": w23}, 1,
              ["verdict: mixed: the boot manager (EFI\\Boot\\bootx64.efi Windows 2023) and the image's boot files "
               "(\\Windows\\system32\\Boot\\winload.efi Windows 2011)", "from one set"]),
