@@ -421,10 +421,10 @@ class TarnPeTest(unittest.TestCase):
         loader.exec_module(tool)
         with open(os.path.join(ROOT, "CMakeLists.txt")) as f:
             version = re.search(r"project\(TarnLogon VERSION ([\d.]+)", f.read()).group(1)
-        builds = [(arch, machine) for arch, machine in (("x86", 0x14C), ("x64", 0x8664))
+        builds = [(arch, machine) for arch, machine in (("x86", 0x14C), ("x64", 0x8664), ("arm64", 0xAA64))
                   if os.path.isfile(os.path.join(ROOT, "build", arch, "bin", "tarn_logon.exe"))]
         if not builds:
-            self.skipTest("no build in build/x86/bin or build/x64/bin")
+            self.skipTest("no build in build/x86/bin, build/x64/bin or build/arm64/bin")
         for arch, machine in builds:
             for name in ("tarn_logon.exe", "LangPack.dll"):
                 with open(os.path.join(ROOT, "build", arch, "bin", name), "rb") as f:
