@@ -29,6 +29,7 @@ struct FirmwareLine {
     std::string type = "unknown";
     std::string secureBoot = "unknown";
     std::string db = "unknown";
+    std::string dbx = "unknown";
     std::string certificates;  // how many db holds, empty unless db was read
     size_t undecodable = 0;    // of them, how many crypt32 could not decode
     std::string ca2023 = "unknown";
@@ -104,29 +105,44 @@ void ReadSecureBoot(FirmwareLine& line)
     }
 }
 
-void ReadDb(FirmwareLine& line)
+// One of the signature databases (db or dbx): its state for the line, and its certificates.
+CertificateList ReadDatabase(const char* name, std::string& state, FirmwareLine& line)
 {
+    CertificateList list;
     DWORD error = ERROR_SUCCESS;
-    const std::optional<std::string> db = ReadVariable("db", kSecurityDatabaseGuid, kDbFirstTryBytes, kDbLimitBytes, error);
-    if (!db && error == ERROR_ENVVAR_NOT_FOUND) {
-        line.db = "absent";
-        line.ca2023 = line.pca2011 = "no";
-        return;
+    const std::optional<std::string> bytes = ReadVariable(name, kSecurityDatabaseGuid, kDbFirstTryBytes, kDbLimitBytes, error);
+    if (!bytes && error == ERROR_ENVVAR_NOT_FOUND) {
+        state = "absent";
+        return list;
     }
-    if (!db) {
-        line.db = "unreadable";
-        line.Fail(error == ERROR_INSUFFICIENT_BUFFER || error == ERROR_MORE_DATA ? "db is larger than 1 MB" : "db cannot be read",
-                  error);
-        return;
+    if (!bytes) {
+        state = "unreadable";
+        const bool tooLarge = error == ERROR_INSUFFICIENT_BUFFER || error == ERROR_MORE_DATA;
+        line.Fail(std::string(name) + (tooLarge ? " is larger than 1 MB" : " cannot be read"), error);
+        list.complete = false;
+        return list;
     }
-    const DbCertificates contents = ReadDbCertificates(*db);
-    const bool complete = contents.walk.problem.empty();
-    line.db = complete ? "read" : "malformed";
-    if (!complete) line.Fail(contents.walk.problem);
-    for (const DbCertificate& certificate : contents.certificates) line.undecodable += certificate.sha1.empty() ? 1 : 0;
-    line.certificates = std::to_string(contents.certificates.size());
-    line.ca2023 = CaPresenceText(FindCa(contents.certificates, kWindowsUefiCa2023), complete);
-    line.pca2011 = CaPresenceText(FindCa(contents.certificates, kWindowsProductionPca2011), complete);
+    const DbCertificates contents = ReadDbCertificates(*bytes);
+    list.certificates = contents.certificates;
+    list.complete = contents.walk.problem.empty();
+    state = list.complete ? "read" : "malformed";
+    if (!list.complete) line.Fail(std::string(name) + ": " + contents.walk.problem);
+    return list;
+}
+
+// db lists what the firmware may start; dbx what it refuses although db trusts it. The last step
+// of Microsoft's mitigations for CVE-2023-24932 revokes the 2011 CA that way, so db alone would
+// report a machine that refuses every 2011-signed boot manager as trusting them.
+void ReadDatabases(FirmwareLine& line)
+{
+    const CertificateList db = ReadDatabase("db", line.db, line);
+    const CertificateList dbx = ReadDatabase("dbx", line.dbx, line);
+    if (line.db == "read" || line.db == "malformed") {
+        for (const DbCertificate& certificate : db.certificates) line.undecodable += certificate.sha1.empty() ? 1 : 0;
+        line.certificates = std::to_string(db.certificates.size());
+    }
+    line.ca2023 = CaTrustText(db, dbx, kWindowsUefiCa2023);
+    line.pca2011 = CaTrustText(db, dbx, kWindowsProductionPca2011);
 }
 
 std::string HexText(const BYTE* bytes, DWORD count)
@@ -182,7 +198,7 @@ void LogFirmware()
         ScopedPrivilege privilege(SE_SYSTEM_ENVIRONMENT_NAME);
         if (privilege.Result() == ERROR_SUCCESS) {
             ReadSecureBoot(line);
-            ReadDb(line);
+            ReadDatabases(line);
         } else {
             line.Fail("the system environment privilege is not held", privilege.Result());
         }
@@ -192,6 +208,7 @@ void LogFirmware()
                           {"db", line.db},
                           {line.certificates.empty() ? "" : "certificates", line.certificates},
                           {line.undecodable == 0 ? "" : "undecodable", std::to_string(line.undecodable)},
+                          {"dbx", line.dbx},
                           {"windows-uefi-ca-2023", line.ca2023},
                           {"windows-pca-2011", line.pca2011},
                           {line.reason.empty() ? "" : "reason", line.reason},

@@ -20,7 +20,7 @@ uint32_t LittleEndian32(std::string_view bytes, size_t at)
 std::string ListProblem(std::string_view rest, uint64_t listSize, uint64_t headerSize, uint64_t entrySize)
 {
     if (listSize < kSignatureListHeaderBytes) return "a signature list is shorter than its own header";
-    if (listSize > rest.size()) return "a signature list runs past the end of db";
+    if (listSize > rest.size()) return "a signature list runs past the end of the variable";
     const uint64_t body = listSize - kSignatureListHeaderBytes;
     if (headerSize > body) return "a signature list's header runs past the list";
     if (entrySize <= kSignatureOwnerBytes) return "a signature list's entries are too small for an owner and data";
@@ -77,12 +77,14 @@ CaPresence FindCa(const std::vector<DbCertificate>& certificates, const KnownCa&
     return found;
 }
 
-std::string CaPresenceText(CaPresence presence, bool dbComplete)
+std::string CaTrustText(const CertificateList& db, const CertificateList& dbx, const KnownCa& ca)
 {
-    switch (presence) {
-    case CaPresence::Present: return "yes";
-    case CaPresence::NameOnly: return "other-thumbprint";
-    case CaPresence::Absent: break;
+    switch (FindCa(db.certificates, ca)) {
+    case CaPresence::Present:
+        if (FindCa(dbx.certificates, ca) == CaPresence::Present) return "revoked";
+        return dbx.complete ? "yes" : "unknown";
+    case CaPresence::NameOnly: return db.complete ? "other-thumbprint" : "unknown";
+    case CaPresence::Absent: return db.complete ? "no" : "unknown";
     }
-    return dbComplete ? "no" : "unknown";
+    return "unknown";
 }

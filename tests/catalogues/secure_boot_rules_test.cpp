@@ -45,8 +45,8 @@ TEST(SignatureListWalkTest, StopsAtTheFirstListThatDoesNotFitAndSaysWhy)
         {"a header cut off", RawList(kX509Type, 60, 0, 32, "").substr(0, 20), "header is cut off"},
         {"a list size of zero, which would never move on", RawList(kX509Type, 0, 0, 32, oneEntry), "shorter than its own header"},
         {"a list without entries", RawList(kX509Type, 28, 0, 32, ""), "holds no entries"},
-        {"a truncated list", RawList(kX509Type, 28 + 64, 0, 32, oneEntry), "runs past the end of db"},
-        {"an oversized list", RawList(kX509Type, 0xFFFFFFFF, 0, 32, oneEntry), "runs past the end of db"},
+        {"a truncated list", RawList(kX509Type, 28 + 64, 0, 32, oneEntry), "runs past the end of the variable"},
+        {"an oversized list", RawList(kX509Type, 0xFFFFFFFF, 0, 32, oneEntry), "runs past the end of the variable"},
         {"a header larger than the list", RawList(kX509Type, 28 + 32, 33, 32, oneEntry), "header runs past the list"},
         {"a header size that wraps around", RawList(kX509Type, 28 + 32, 0xFFFFFFF0, 32, oneEntry), "header runs past the list"},
         {"entries smaller than the owner GUID", RawList(kX509Type, 28 + 32, 0, 8, oneEntry), "too small for an owner and data"},
@@ -63,7 +63,7 @@ TEST(SignatureListWalkTest, StopsAtTheFirstListThatDoesNotFitAndSaysWhy)
     }
 }
 
-TEST(KnownCaTest, IsRecognisedByNameAndThumbprintBothAndAnotherThumbprintIsSaidAsSuch)
+TEST(KnownCaTest, IsRecognisedByNameAndThumbprintBoth)
 {
     const KnownCa ca{"Test CA 2023", "00112233445566778899aabbccddeeff00112233"};
     const DbCertificate real{"Test CA 2023", std::string(ca.sha1)};
@@ -76,9 +76,25 @@ TEST(KnownCaTest, IsRecognisedByNameAndThumbprintBothAndAnotherThumbprintIsSaidA
     EXPECT_EQ(FindCa({impostor, real}, ca), CaPresence::Present) << "the real one, wherever it stands";
     EXPECT_EQ(FindCa({renamed, undecodable}, ca), CaPresence::Absent);
     EXPECT_EQ(FindCa({}, ca), CaPresence::Absent);
+}
 
-    EXPECT_EQ(CaPresenceText(CaPresence::Present, false), "yes");
-    EXPECT_EQ(CaPresenceText(CaPresence::NameOnly, true), "other-thumbprint");
-    EXPECT_EQ(CaPresenceText(CaPresence::Absent, true), "no");
-    EXPECT_EQ(CaPresenceText(CaPresence::Absent, false), "unknown") << "it may be in the part of db that was not read";
+// dbx wins over db; what could not be read leaves the answer open only where it could change it.
+TEST(KnownCaTest, TrustNeedsTheCaInDbAndNotInDbx)
+{
+    const KnownCa ca{"Test CA 2011", "00112233445566778899aabbccddeeff00112233"};
+    const CertificateList holds{{{"Test CA 2011", std::string(ca.sha1)}}, true};
+    const CertificateList impostor{{{"Test CA 2011", "ffeeddccbbaa99887766554433221100ffeeddcc"}}, true};
+    const CertificateList none{{}, true};
+    const CertificateList unread{{}, false};
+    const CertificateList heldThenBroken{holds.certificates, false};
+
+    EXPECT_EQ(CaTrustText(holds, none, ca), "yes");
+    EXPECT_EQ(CaTrustText(holds, holds, ca), "revoked");
+    EXPECT_EQ(CaTrustText(holds, heldThenBroken, ca), "revoked") << "a broken dbx still refuses what it lists";
+    EXPECT_EQ(CaTrustText(holds, impostor, ca), "yes") << "dbx refuses only the certificate it lists";
+    EXPECT_EQ(CaTrustText(holds, unread, ca), "unknown");
+    EXPECT_EQ(CaTrustText(heldThenBroken, none, ca), "yes") << "found before db broke off";
+    EXPECT_EQ(CaTrustText(impostor, none, ca), "other-thumbprint");
+    EXPECT_EQ(CaTrustText(none, unread, ca), "no") << "dbx cannot add trust";
+    EXPECT_EQ(CaTrustText(unread, none, ca), "unknown");
 }
