@@ -5,6 +5,7 @@ set(TARN_PORTABLE_SOURCES
     catalogues/display_mode_rules.cpp
     catalogues/installation_rules.cpp
     catalogues/pe_header.cpp
+    catalogues/secure_boot_rules.cpp
     catalogues/layout_rules.cpp
     catalogues/timezone_rules.cpp
     envdialog/hive_names.cpp

@@ -15,5 +15,6 @@ set(TARN_PORTABLE_TEST_SOURCES
     catalogues/timezone_rules_test.cpp
     catalogues/display_mode_rules_test.cpp
     catalogues/installation_rules_test.cpp
+    catalogues/secure_boot_rules_test.cpp
     envdialog/hive_names_test.cpp
 )

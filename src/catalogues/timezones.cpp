@@ -4,6 +4,7 @@
 #include "catalogues/timezone_rules.h"
 #include "common/guards.h"
 #include "common/privileges.h"
+#include "common/program.h"
 #include "common/registry.h"
 #include "common/run_log.h"
 #include "session/shared_state.h"
@@ -159,8 +160,7 @@ void ApplyTimeZone(int index)
     if (privilege == ERROR_SUCCESS) {
         // Wine has the dynamic call as a stub that ends the process; there the old call is all
         // there is (and Windows never takes this branch).
-        static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-        if (wine) {
+        if (IsWine()) {
             TIME_ZONE_INFORMATION plain = ZoneInformation(zone);
             set = SetTimeZoneInformation(&plain) != FALSE;
         } else {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <bcrypt.h>
+#include <wincrypt.h>
 #include <objbase.h>
 
 #include "common/unique.h"
@@ -46,6 +47,11 @@ struct AlgorithmTraits {  // a CNG algorithm provider
     static BCRYPT_ALG_HANDLE Invalid() { return nullptr; }
     static void Close(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
 };
+struct CertificateTraits {  // a crypt32 certificate context
+    using Handle = PCCERT_CONTEXT;
+    static PCCERT_CONTEXT Invalid() { return nullptr; }
+    static void Close(PCCERT_CONTEXT h) { CertFreeCertificateContext(h); }
+};
 }  // namespace guards_detail
 
 using UniqueKey = Unique<guards_detail::KeyTraits>;
@@ -55,6 +61,7 @@ using UniqueFind = Unique<guards_detail::FindTraits>;
 using UniqueLibrary = Unique<guards_detail::LibraryTraits>;
 using UniqueHook = Unique<guards_detail::HookTraits>;
 using UniqueAlgorithm = Unique<guards_detail::AlgorithmTraits>;
+using UniqueCertificate = Unique<guards_detail::CertificateTraits>;
 
 // PROCESS_INFORMATION that closes both handles, and only those CreateProcessA filled in.
 class ProcessInfo {

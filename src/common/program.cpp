@@ -9,4 +9,10 @@ bool IsWindowsNT()
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+bool IsWine()
+{
+    static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 void EndProgram() { ExitProcess(0); }

@@ -1,5 +1,6 @@
 #include "shellctl/entry.h"
 
+#include "catalogues/firmware.h"
 #include "common/files.h"
 #include "common/program.h"
 #include "common/resource_ids.h"
@@ -56,6 +57,7 @@ void RunLogonShell(bool setPasswordMode)
     LogEvent("start", {{"version", TARN_VERSION_TEXT}, {"arch", kArchitecture}, {"exe", ExecutablePath()},
                        {"mode", setPasswordMode ? "setpass" : "logon"},
                        {"windows-pe", IsWindowsPE() ? "yes" : "no"}});
+    LogFirmware();
     ReadSettings();
     StartRunLog(RunLogPath(Shared().Settings.LogFile));
     LoadLangModule();

@@ -456,6 +456,8 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
     ExpectLinesInOrder(lines, {
         {" start version=", " arch=x", " exe=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.exe"), " mode=logon",
          " windows-pe=yes"},
+        {" firmware type=unknown secure-boot=unknown db=unknown dbx=unknown windows-uefi-ca-2023=unknown windows-pca-2011=unknown"
+         " reason=\"Wine does not read the firmware\""},
         {" settings path=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.ini") + " file=read", " LogFile=%TARN_LOG_FOLDER%run.log", " shells=0"},
         {" langmodule name=", "LangPack.dll", " result=loaded lacks=none"},
         {" wpeinit result=ran exit=7 ms="},
