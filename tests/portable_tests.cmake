@@ -16,4 +16,5 @@ set(TARN_PORTABLE_TEST_SOURCES
     catalogues/display_mode_rules_test.cpp
     catalogues/installation_rules_test.cpp
     envdialog/hive_names_test.cpp
+    envdialog/network_rules_test.cpp
 )
