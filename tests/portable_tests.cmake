@@ -17,4 +17,5 @@ set(TARN_PORTABLE_TEST_SOURCES
     catalogues/installation_rules_test.cpp
     catalogues/secure_boot_rules_test.cpp
     envdialog/hive_names_test.cpp
+    envdialog/network_rules_test.cpp
 )

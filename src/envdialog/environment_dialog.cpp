@@ -11,6 +11,7 @@
 #include "envdialog/network_status.h"
 #include "envdialog/unlock_prompt.h"
 #include "langmodule/langmodule.h"
+#include "session/message_pump.h"
 #include "session/pe_tools.h"
 #include "session/shared_state.h"
 
@@ -34,6 +35,8 @@ constexpr UINT_PTR kNetworkTimer = 1;
 constexpr UINT kNetworkPollMs = 2000;
 constexpr UINT_PTR kDrivesTimer = 2;
 constexpr UINT kDrivesSettleMs = 1000;  // a disk with several volumes announces each one
+constexpr UINT_PTR kLettersTimer = 3;
+constexpr UINT kLettersPollMs = 2000;
 constexpr int kTextBuffer = 260;
 constexpr const char* kEnvironmentKey = "\\System\\CurrentControlSet\\Control\\Session Manager\\Environment\\";
 
@@ -61,6 +64,10 @@ struct KeptSelection {
     int shell = -1;
 };
 KeptSelection g_kept;
+
+// The drive letters in use when the pass's scan began: a letter that comes or goes after that
+// is a volume the pass has not seen, whether or not its broadcast reached the dialog.
+DWORD g_passLetters = 0;
 
 // ---- one pass: catalogues and scan dialog ----
 
@@ -213,6 +220,7 @@ void InitEnvironmentDialog(HWND dialog)
     RestoreKeptSelection(dialog);
     ShowNetworkStatus(dialog);
     SetTimer(dialog, kNetworkTimer, kNetworkPollMs, nullptr);
+    SetTimer(dialog, kLettersTimer, kLettersPollMs, nullptr);
     if (Shared().Settings.LessLogonMode) CollapseEnvironmentDialog(dialog);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), Shared().Settings.EnableRebootButton);
     CentreOnScreen(dialog);
@@ -361,6 +369,10 @@ void OnLoadDriver(HWND dialog)
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     EnableWindow(dialog, FALSE);
     ToolRun run = LoadDriver(inf);
+    if (run.outcome == ToolRun::Outcome::Ran && run.exitCode == 0) WaitForDeviceInstalls();
+    // Keys and clicks made meanwhile were meant for a dialog that was busy: handled now, one
+    // could close the box below unread, or press OK and start the shell.
+    DropQueuedInput();
     EnableWindow(dialog, TRUE);
     SetCursor(previous);
     const std::string caption = LoadLangStringOr(IDS_DRIVER_CAPTION, "Load Driver");
@@ -470,25 +482,46 @@ void SwitchForm(HWND dialog, int showCommand, UINT toggleText, bool shortForm)
     CentreOnScreen(dialog);
 }
 
-// A volume that came or went: the log names its drives, and a pass starts once the messages
-// have stopped for a moment.
-void OnDeviceChange(HWND dialog, WPARAM event, LPARAM data)
+// "C:,R:" for a mask of drive letters.
+std::string DriveNames(DWORD units)
 {
-    if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return;
-    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
-    if (!header || header->dbch_devicetype != DBT_DEVTYP_VOLUME) return;
-    DWORD units = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(header)->dbcv_unitmask;
     std::string drives;
     for (int bit = 0; bit < 26; ++bit) {
         if (units & (1u << bit)) drives += std::string(drives.empty() ? "" : ",") + static_cast<char>('A' + bit) + ":";
     }
-    LogEvent("drives", {{"event", event == DBT_DEVICEARRIVAL ? "arrived" : "removed"}, {"drives", drives}});
+    return drives;
+}
+
+// A volume that came or went: the log names its drives, and a pass starts once the messages
+// have stopped for a moment. False for the events the dialog leaves alone.
+bool OnDeviceChange(HWND dialog, WPARAM event, LPARAM data)
+{
+    if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return false;
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    if (!header || header->dbch_devicetype != DBT_DEVTYP_VOLUME) return false;
+    DWORD units = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(header)->dbcv_unitmask;
+    LogEvent("drives", {{"event", event == DBT_DEVICEARRIVAL ? "arrived" : "removed"}, {"drives", DriveNames(units)}});
+    SetTimer(dialog, kDrivesTimer, kDrivesSettleMs, nullptr);
+    return true;
+}
+
+// The broadcast may never arrive for a volume (one that Plug and Play sets up long after a
+// driver was loaded by hand, one that arrived while the scan dialog stood in for this one), but
+// the drive letters in use change, and they are cheap to read.
+void CompareDriveLetters(HWND dialog)
+{
+    DWORD letters = GetLogicalDrives();
+    if (letters == 0 || letters == g_passLetters) return;  // 0: the call failed, which tells nothing
+    LogEvent("drives", {{"event", "letters-changed"}, {"drives", DriveNames(letters)},
+                        {"before", DriveNames(g_passLetters)}});
+    g_passLetters = letters;
     SetTimer(dialog, kDrivesTimer, kDrivesSettleMs, nullptr);
 }
 
 void OnTimer(HWND dialog, UINT_PTR timer)
 {
     if (timer == kNetworkTimer) ShowNetworkStatus(dialog);
+    if (timer == kLettersTimer) CompareDriveLetters(dialog);
     if (timer != kDrivesTimer) return;
     KillTimer(dialog, kDrivesTimer);
     // Not while a box or a prompt of this dialog is open: the pass waits until it has gone.
@@ -533,11 +566,15 @@ INT_PTR CALLBACK EnvironmentDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
         OnTimer(dialog, wParam);
         return TRUE;
     case WM_DEVICECHANGE:
-        OnDeviceChange(dialog, wParam, lParam);
+        // TRUE from a dialog procedure hands on DWLP_MSGRESULT as the answer: for the events
+        // handled, the TRUE the broadcast asks for; the others go to the default handling.
+        if (!OnDeviceChange(dialog, wParam, lParam)) return FALSE;
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
         return TRUE;
     case WM_DESTROY:
         KillTimer(dialog, kNetworkTimer);
         KillTimer(dialog, kDrivesTimer);
+        KillTimer(dialog, kLettersTimer);
         return FALSE;
     }
     return FALSE;
@@ -584,6 +621,7 @@ void RunEnvironmentDialog(HWND owner)
         // The catalogues go with the pass, also when an error leaves it.
         ScopeExit destroy([] { DestroyCatalogues(); });
         EnsureCommonControls(ICC_LISTVIEW_CLASSES);
+        g_passLetters = GetLogicalDrives();
         BuildCataloguesUnderScanDialog(owner);
         result = ShowLangDialog(IDD_ENVIRONMENT, owner, EnvironmentDlgProc, 0);
     } while (result == kDrivesUnlocked || result == kDrivesChanged);

@@ -11,6 +11,7 @@
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
 #include "session/launch.h"
+#include "session/pe_tools.h"
 
 #include <vector>
 
@@ -34,11 +35,9 @@ std::string Narrow(const wchar_t* text)
     return length > 0 ? std::string(buffer) : std::string();
 }
 
-// The first IPv4 address of an adapter that is up, with the adapter's name; empty when there is
-// none. anyAdapter tells whether there is an adapter besides the loopback at all.
-std::string FirstAddress(bool& anyAdapter)
+// Every adapter with IPv4 enabled, as it reports itself now; none when the list cannot be read.
+std::vector<AdapterReport> ReadAdapters()
 {
-    anyAdapter = false;
     ULONG size = 16 * 1024;
     std::vector<unsigned char> buffer;
     ULONG result = ERROR_BUFFER_OVERFLOW;
@@ -48,23 +47,23 @@ std::string FirstAddress(bool& anyAdapter)
         result = GetAdaptersAddresses(AF_INET, kAdapterFlags, nullptr,
                                       reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
-    if (result != NO_ERROR) return std::string();
+    std::vector<AdapterReport> adapters;
+    if (result != NO_ERROR) return adapters;  // ERROR_NO_DATA among them: no adapter at all
     for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
-        if (adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
-        anyAdapter = true;
-        if (adapter->OperStatus != IfOperStatusUp) continue;
+        AdapterReport report;
+        report.name = Narrow(adapter->FriendlyName);
+        report.loopback = adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK || adapter->IfType == IF_TYPE_TUNNEL;
+        report.up = adapter->OperStatus == IfOperStatusUp;
         for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
             const SOCKADDR* address = unicast->Address.lpSockaddr;
             if (!address || address->sa_family != AF_INET) continue;
             const auto* bytes = reinterpret_cast<const unsigned char*>(
                 &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
-            // A self-assigned address means DHCP has not answered yet: no share is reachable.
-            if (bytes[0] == 127 || (bytes[0] == 169 && bytes[1] == 254)) continue;
-            return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
-                   std::to_string(bytes[3]) + " (" + Narrow(adapter->FriendlyName) + ")";
+            report.addresses.push_back({bytes[0], bytes[1], bytes[2], bytes[3]});
         }
+        adapters.push_back(std::move(report));
     }
-    return std::string();
+    return adapters;
 }
 
 void CollectEndedStart()
@@ -94,20 +93,12 @@ const char* StateName(NetworkState state)
 NetworkStatus CurrentNetworkStatus()
 {
     CollectEndedStart();
-    bool anyAdapter = false;
-    NetworkStatus status;
-    status.address = FirstAddress(anyAdapter);
-    if (!status.address.empty()) {
-        status.state = NetworkState::Connected;
-    } else if (!IsExistingFile(WpeutilPath())) {
-        status.state = NetworkState::Unsupported;
-    } else if (g_start) {
-        status.state = NetworkState::Starting;
-    } else if (!g_started) {
-        status.state = NetworkState::NotStarted;
-    } else {
-        status.state = anyAdapter ? NetworkState::Waiting : NetworkState::NoAdapter;
-    }
+    NetworkFacts facts;
+    facts.wpeutilPresent = IsExistingFile(WpeutilPath());
+    facts.starting = static_cast<bool>(g_start);
+    // wpeinit (ours or winpeshl.ini's) starts the network too; its log says that it ran.
+    facts.started = g_started || IsExistingFile(SystemToolPath("wpeinit.log"));
+    NetworkStatus status = ClassifyNetwork(ReadAdapters(), facts);
     std::string logged = std::string(StateName(status.state)) + "|" + status.address;
     if (logged != g_lastLogged) {
         g_lastLogged = logged;

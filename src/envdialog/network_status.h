@@ -2,14 +2,9 @@
 // network by wpeutil, which runs in the background while the dialog stays usable.
 #pragma once
 
+#include "envdialog/network_rules.h"
+
 #include <string>
-
-enum class NetworkState { Unsupported, NotStarted, Starting, NoAdapter, Waiting, Connected };
-
-struct NetworkStatus {
-    NetworkState state = NetworkState::NotStarted;
-    std::string address;  // when connected: "192.168.1.20 (Ethernet)"
-};
 
 // Reads the adapters, collects a start that has ended (its exit code goes to the run log) and
 // logs each change of the state.

@@ -6,6 +6,7 @@
 #include "common/run_log.h"
 #include "envdialog/manage_bde.h"
 #include "langmodule/langmodule.h"
+#include "session/message_pump.h"
 
 #include <string>
 
@@ -103,9 +104,7 @@ void OnUnlock(HWND dialog, const UnlockRequest& request)
         unlocked = UnlockWithRecoveryPassword(request.letter, password, &exitCode);
         // Presses made during the wait were meant for a prompt that was busy: dropped, so that
         // none of them starts a second run once the prompt takes input again.
-        MSG dropped;
-        while (PeekMessageA(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
-        while (PeekMessageA(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {}
+        DropQueuedInput();
     }
     LogEvent("bitlocker", {{"drive", drive}, {"action", "unlock"}, {"exit", std::to_string(exitCode)},
                            {"result", unlocked ? "unlocked" : "refused"}});

@@ -85,3 +85,10 @@ void RunWhilePumping(const std::function<void()>& work)
     if (quit) PostQuitMessage(quitCode);
     if (step.error) std::rethrow_exception(step.error);
 }
+
+void DropQueuedInput()
+{
+    MSG dropped;
+    while (PeekMessageA(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
+    while (PeekMessageA(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {}
+}

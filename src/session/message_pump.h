@@ -19,3 +19,9 @@ void PumpPendingMessages();
 // step throws is thrown again here. The step must not touch this thread's windows by sending them
 // messages and waiting for an answer other than through the platform's own calls.
 void RunWhilePumping(const std::function<void()>& step);
+
+// Takes the keys and clicks waiting for this thread out of its queue unread. They were typed
+// while a step ran that held the input back (see RunWhilePumping) and were meant for a window
+// that was busy then: handled afterwards they would answer whatever comes next (a message box,
+// the password dialog) before the operator has read it.
+void DropQueuedInput();

@@ -10,11 +10,13 @@
 #include "session/shared_state.h"
 
 #include <windows.h>
+#include <cfgmgr32.h>
 
 namespace {
 
 constexpr const char* kMiniNtKey = "\\SYSTEM\\CurrentControlSet\\Control\\MiniNT";
 constexpr unsigned long kDriverLimitMs = 60000;
+constexpr DWORD kDeviceInstallLimitMs = 15000;
 
 bool ReadIsWindowsPE()
 {
@@ -107,6 +109,22 @@ ToolRun LoadDriver(const std::string& infPath)
                         {notStarted ? "error" : "", notStarted ? SystemErrorText(run.error) : ""},
                         {"ms", std::to_string(run.ms)}});
     return run;
+}
+
+bool WaitForDeviceInstalls()
+{
+    const DWORD started = GetTickCount();
+    DWORD result = WAIT_FAILED;
+    DWORD error = 0;
+    // A single call that blocks: on a helper thread, so the hook and the windows stay answered.
+    RunWhilePumping([&] {
+        result = CM_WaitNoPendingInstallEvents(kDeviceInstallLimitMs);
+        if (result == WAIT_FAILED) error = GetLastError();
+    });
+    const char* text = result == WAIT_OBJECT_0 ? "settled" : result == WAIT_TIMEOUT ? "timed-out" : "failed";
+    LogEvent("devices", {{"result", text}, {result == WAIT_FAILED ? "error" : "", SystemErrorText(error)},
+                         {"ms", std::to_string(GetTickCount() - started)}});
+    return result == WAIT_OBJECT_0;
 }
 
 std::string DriverFolderPath()

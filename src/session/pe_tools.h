@@ -38,6 +38,12 @@ ToolRun RunSystemTool(const char* exeName, const std::string& arguments, unsigne
 // most 60 s; the file, the outcome and the exit code go to the run log as a "driver" line.
 ToolRun LoadDriver(const std::string& infPath);
 
+// drvload ends once the driver is in the driver store; the disks behind a new controller get
+// their drive letters afterwards, as Plug and Play installs them. Waits until it has no install
+// pending, at most 15 s, while this thread's messages are handled as in RunSystemTool; the
+// result goes to the run log as a "devices" line. False when the wait ended at the limit or failed.
+bool WaitForDeviceInstalls();
+
 // The outcome's word in the run log: ran, missing, not-started, timed-out.
 const char* ToolOutcomeText(ToolRun::Outcome outcome);
 

@@ -11,6 +11,7 @@
 #include "shellctl/autorun.h"
 #include "shellctl/hotkeys.h"
 #include "session/launch.h"
+#include "session/message_pump.h"
 #include "shellctl/pe_startup.h"
 #include "session/pe_tools.h"
 #include "shellctl/settings.h"
@@ -87,6 +88,10 @@ void RunLogonShell(bool setPasswordMode)
         ProcessRun();
     }
 
+    // Keys typed during the start-up and the autorun (minutes, on a large machine) waited in the
+    // queue for whatever window came next: they are no attempt at the password, nor a press of
+    // OK in the environment dialog when no password is set.
+    DropQueuedInput();
     RunPasswordDialog(GetDesktopWindow(), PasswordMode::Logon);
     SetLogonAccepted();
     RunShellLoop();

@@ -114,10 +114,17 @@ void LoadDrivers(StartUpDialog& dialog)
     CollectInfFiles(folder, std::string(), files);
     SortDriverPaths(files);
     LogEvent("drivers", {{"folder", folder}, {"files", std::to_string(files.size())}});
+    bool loaded = false;
     for (const std::string& file : files) {
         dialog.Show(LoadingText(file));
-        LoadDriver(folder + file);
+        ToolRun run = LoadDriver(folder + file);
+        loaded = loaded || (run.outcome == ToolRun::Outcome::Ran && run.exitCode == 0);
     }
+    // The disks behind a storage driver get their letters only once Plug and Play has installed
+    // them, after drvload has ended: the first scan must not run before.
+    if (!loaded) return;
+    dialog.Show(LoadLangStringOr(IDS_STARTING_PE, "Starting Windows PE..."));
+    WaitForDeviceInstalls();
 }
 
 }  // namespace

@@ -13,6 +13,10 @@
 //   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
 //                         guard: a DWORD there ends the probe through the "Application Error" box;
 //                         with in=dialog the read is made in a dialog procedure
+//   TARN_PROBE_DRIVE=<letter>:<unix folder>, TARN_PROBE_DRIVE_MS=<ms>
+//                         as it ends, leaves behind a copy of itself that defines that fixed drive
+//                         so many milliseconds later and announces it to no window: a disk that
+//                         Plug and Play sets up after drvload has ended
 // Started with manage-bde's arguments (the first begins with "-"), as manage-bde.exe, it appends
 // them as one line to TARN_BDE_LOG; "-protectors" prints a key ID in UTF-16, as a console tool
 // may; "-unlock" with the password in TARN_BDE_PASSWORD makes an installation folder in the
@@ -22,6 +26,7 @@
 #include "common/fatal_error_box.h"
 #include "common/guards.h"
 #include "common/registry.h"
+#include "support/wine_mount.h"
 
 #include <windows.h>
 
@@ -179,6 +184,26 @@ int ActAsManageBde()
     return 0;
 }
 
+// The copy left behind (define-drive=<letter>:<unix folder> after=<ms>).
+int DefineDriveLater()
+{
+    const std::string drive = g_options["define-drive"];
+    Sleep(static_cast<DWORD>(std::strtoul(g_options["after"].c_str(), nullptr, 10)));
+    return drive.size() > 2 && DefineDrive(drive[0], DRIVE_FIXED, drive.substr(2)) ? 0 : 1;
+}
+
+void LeaveDriveBehind(const std::string& drive)
+{
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string line = "\"" + std::string(self) + "\" \"define-drive=" + drive + "\" after=" +
+                       Option("drive-ms", "TARN_PROBE_DRIVE_MS");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    ProcessInfo process;
+    CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, process.put());
+}
+
 int Run()
 {
     if (__argc > 1 && __argv[1][0] == '-') return ActAsManageBde();
@@ -192,6 +217,7 @@ int Run()
         return RunGuarded(g_options["in"] == "dialog" ? ReadWrongTypeValueInDialog : ReadWrongTypeValue);
     }
     if (g_options.count("make-hive")) return MakeHive();
+    if (g_options.count("define-drive")) return DefineDriveLater();
 
     if (g_options.count("spin")) {
         DWORD start = GetTickCount();
@@ -202,6 +228,8 @@ int Run()
     if (!log.empty() && !Record(log)) return kRecordLost;
     std::string sleep = Option("sleep", "TARN_PROBE_SLEEP_MS");
     if (!sleep.empty()) Sleep(static_cast<DWORD>(std::strtoul(sleep.c_str(), nullptr, 10)));
+    std::string drive = Option("drive", "TARN_PROBE_DRIVE");
+    if (!drive.empty()) LeaveDriveBehind(drive);
     std::string exitCode = Option("exit", "TARN_PROBE_EXIT");
     return exitCode.empty() ? 0 : static_cast<int>(std::strtoul(exitCode.c_str(), nullptr, 10));
 }

@@ -420,6 +420,11 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
     Start(std::string(), 2000,
           {{"TARN_PROBE_EXIT", "7"}, {"TARN_LOG_FOLDER", folder_.Path()}});
 
+    // Typed while a driver loads: no attempt at the password asked for later.
+    ASSERT_TRUE(WaitForShellRuns(2));
+    if (HWND scan = FindProcessWindowWithControl(program_->Id(), IDC_SCAN_STATUS)) SetForegroundWindow(scan);
+    HotKeyTest::Press({'X'});
+    HotKeyTest::Press({VK_RETURN});
     ASSERT_TRUE(WaitForShellRuns(4)) << "wpeinit, the two drivers and the RunOnceEx entry run first";
     const std::vector<ProbeRun> first = ShellRuns();
     EXPECT_EQ(first[0]["cmdline"], "\"" + PeSystemFile("wpeinit.exe") + "\"");

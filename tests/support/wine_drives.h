@@ -2,15 +2,12 @@
 #pragma once
 
 #include "support/test_support.h"
+#include "support/wine_mount.h"
 
 #include <map>
 #include <string>
 #include <utility>
 
-// Defines (or, with DRIVE_NO_ROOT_DIR and no path, removes) a drive letter at once, with its
-// type, for every process of the Wine server, through Wine's mount manager as winecfg does.
-// unixDevice, when given, is what \\.\X: opens (Wine's "x::" link).
-bool DefineDrive(char letter, UINT type, const std::string& unixPath, const std::string& unixDevice = std::string());
 
 // The Unix path of a Windows path, or empty text when Wine cannot tell.
 std::string UnixPathOf(const std::string& path);

@@ -1,0 +1,58 @@
+#include "envdialog/network_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+AdapterReport Adapter(bool up, std::vector<std::array<unsigned char, 4>> addresses, bool loopback = false)
+{
+    return AdapterReport{"Ethernet", loopback, up, std::move(addresses)};
+}
+
+}  // namespace
+
+// The row's state from the adapters first, whoever started the network; the facts only tell the
+// states without any adapter apart.
+TEST(NetworkRule, AdaptersDecideWhoeverStartedTheNetwork)
+{
+    const NetworkFacts untouched{true, false, false};
+    const NetworkFacts starting{true, true, false};
+    const NetworkFacts started{true, false, true};
+    const NetworkFacts noTool{false, false, false};
+    const AdapterReport loopback = Adapter(true, {{127, 0, 0, 1}}, true);
+    struct Case {
+        const char* what;
+        std::vector<AdapterReport> adapters;
+        NetworkFacts facts;
+        NetworkState state;
+    };
+    const Case cases[] = {
+        {"wpeinit's adapter, DHCP not answered", {loopback, Adapter(true, {})}, untouched, NetworkState::Waiting},
+        {"self-assigned address only", {Adapter(true, {{169, 254, 7, 9}})}, untouched, NetworkState::Waiting},
+        {"adapter down with a stale address", {Adapter(false, {{10, 0, 0, 5}})}, started, NetworkState::Waiting},
+        {"adapter without wpeutil", {Adapter(true, {})}, noTool, NetworkState::Waiting},
+        {"our start still running", {Adapter(true, {})}, starting, NetworkState::Starting},
+        {"loopback only, nothing started", {loopback}, untouched, NetworkState::NotStarted},
+        {"no adapter after a start", {loopback}, started, NetworkState::NoAdapter},
+        {"no adapter, no wpeutil", {}, noTool, NetworkState::Unsupported},
+        {"no list at all, start running", {}, starting, NetworkState::Starting},
+    };
+    for (const Case& c : cases) {
+        NetworkStatus status = ClassifyNetwork(c.adapters, c.facts);
+        EXPECT_EQ(status.state, c.state) << c.what;
+        EXPECT_EQ(status.address, "") << c.what;
+    }
+}
+
+TEST(NetworkRule, TheFirstUsableAddressOfAnAdapterThatIsUpConnects)
+{
+    std::vector<AdapterReport> adapters = {Adapter(true, {{127, 0, 0, 1}}, true),
+                                           Adapter(false, {{10, 1, 1, 1}}),
+                                           Adapter(true, {{169, 254, 1, 2}, {0, 0, 0, 0}, {192, 168, 1, 20}})};
+    adapters[2].name = "Ethernet 2";
+    for (const NetworkFacts& facts : {NetworkFacts{true, true, false}, NetworkFacts{false, false, false}}) {
+        NetworkStatus status = ClassifyNetwork(adapters, facts);
+        EXPECT_EQ(status.state, NetworkState::Connected);
+        EXPECT_EQ(status.address, "192.168.1.20 (Ethernet 2)");
+    }
+}
