@@ -8,6 +8,7 @@ set(TARN_PORTABLE_SOURCES
     catalogues/layout_rules.cpp
     catalogues/timezone_rules.cpp
     envdialog/hive_names.cpp
+    common/command_mask.cpp
     common/errors.cpp
     common/run_log_line.cpp
     common/text.cpp
