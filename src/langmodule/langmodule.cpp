@@ -11,6 +11,7 @@
 #include "session/shared_state.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -234,7 +235,14 @@ HWND CreateLangDialog(UINT templateId, HWND owner)
 {
     HMODULE module = LoadLangModule();
     if (!module) return nullptr;
-    return CreateDialogParamA(module, MAKEINTRESOURCEA(templateId), owner, nullptr, 0);
+    HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(templateId), owner, nullptr, 0);
+    // The scan dialog is asked for at every pass: a template that fails once fails every time.
+    static std::set<UINT> logged;
+    if (!dialog && logged.insert(templateId).second) {
+        LogEvent("dialog", {{"template", std::to_string(templateId)}, {"action", "unavailable"},
+                            {"error", SystemErrorText(GetLastError())}});
+    }
+    return dialog;
 }
 
 bool IsSetupLoaderPresent() { return IsExistingFile(ExpandCommand("%WinDir%\\setupldr.bin")); }
