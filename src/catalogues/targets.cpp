@@ -101,7 +101,8 @@ std::optional<InstallationValues> ReadHiveValues(const std::string& hive)
     // A name held by someone else, by a hive or a key, is theirs, even when it looks empty:
     // under Wine the root of an empty hive can be deleted like a key, which would take it from them.
     if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) {
-        LogEvent("mount", {{"hive", hive}, {"result", "failed"}, {"reason", std::string("HKLM\\") + kHiveName + " in use"}});
+        LogEvent("mount",
+                 {{"hive", hive}, {"result", "failed"}, {"reason", std::string("HKLM\\") + kHiveName + " in use"}});
         return std::nullopt;
     }
 

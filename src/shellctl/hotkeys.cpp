@@ -13,6 +13,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -75,7 +76,8 @@ void StartProgram(const ChordProgram& start)
     info.nShow = SW_SHOWNORMAL;
     bool started = ShellExecuteExA(&info) != FALSE;
     DWORD error = started ? 0 : GetLastError();
-    LogEvent("hotkey", {{"chord", start.chord}, {"program", MaskCommandCredentials(program)}, {"result", started ? "started" : "failed"},
+    LogEvent("hotkey", {{"chord", start.chord}, {"program", MaskCommandCredentials(program)},
+                        {"result", started ? "started" : "failed"},
                         {started ? "" : "error", started ? "" : SystemErrorText(error)}});
 }
 

@@ -120,7 +120,9 @@ TEST_F(LangModuleTest, ModelessDialogsComeFromTheModule)
     StartRunLog(std::string());
     const std::vector<std::string> lines = ReadLines(folder.File("run.log"));
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) { return line.find(" dialog template=2800 action=unavailable error=") != std::string::npos; }),
+                            [](const std::string& line) {
+                                return line.find(" dialog template=2800 action=unavailable error=") != std::string::npos;
+                            }),
               1);
 }
 
