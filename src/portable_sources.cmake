@@ -10,6 +10,7 @@ set(TARN_PORTABLE_SOURCES
     catalogues/timezone_rules.cpp
     envdialog/hive_names.cpp
     envdialog/network_rules.cpp
+    common/command_mask.cpp
     common/errors.cpp
     common/run_log_line.cpp
     common/text.cpp

@@ -2,6 +2,7 @@
 # and natively with sanitizers.
 set(TARN_PORTABLE_TEST_SOURCES
     common/text_test.cpp
+    common/command_mask_test.cpp
     common/unique_test.cpp
     common/record_list_test.cpp
     common/run_log_line_test.cpp

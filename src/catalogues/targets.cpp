@@ -45,6 +45,8 @@ struct RememberedName {
 };
 // By hive path, for the whole run.
 std::map<std::string, RememberedName> g_rememberedNames;
+// Whether the mount privileges are enabled, asked at the first mount of a pass; empty until then.
+std::optional<bool> g_hivePrivileges;
 
 // The operator holds the left Shift key to skip a slow or hanging disk; the state is read
 // afresh before each drive so that pressing it mid-scan stops at the next one. The physical
@@ -98,9 +100,16 @@ std::optional<InstallationValues> ReadHiveValues(const std::string& hive)
     if (!EnableRestorePrivilege()) return std::nullopt;
     // A name held by someone else, by a hive or a key, is theirs, even when it looks empty:
     // under Wine the root of an empty hive can be deleted like a key, which would take it from them.
-    if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) return std::nullopt;
+    if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) {
+        LogEvent("mount",
+                 {{"hive", hive}, {"result", "failed"}, {"reason", std::string("HKLM\\") + kHiveName + " in use"}});
+        return std::nullopt;
+    }
 
     if (LONG rc = RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()); rc != ERROR_SUCCESS) {
+        // The installation is listed as unknown; the log tells why (a hive in use, damaged, denied).
+        LogEvent("mount", {{"hive", hive}, {"result", "failed"}, {"error", std::to_string(rc)},
+                           {"message", SystemErrorText(static_cast<DWORD>(rc))}});
         RemoveEmptyMountPoint();
         return std::nullopt;
     }
@@ -179,6 +188,7 @@ const char* DriveTypeName(UINT type)
 
 void BuildTargetList()
 {
+    StartHivePass();
     TTargetList& list = *Shared().TargetList;
     DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
@@ -276,12 +286,18 @@ void ForgetInstallationNames() { g_rememberedNames.clear(); }
 
 bool EnableRestorePrivilege()
 {
+    if (g_hivePrivileges) return *g_hivePrivileges;
     // RegLoadKey's and RegUnLoadKey's pages ask for both privileges; SeRestorePrivilege decides.
-    const DWORD restore = EnableTokenPrivilege(SE_RESTORE_NAME);
-    EnableTokenPrivilege(SE_BACKUP_NAME);
-    if (restore != ERROR_SUCCESS) {
-        LogEvent("mount", {{"privilege", SE_RESTORE_NAME}, {"error", std::to_string(restore)}});
+    for (const char* name : {SE_RESTORE_NAME, SE_BACKUP_NAME}) {
+        const DWORD result = EnableTokenPrivilege(name);
+        if (result != ERROR_SUCCESS) {
+            LogEvent("mount", {{"privilege", name}, {"result", "refused"}, {"error", std::to_string(result)},
+                               {"message", SystemErrorText(result)}});
+        }
+        if (!g_hivePrivileges) g_hivePrivileges = result == ERROR_SUCCESS;
     }
-    return restore == ERROR_SUCCESS;
+    return *g_hivePrivileges;
 }
+
+void StartHivePass() { g_hivePrivileges.reset(); }
 

@@ -36,5 +36,10 @@ std::string ReadInstallationName(const std::string& path);
 void ForgetInstallationNames();
 
 // True when SeRestorePrivilege, needed to mount a hive, is enabled for the process; SeBackupPrivilege,
-// which the mount asks for as well, is enabled beside it where the token has it.
+// which the mount asks for as well, is enabled beside it where the token has it. Asked of the
+// token once per pass, at the pass's first mount, and the answer given to every later mount of the
+// pass; a privilege refused is logged then.
 bool EnableRestorePrivilege();
+
+// Starts a pass of mounts (BuildTargetList does): the next mount asks the token again.
+void StartHivePass();

@@ -7,6 +7,7 @@
 #include "common/program.h"
 #include "common/registry.h"
 #include "common/run_log.h"
+#include "common/window.h"
 #include "session/shared_state.h"
 
 #include <windows.h>
@@ -154,7 +155,9 @@ void ApplyTimeZone(int index)
     // SetDynamicTimeZoneInformation). The dynamic call with the zone's key name keeps the zone's
     // daylight rules per year; the old call would turn dynamic daylight saving off.
     // Without it the call can only fail with ERROR_PRIVILEGE_NOT_HELD, so it is not made.
-    const DWORD privilege = EnableTokenPrivilege(SE_TIME_ZONE_NAME);
+    // Held only around the call, as its page asks: nothing else the program does needs it.
+    ScopedPrivilege held(SE_TIME_ZONE_NAME);
+    const DWORD privilege = held.Result();
     DYNAMIC_TIME_ZONE_INFORMATION info = DynamicZoneInformation(zone);
     bool set = false;
     if (privilege == ERROR_SUCCESS) {
@@ -169,12 +172,8 @@ void ApplyTimeZone(int index)
     }
     const DWORD error = set ? ERROR_SUCCESS : privilege == ERROR_SUCCESS ? GetLastError() : ERROR_PRIVILEGE_NOT_HELD;
     // Explorer and other running programs learn of a new zone by WM_SETTINGCHANGE
-    // (SetTimeZoneInformation's remarks); a window that does not answer delays this by the
-    // time-out at most.
-    if (set) {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored);
-    }
+    // (SetTimeZoneInformation's remarks).
+    if (set) BroadcastSettingChange(nullptr);
     // Without the privilege the call fails and the zone in force stays; the dialog stays open
     // and the operator sees the old zone selected on the next pass.
     LogEvent("apply", {{"what", "timezone"}, {"entry", zone.Display}, {"key", zone.KeyName},

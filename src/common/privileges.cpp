@@ -2,7 +2,9 @@
 
 #include "common/guards.h"
 
-DWORD EnableTokenPrivilege(const char* name)
+namespace {
+
+DWORD AdjustTokenPrivilege(const char* name, DWORD attributes)
 {
     UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId()));
     if (!process) return GetLastError();
@@ -10,7 +12,7 @@ DWORD EnableTokenPrivilege(const char* name)
     if (!OpenProcessToken(process.get(), TOKEN_ADJUST_PRIVILEGES, token.put())) return GetLastError();
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    privileges.Privileges[0].Attributes = attributes;
     if (!LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid)) return GetLastError();
     // AdjustTokenPrivileges succeeds even when the token lacks the privilege; only the last
     // error (ERROR_NOT_ALL_ASSIGNED) tells.
@@ -19,6 +21,10 @@ DWORD EnableTokenPrivilege(const char* name)
     AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, &returnLength);
     return GetLastError();
 }
+
+}  // namespace
+
+DWORD EnableTokenPrivilege(const char* name) { return AdjustTokenPrivilege(name, SE_PRIVILEGE_ENABLED); }
 
 ScopedPrivilege::ScopedPrivilege(const char* name)
 {

@@ -11,7 +11,8 @@ DWORD EnableTokenPrivilege(const char* name);
 
 // Enables the named privilege for as long as it lives, then puts the token back as it found it:
 // a privilege that was disabled is disabled again, one that was enabled already stays so. For
-// calls that need a privilege nothing else of the program should run with.
+// calls that need a privilege nothing else of the program should run with, and whose pages ask
+// that it be held only around them (SetDynamicTimeZoneInformation).
 class ScopedPrivilege {
 public:
     explicit ScopedPrivilege(const char* name);

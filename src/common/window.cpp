@@ -1,6 +1,41 @@
 #include "common/window.h"
 
+#include "common/guards.h"
+#include "common/run_log.h"
+
 #include <commctrl.h>
+
+#include <string>
+
+namespace {
+
+// A window that answers at all answers a setting change within this; SMTO_ABORTIFHUNG skips
+// one the system already counts as hung without waiting.
+constexpr UINT kSettingChangeTimeoutMs = 5000;
+
+DWORD WINAPI RunSettingChangeBroadcast(void* context)
+{
+    const auto* area = static_cast<const char*>(context);
+    const DWORD start = GetTickCount();
+    DWORD_PTR answer = 0;
+    const bool sent = SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(area),
+                                          SMTO_ABORTIFHUNG, kSettingChangeTimeoutMs, &answer) != 0;
+    LogEvent("broadcast", {{"area", area ? area : "(none)"}, {"result", sent ? "sent" : "timed-out"},
+                           {"ms", std::to_string(GetTickCount() - start)}});
+    return 0;
+}
+
+}  // namespace
+
+bool BroadcastSettingChange(const char* area)
+{
+    UniqueHandle thread(CreateThread(nullptr, 0, RunSettingChangeBroadcast, const_cast<char*>(area), 0, nullptr));
+    if (!thread) {
+        LogEvent("broadcast", {{"area", area ? area : "(none)"}, {"result", "failed"},
+                               {"error", SystemErrorText(GetLastError())}});
+    }
+    return static_cast<bool>(thread);
+}
 
 int RectWidth(const RECT& rect) { return rect.right - rect.left; }
 int RectHeight(const RECT& rect) { return rect.bottom - rect.top; }

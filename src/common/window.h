@@ -21,6 +21,14 @@ bool IsControlShown(HWND dialog, int control);
 // A control's top-left corner in its parent's client coordinates.
 POINT ControlPosition(HWND control);
 
+// Tells every top-level window of the desktop that a setting changed (WM_SETTINGCHANGE with
+// area as lParam: "Environment", or null for the time zone), from a thread of its own, and
+// returns at once. A broadcast gives each window the whole time-out in turn, so one sent from
+// the dialog's thread could hold it for seconds per slow window; the thread logs the outcome.
+// area must outlive the call: a string literal. False when the thread could not be started
+// (logged, and nothing sent).
+bool BroadcastSettingChange(const char* area);
+
 // Registers the common-control classes. Falls back to InitCommonControls when
 // InitCommonControlsEx is missing or fails; the result tells whether the Ex call succeeded.
 bool EnsureCommonControls(DWORD classes);

@@ -603,11 +603,9 @@ bool PublishSystemVariable(const std::string& name, const std::string& value)
         return false;
     }
 
-    DWORD_PTR answer = 0;
-    bool sent = SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"),
-                                    SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+    const bool started = BroadcastSettingChange("Environment");
     LogEvent("publish",
-             {{"name", name}, {"value", value}, {"registry", registry}, {"broadcast", sent ? "sent" : "failed"}});
+             {{"name", name}, {"value", value}, {"registry", registry}, {"broadcast", started ? "started" : "failed"}});
     return true;
 }
 
@@ -620,7 +618,6 @@ void RunEnvironmentDialog(HWND owner)
         CreateCatalogues();
         // The catalogues go with the pass, also when an error leaves it.
         ScopeExit destroy([] { DestroyCatalogues(); });
-        EnsureCommonControls(ICC_LISTVIEW_CLASSES);
         g_passLetters = GetLogicalDrives();
         BuildCataloguesUnderScanDialog(owner);
         result = ShowLangDialog(IDD_ENVIRONMENT, owner, EnvironmentDlgProc, 0);

@@ -11,6 +11,7 @@
 #include "session/shared_state.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -67,10 +68,10 @@ const AddedControl kAddedControls[] = {
     {IDD_ENVIRONMENT, IDC_ENV_NETWORK_LABEL, "STATIC", kChild | SS_LEFT, IDS_NETWORK_LABEL, "Network:", 7, 2, 58, 8},
     {IDD_ENVIRONMENT, IDC_ENV_NETWORK_STATUS, "STATIC", kChild | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, "", 68, 2,
      -72, 8},
-    {IDD_ENVIRONMENT, IDC_ENV_NETWORK_START, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_NETWORK_START, "&Start",
+    {IDD_ENVIRONMENT, IDC_ENV_NETWORK_START, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_NETWORK_START, "St&art",
      -67, 0, 60, 13},
     {IDD_ENVIRONMENT, IDC_ENV_LOAD_DRIVER, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_LOAD_DRIVER_BUTTON,
-     "Load &driver...", 7, 17, 70, 14},
+     "L&oad driver...", 7, 17, 70, 14},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT_LABEL, "STATIC", kChild | SS_LEFT | SS_CENTERIMAGE, IDS_PASSWORD_LAYOUT_LABEL,
      "&Keyboard:", 7, 0, 82, 13},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT, "COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "", 92, 0,
@@ -178,6 +179,14 @@ HMODULE LoadLangModule()
     return module;
 }
 
+const char* BuiltInControlText(unsigned templateId, int controlId)
+{
+    for (const AddedControl& control : kAddedControls) {
+        if (control.dialogId == templateId && control.controlId == controlId) return control.fallback;
+    }
+    return nullptr;
+}
+
 void ForgetLangModule()
 {
     g_module = LangModule();
@@ -226,7 +235,14 @@ HWND CreateLangDialog(UINT templateId, HWND owner)
 {
     HMODULE module = LoadLangModule();
     if (!module) return nullptr;
-    return CreateDialogParamA(module, MAKEINTRESOURCEA(templateId), owner, nullptr, 0);
+    HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(templateId), owner, nullptr, 0);
+    // The scan dialog is asked for at every pass: a template that fails once fails every time.
+    static std::set<UINT> logged;
+    if (!dialog && logged.insert(templateId).second) {
+        LogEvent("dialog", {{"template", std::to_string(templateId)}, {"action", "unavailable"},
+                            {"error", SystemErrorText(GetLastError())}});
+    }
+    return dialog;
 }
 
 bool IsSetupLoaderPresent() { return IsExistingFile(ExpandCommand("%WinDir%\\setupldr.bin")); }

@@ -37,7 +37,7 @@ INT_PTR ShowLangDialogOrBuiltIn(UINT templateId, HWND owner, DLGPROC procedure, 
 void AddMissingControls(HWND dialog, UINT templateId);
 
 // A modeless dialog without a dialog procedure, from one of the module's templates; null when
-// there is no module or the dialog cannot be created.
+// there is no module or the dialog cannot be created (logged once per template and run).
 HWND CreateLangDialog(UINT templateId, HWND owner);
 
 // True when %WinDir%\setupldr.bin exists: the machine was booted from a Windows setup medium.

@@ -3,3 +3,8 @@
 #pragma once
 
 void ForgetLangModule();
+
+// The program's own English text of a control it adds to the template when the module's template
+// lacks it (AddMissingControls), the text a module without the control's string gets; null for
+// a control it never adds.
+const char* BuiltInControlText(unsigned templateId, int controlId);

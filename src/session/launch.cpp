@@ -1,5 +1,6 @@
 #include "session/launch.h"
 
+#include "common/command_mask.h"
 #include "common/guards.h"
 #include "common/run_log.h"
 
@@ -110,11 +111,11 @@ bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode)
     std::string expanded = ExpandCommand(commandLine);
     if (!CreateProgram(expanded, SW_SHOW, process)) {
         DWORD error = GetLastError();
-        LogEvent("shell-start", {{"command", expanded}, {"result", "failed"}, {"error", SystemErrorText(error)}});
+        LogEvent("shell-start", {{"command", MaskCommandCredentials(expanded)}, {"result", "failed"}, {"error", SystemErrorText(error)}});
         SetLastError(error);  // the caller's message names the start's error, not the log's
         return false;
     }
-    LogEvent("shell-start", {{"command", expanded}, {"pid", std::to_string(process.ProcessId())}});
+    LogEvent("shell-start", {{"command", MaskCommandCredentials(expanded)}, {"pid", std::to_string(process.ProcessId())}});
     DWORD startTick = GetTickCount();
     HANDLE shell = process.Process();
     // The signalled handle, not the exit code, tells that the shell has ended: a shell may

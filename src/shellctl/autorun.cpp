@@ -1,5 +1,6 @@
 #include "shellctl/autorun.h"
 
+#include "common/command_mask.h"
 #include "common/registry.h"
 #include "common/run_log.h"
 #include "session/launch.h"
@@ -24,7 +25,7 @@ void LogEntry(const std::string& keyPath, const std::string& name, const std::st
 {
     bool failed = !outcome.processId && !command.empty();
     std::string result = command.empty() ? "empty" : failed ? "failed" : outcome.stopped ? "stopped-after-5s" : "started";
-    LogEvent("autorun", {{"key", keyPath}, {"name", name}, {"command", command}, {"result", result},
+    LogEvent("autorun", {{"key", keyPath}, {"name", name}, {"command", MaskCommandCredentials(command)}, {"result", result},
                          {failed ? "error" : "", failed ? SystemErrorText(outcome.error) : ""},
                          {"deleted", deleted ? "yes" : "no"}});
 }

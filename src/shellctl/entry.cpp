@@ -5,6 +5,7 @@
 #include "common/program.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
+#include "common/window.h"
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
 #include "password/password_dialog.h"
@@ -20,6 +21,7 @@
 #include "tarn_version.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace {
 
@@ -62,6 +64,11 @@ void RunLogonShell(bool setPasswordMode)
     ReadSettings();
     StartRunLog(RunLogPath(Shared().Settings.LogFile));
     LoadLangModule();
+    // Once, before the first window: the start-up's scan dialog holds an animation control, the
+    // environment dialog a list view. A class not registered makes the dialog fail to be created.
+    if (!EnsureCommonControls(ICC_ANIMATE_CLASS | ICC_LISTVIEW_CLASSES)) {
+        LogEvent("controls", {{"init", "InitCommonControls"}, {"reason", "InitCommonControlsEx failed"}});
+    }
 
     if (setPasswordMode) {
         // Nothing else runs in this mode, on any platform.

@@ -1,8 +1,11 @@
 #include "shellctl/hotkeys.h"
 
+#include "common/command_mask.h"
+#include "common/errors.h"
 #include "common/fatal_error_box.h"
 #include "common/guards.h"
 #include "common/run_log.h"
+#include "password/password_store.h"
 #include "shellctl/chords.h"
 #include "session/launch.h"
 #include "session/shared_state.h"
@@ -18,15 +21,15 @@ namespace {
 
 // Messages to the hook's thread; it has no window, and no modal loop ever runs on it to lose them.
 constexpr UINT kStartMessage = WM_APP + 1;  // wParam: the chord
-constexpr UINT kHookErrorMessage = WM_APP + 2;
 
-// Written once by the hook's thread before the hook can be called; read there only.
+// Written once by the hook's thread before the hook can be called and before it lets
+// InstallHotKeys go on; read there and, after that, by InstallHotKeys.
 HHOOK g_hook = nullptr;
 bool g_tried = false;
 std::atomic<bool> g_logonAccepted{false};
-// What the hook procedure caught, for its thread's loop to end the program with.
-std::exception_ptr g_hookError;
 
+// A chord's program: the setting as the settings file gives it. A press hands a copy to the
+// thread that starts it.
 struct ChordProgram {
     const char* chord;
     std::string setting;
@@ -59,12 +62,7 @@ bool IsKeyDown(unsigned vk)
     return (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0;
 }
 
-struct ProgramStart {
-    const char* chord;
-    std::string setting;
-};
-
-void StartProgram(const ProgramStart& start)
+void StartProgram(const ChordProgram& start)
 {
     // The whole expanded setting is the file; a setting with arguments is not split. The shell
     // opens a shortcut, a console or a script as the operator would by a double click.
@@ -78,7 +76,8 @@ void StartProgram(const ProgramStart& start)
     info.nShow = SW_SHOWNORMAL;
     bool started = ShellExecuteExA(&info) != FALSE;
     DWORD error = started ? 0 : GetLastError();
-    LogEvent("hotkey", {{"chord", start.chord}, {"program", program}, {"result", started ? "started" : "failed"},
+    LogEvent("hotkey", {{"chord", start.chord}, {"program", MaskCommandCredentials(program)},
+                        {"result", started ? "started" : "failed"},
                         {started ? "" : "error", started ? "" : SystemErrorText(error)}});
 }
 
@@ -88,7 +87,7 @@ void StartProgram(const ProgramStart& start)
 DWORD WINAPI RunProgramStart(void* context)
 {
     try {
-        std::unique_ptr<ProgramStart> start(static_cast<ProgramStart*>(context));
+        std::unique_ptr<ChordProgram> start(static_cast<ChordProgram*>(context));
         ComApartment com;
         StartProgram(*start);
     } catch (...) {
@@ -101,14 +100,14 @@ DWORD WINAPI RunProgramStart(void* context)
 // A thread that cannot be created leaves the press without effect.
 void StartOnItsOwnThread(HotKeyChord chord)
 {
-    const ChordProgram& program = g_programs[chord == HotKeyChord::CtrlAltDel ? 0 : 1];
-    auto start = std::make_unique<ProgramStart>(ProgramStart{program.chord, program.setting});
+    auto start = std::make_unique<ChordProgram>(g_programs[chord == HotKeyChord::CtrlAltDel ? 0 : 1]);
     UniqueHandle thread(CreateThread(nullptr, 0, RunProgramStart, start.get(), 0, nullptr));
     if (thread) start.release();
 }
 
 struct HookStart {
     HANDLE ready;
+    DWORD hookError = 0;  // SetWindowsHookEx's, written before ready is set
 };
 
 DWORD WINAPI RunHookThread(void* context)
@@ -119,6 +118,7 @@ DWORD WINAPI RunHookThread(void* context)
         // The queue exists before the hook can post to it.
         PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
         g_hook = SetWindowsHookExA(WH_KEYBOARD_LL, HotKeyProc, GetModuleHandleA(nullptr), 0);
+        if (!g_hook) request.hookError = GetLastError();
         SetEvent(request.ready);  // the request is gone from here on
         if (!g_hook) return 0;
         // The hook is called only while this thread retrieves messages.
@@ -127,8 +127,6 @@ DWORD WINAPI RunHookThread(void* context)
                 DispatchMessageA(&message);
             } else if (message.message == kStartMessage) {
                 StartOnItsOwnThread(static_cast<HotKeyChord>(message.wParam));
-            } else if (message.message == kHookErrorMessage && g_hookError) {
-                std::rethrow_exception(g_hookError);
             }
         }
     } catch (...) {
@@ -137,8 +135,10 @@ DWORD WINAPI RunHookThread(void* context)
     return 0;
 }
 
-// True: hold the event back.
-bool Decide(const KBDLLHOOKSTRUCT& event)
+// True: hold the event back. Nothing here allocates or throws, so no error can reach the
+// platform's frames (the 32-bit build cannot unwind through them); noexcept makes one that a
+// later change brings in end the program at once instead.
+bool Decide(const KBDLLHOOKSTRUCT& event) noexcept
 {
     HotKeyChord chord = MatchChord(event.vkCode, event.flags, IsKeyDown);
     // A held key repeats its key-down; only the first one after a release is a press.
@@ -155,6 +155,31 @@ bool Decide(const KBDLLHOOKSTRUCT& event)
     return false;
 }
 
+// The password is read again, afresh, by the logon; a stored value that cannot be read counts
+// as a password, since the logon then fails closed.
+bool IsPasswordConfigured()
+{
+    bool configured = true;
+    try {
+        ReadStoredPassword();
+        configured = Shared().StoredKey || Shared().StoredHash != 0;
+    } catch (const AppError&) {
+        // configured stays true
+    }
+    Shared().StoredHash = 0;
+    Shared().StoredKey.reset();
+    return configured;
+}
+
+// Without the hook no chord starts a program; before a configured password, Ctrl+Shift+Esc is
+// then also no longer held back from Windows' own logon process and its task manager.
+void LogInstallFailure(const char* step, DWORD error)
+{
+    const bool password = IsPasswordConfigured();
+    LogEvent("hotkey", {{"action", "install"}, {"result", "failed"}, {"step", step}, {"error", SystemErrorText(error)},
+                        {password ? "safeguard" : "", "MISSING: Ctrl+Shift+Esc is not held back before the password"}});
+}
+
 }  // namespace
 
 void InstallHotKeys()
@@ -164,15 +189,22 @@ void InstallHotKeys()
     g_programs[0].setting = Shared().Settings.CADApplication;
     g_programs[1].setting = Shared().Settings.CSEApplication;
     UniqueHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!ready) return;
+    if (!ready) {
+        LogInstallFailure("CreateEvent", GetLastError());
+        return;
+    }
     HookStart request{ready.get()};
     UniqueHandle thread(CreateThread(nullptr, 0, RunHookThread, &request, 0, nullptr));
-    if (!thread) return;
+    if (!thread) {
+        LogInstallFailure("CreateThread", GetLastError());
+        return;
+    }
     // It runs for a moment per key event; ahead of the busy ones, its answer is never late.
     SetThreadPriority(thread.get(), THREAD_PRIORITY_HIGHEST);
     // Until the hook is in place, or the thread gave up without it.
     HANDLE either[] = {ready.get(), thread.get()};
     WaitForMultipleObjects(2, either, FALSE, INFINITE);
+    if (!g_hook) LogInstallFailure("SetWindowsHookEx", request.hookError);
 }
 
 void SetLogonAccepted() { g_logonAccepted.store(true); }
@@ -180,18 +212,7 @@ void SetLogonAccepted() { g_logonAccepted.store(true); }
 // Returns at once; before the logon it holds back Ctrl+Shift+Esc, afterwards nothing.
 LRESULT CALLBACK HotKeyProc(int nCode, WPARAM wParam, LPARAM lParam)
 {
-    bool holdBack = false;
-    if (nCode == HC_ACTION) {
-        // No error may cross the platform's frames (the 32-bit build cannot unwind through them):
-        // the hook's thread ends the program with the last-resort box instead.
-        try {
-            holdBack = Decide(*reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
-        } catch (...) {
-            g_hookError = std::current_exception();
-            PostThreadMessageA(GetCurrentThreadId(), kHookErrorMessage, 0, 0);
-        }
-    }
-    if (holdBack) return 1;
+    if (nCode == HC_ACTION && Decide(*reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam))) return 1;
     // Other programs' hooks (a layout switcher started from Run, say) see every key as well.
     return CallNextHookEx(g_hook, nCode, wParam, lParam);
 }

@@ -9,7 +9,8 @@
 #include <windows.h>
 
 // Installs the hook for the rest of the process, once; later calls do nothing. The programs are
-// taken from the settings now. A failure leaves the chords without effect. Until
+// taken from the settings now. A failure leaves the chords without effect and is logged with its
+// error, as a missing safeguard when a password is configured. Until
 // SetLogonAccepted, no chord starts anything and the hook holds back Ctrl+Shift+Esc.
 void InstallHotKeys();
 

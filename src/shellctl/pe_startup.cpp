@@ -23,7 +23,8 @@ namespace {
 // minute or more. Beyond this the operator gets the program without waiting further.
 constexpr unsigned long kWpeInitLimitMs = 300000;
 
-// The scan dialog, made when the first step needs it and gone with the start-up.
+// The scan dialog, made when the first step needs it and gone with the start-up. One that cannot
+// be made is not tried again for every driver: the start-up goes on without it.
 class StartUpDialog {
 public:
     ~StartUpDialog()
@@ -32,7 +33,8 @@ public:
     }
     void Show(const std::string& text)
     {
-        if (!window_) {
+        if (!tried_) {
+            tried_ = true;
             window_ = CreateLangDialog(IDD_SCAN, GetDesktopWindow());
             SendDlgItemMessageA(window_, IDC_SCAN_ANIMATION, ACM_PLAY, static_cast<WPARAM>(-1), MakeLong(0, 8));
         }
@@ -42,6 +44,7 @@ public:
 
 private:
     HWND window_ = nullptr;
+    bool tried_ = false;
 };
 
 void LogWpeInit(const char* result, const std::string& reason, const ToolRun* run = nullptr)

@@ -1,5 +1,6 @@
 #include "shellctl/settings.h"
 
+#include "common/command_mask.h"
 #include "common/files.h"
 #include "langmodule/langmodule.h"
 #include "common/resource_ids.h"
@@ -14,8 +15,8 @@ const char* YesNo(bool flag) { return flag ? "YES" : "NO"; }
 
 void LogSettings(const std::string& path, const char* file, const TSettings& s)
 {
-    LogEvent("settings", {{"path", path}, {"file", file}, {"CADApplication", s.CADApplication},
-                          {"CSEApplication", s.CSEApplication}, {"UseRegRun", YesNo(s.UseRegRun)},
+    LogEvent("settings", {{"path", path}, {"file", file}, {"CADApplication", MaskCommandCredentials(s.CADApplication)},
+                          {"CSEApplication", MaskCommandCredentials(s.CSEApplication)}, {"UseRegRun", YesNo(s.UseRegRun)},
                           {"ShutdownEmulate", YesNo(s.ShutdownEmulate)}, {"LangModuleName", s.LangModuleName},
                           {"LessLogonMode", YesNo(s.LessLogonMode)}, {"EnableRebootButton", YesNo(s.EnableRebootButton)},
                           {"LogFile", s.LogFile}, {"RunWpeInit", YesNo(s.RunWpeInit)},

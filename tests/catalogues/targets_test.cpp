@@ -3,6 +3,7 @@
 #include "common/guards.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
 #include "session/launch.h"
@@ -131,7 +132,10 @@ TEST_F(TargetScanTest, DescribesEachInstallationFromItsOwnHive)
     CreateDirectoryA((m + "Plain").c_str(), nullptr);
     WriteBytes(m + "file.txt", "");
 
+    CaseFolder logFolder;
+    StartRunLog(logFolder.File("run.log"));
     std::vector<std::string> found = Scan(m);
+    StartRunLog(std::string());
 
     std::vector<std::string> inFolderOrder;  // the file system's order, which the list keeps
     WIN32_FIND_DATAA entry;
@@ -142,6 +146,15 @@ TEST_F(TargetScanTest, DescribesEachInstallationFromItsOwnHive)
     EXPECT_EQ(found, inFolderOrder);
     EXPECT_EQ(found.size(), expected.size());
     EXPECT_TRUE(Shown('m'));
+    // An installation listed as unknown because its hive would not load has the load's error on record.
+    // (A hive that is no file is not tried.)
+    size_t failedLoads = 0;
+    for (const std::string& line : ReadLines(logFolder.File("run.log"))) {
+        if (line.find(" mount hive=") == std::string::npos) continue;
+        EXPECT_NE(line.find("Garbage\\system32\\config\\software result=failed error="), std::string::npos) << line;
+        ++failedLoads;
+    }
+    EXPECT_EQ(failedLoads, 1u);
 }
 
 TEST_F(TargetScanTest, SearchesOnlyFixedDrivesShowsEveryDriveAndEndsWithTheNoTargetEntry)

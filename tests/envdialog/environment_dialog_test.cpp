@@ -218,7 +218,7 @@ TEST_F(EnvironmentDialogTest, CollapsesAndExpandsByTheLongFormBandAndRemembersTh
                 EXPECT_LE(rect.right, client.right) << GetDlgCtrlID(child);
             }
             if (added) {
-                EXPECT_EQ(Text(dialog, IDC_ENV_LOAD_DRIVER), "Load &driver...");
+                EXPECT_EQ(Text(dialog, IDC_ENV_LOAD_DRIVER), "L&oad driver...");
                 EXPECT_EQ(Text(dialog, IDC_ENV_NETWORK_LABEL), "Network:");
                 EXPECT_GT(ControlPosition(Item(dialog, IDC_ENV_NETWORK_LABEL)).y, ControlPosition(Item(dialog, IDOK)).y)
                     << "below the template's controls";

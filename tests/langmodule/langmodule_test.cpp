@@ -1,3 +1,4 @@
+#include "common/run_log.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
 #include "session/launch.h"
@@ -5,6 +6,8 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -107,6 +110,20 @@ TEST_F(LangModuleTest, ModelessDialogsComeFromTheModule)
     EXPECT_TRUE(IsWindowVisible(scan));
     EXPECT_TRUE(GetDlgItem(scan, 1));
     DestroyWindow(scan);
+
+    // A template the module lacks is on record once, however often a pass asks for it.
+    UseModule("TestLangNoTemplates.dll");
+    CaseFolder folder;
+    StartRunLog(folder.File("run.log"));
+    EXPECT_FALSE(CreateLangDialog(2800, nullptr));
+    EXPECT_FALSE(CreateLangDialog(2800, nullptr));
+    StartRunLog(std::string());
+    const std::vector<std::string> lines = ReadLines(folder.File("run.log"));
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find(" dialog template=2800 action=unavailable error=") != std::string::npos;
+                            }),
+              1);
 }
 
 TEST(SetupLoader, IsPresentExactlyWhenTheMarkerFileExists)

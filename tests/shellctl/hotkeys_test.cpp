@@ -397,12 +397,14 @@ void ExpectLinesInOrder(const std::vector<std::string>& lines, const std::vector
 
 TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTheRunLogTellsItAll)
 {
-    // No piece of either password, nor the hash, may reach the log.
+    // No piece of either password, nor the hash, nor an entry's own credentials may reach the log.
     const std::string right = "Qv#Jz8Wk";
     const std::string wrong = "Xp@Lm3Rt";
+    const std::string share = "Hn4Tb7Yc";
     {
         UniqueKey section = CreateRegKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\001", KEY_ALL_ACCESS);
-        WriteRegString(section.get(), "1", "\"" + BinFolder() + "probe.exe\" sleep=1500 tag=autorun");
+        WriteRegString(section.get(), "1",
+                       "\"" + BinFolder() + "probe.exe\" sleep=1500 tag=autorun net use Z: \\\\srv\\share " + share);
         UniqueKey password = CreateRegKey("\\Software\\Quillon\\TarnDesk\\1.5", KEY_ALL_ACCESS);
         WriteRegDword(password.get(), "PassHash", PasswordHash(right));
     }
@@ -469,7 +471,7 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
         {" drivers folder=", " files=2"},
         {" driver file=", "Chipset\\x.inf", " result=refused exit=7 ms="},
         {" driver file=", "iaStorVD.inf", " result=refused exit=7 ms="},
-        {" autorun key=\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\001\\ name=1 ", "tag=autorun", " result=started deleted=yes"},
+        {" autorun key=\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\001\\ name=1 ", "tag=autorun", "\\\\srv\\share ***", " result=started deleted=yes"},
         {" password prompt=shown"},
         {" password attempt=1 result=wrong"},
         {" error caption=\"Tarn Logon\" text="},
@@ -484,7 +486,7 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
         {" dialog action=shown"},
     });
     const std::string log = ReadBytes(folder_.Path() + "run.log");
-    for (const std::string& typed : {right, wrong}) {
+    for (const std::string& typed : {right, wrong, share}) {
         for (size_t i = 0; i + 3 <= typed.size(); ++i) {
             EXPECT_EQ(log.find(typed.substr(i, 3)), std::string::npos) << "a piece of " << typed;
         }
