@@ -189,8 +189,8 @@ void LogZone(const std::string& path, const InstallationZone& zone, const char* 
                       {"clock", zone.ClockIsUniversal ? "utc" : "local"}});
     if (zone.ClockIsUniversal) {
         LogEvent("zone", {{"installation", path},
-                          {"note", "RealTimeIsUniversal=1: the hardware clock holds UTC, which Windows PE reads as "
-                                   "local time, so the clock shown here is off by the zone's offset"}});
+                          {"note", "RealTimeIsUniversal=1: the hardware clock holds UTC; Windows PE reads it as "
+                                   "local time, so its clock is off by the zone's offset"}});
     }
 }
 
