@@ -178,18 +178,20 @@ for ((run = 1; run <= runs; run++)); do
 done
 
 # ---- installation scan: D: with 1,000 and 10,000 folders, 1 percent of them installations ----
-hive="$out/disk-d/Windows/system32/config/software"
+# Each installation has both hives the scan mounts: SOFTWARE for its name, SYSTEM for its zone.
+config="$out/disk-d/Windows/system32/config"
 make_scan_root() {  # folder count
-    python3 - "$out/scan-$1" "$1" "$hive" <<'EOF'
+    python3 - "$out/scan-$1" "$1" "$config" <<'EOF'
 import os, shutil, sys
-root, count, hive = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+root, count, config = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 shutil.rmtree(root, ignore_errors=True)
 for i in range(count):
     folder = os.path.join(root, "Folder%05d" % i)
     os.makedirs(folder)
     if i % 100 == 50:
         os.makedirs(os.path.join(folder, "system32", "config"))
-        shutil.copyfile(hive, os.path.join(folder, "system32", "config", "software"))
+        for hive in ("software", "system"):
+            shutil.copyfile(os.path.join(config, hive), os.path.join(folder, "system32", "config", hive))
 EOF
 }
 for count in 1000 10000; do
@@ -228,7 +230,7 @@ while size < megabytes << 20:
 filler = "".join(filler)
 for folder in ("Windows", "Windows.old", "Windows7"):
     os.makedirs(os.path.join(target, folder, "system32", "config"))
-    for name in ("ntoskrnl.exe", os.path.join("config", "software")):
+    for name in ("ntoskrnl.exe", os.path.join("config", "software"), os.path.join("config", "system")):
         with open(os.path.join(source, folder, "system32", name), "rb") as f:
             content = f.read()
         with open(os.path.join(target, folder, "system32", name), "wb") as f:

@@ -96,18 +96,20 @@ tarn_stop_all() {
     fi
 }
 
-# A second fixed disk D: at $1 with four folders that look like Windows installations and two
-# that do not. The letter must exist before the wineserver starts, or Wine lists it only after a
-# restart.
+# A second fixed disk D: labelled "OS" at $1 with four folders that look like Windows installations
+# and two that do not. The letter must exist before the wineserver starts, or Wine lists it only
+# after a restart; Wine reads the label from .windows-label when it defines the drive.
 tarn_prepare_sample_disk() {
     local disk="$1" folder
     rm -rf "$disk"
     for folder in Windows WINNT Windows.old Windows7 Data Tools; do mkdir -p "$disk/$folder"; done
     for folder in Windows WINNT Windows.old Windows7; do mkdir -p "$disk/$folder/system32/config"; done
+    printf 'OS' >"$disk/.windows-label"
     ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
 }
 
-# The sample installations' hives, with the values of their Windows generation, and the head of
+# The sample installations' hives, with the values of their Windows generation and their own time
+# zones, and the head of
 # each one's kernel, which tells its processor; three keyboard layouts (Wine's prefix has none; a
 # PE image has them, with their layout files in the system folder). Needs the running wineserver
 # and the built probe program.
@@ -117,6 +119,11 @@ tarn_add_samples() {
         local folder="$1"
         shift
         timeout 60 wine "$probe" "make-hive=D:\\$folder\\system32\\config\\software" "$@" </dev/null >/dev/null 2>&1
+    }
+    _tarn_zone() {  # folder, then the probe's zone options (zone=, utc=)
+        local folder="$1"
+        shift
+        timeout 60 wine "$probe" "make-system-hive=D:\\$folder\\system32\\config\\system" "$@" </dev/null >/dev/null 2>&1
     }
     _tarn_kernel() {  # folder, PE machine in hex (14c: x86, 8664: x64, aa64: ARM64)
         python3 - "$WINEPREFIX/dosdevices/d:/$1/system32/ntoskrnl.exe" "$2" <<'EOF'
@@ -139,6 +146,11 @@ EOF
     _tarn_hive Windows.old "product=Windows 10 Pro" build=19045 display=22H2 release=2009
     _tarn_hive Windows7 "product=Windows 7 Ultimate" "csd=Service Pack 1" build=7601
     _tarn_hive WINNT "product=Microsoft Windows XP" "csd=Service Pack 3" build=2600
+    # Each installation's own time zone; the Windows 7 one shares its computer with Linux, whose
+    # hardware clock holds UTC.
+    _tarn_zone Windows "zone=W. Europe Standard Time"
+    _tarn_zone Windows.old "zone=GMT Standard Time"
+    _tarn_zone Windows7 "zone=Eastern Standard Time" utc=1
     _tarn_kernel Windows 8664
     _tarn_kernel Windows.old 8664
     _tarn_kernel Windows7 8664

@@ -52,3 +52,44 @@ std::string DescribeInstallation(const InstallationValues& values, const std::st
     if (!arch.empty()) Append(description, "(" + arch + ")");
     return description;
 }
+
+std::optional<std::string> ControlSetKeyName(uint32_t current)
+{
+    if (current == 0 || current > 999) return std::nullopt;
+    std::string digits = std::to_string(current);
+    return "ControlSet" + std::string(3 - digits.size(), '0') + digits;
+}
+
+std::string VolumeSizeText(uint64_t bytes, char decimalPoint)
+{
+    static const char* const kUnits[] = {"B", "KB", "MB", "GB", "TB", "PB", "EB"};
+    constexpr int kLastUnit = 6;
+    int unit = 0;
+    while (unit < kLastUnit && bytes >> (10 * (unit + 1)) != 0) ++unit;
+    for (;;) {
+        const uint64_t size = uint64_t{1} << (10 * unit);
+        const uint64_t whole = bytes / size;
+        const uint64_t rest = bytes % size;
+        const std::string name = std::string(" ") + kUnits[unit];
+        if (unit == 0) return std::to_string(whole) + name;
+        // rest * 10 stays below 10 * 2^60, and whole is below 1,024 here (16 in exabytes).
+        if (whole < 10) {
+            const uint64_t tenths = whole * 10 + (rest * 10 + size / 2) / size;
+            if (tenths < 100) return std::to_string(tenths / 10) + decimalPoint + std::to_string(tenths % 10) + name;
+        }
+        const uint64_t rounded = whole + (rest >= size - rest ? 1 : 0);
+        if (rounded >= 1024 && unit < kLastUnit) {
+            ++unit;
+            continue;
+        }
+        return std::to_string(rounded) + name;
+    }
+}
+
+std::string VolumeText(const std::string& label, std::optional<uint64_t> bytes, char decimalPoint)
+{
+    std::string text = label;
+    if (!bytes) return text;
+    if (!text.empty()) text += ", ";
+    return text + VolumeSizeText(*bytes, decimalPoint);
+}

@@ -3,6 +3,8 @@
 // processor family. Plain text in, text out; the registry and the kernel file are read elsewhere.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 // Texts of the installation's Microsoft\Windows NT\CurrentVersion key; a missing value, or one
@@ -24,3 +26,16 @@ struct InstallationValues {
 //    DisplayVersion ("23H2") and ReleaseId ("1909", Windows 10 before 20H2).
 //  - arch is the processor word, empty when the kernel did not tell.
 std::string DescribeInstallation(const InstallationValues& values, const std::string& arch);
+
+// The key of the control set an offline SYSTEM hive's Select\Current names: 1 is
+// "ControlSet001". Nothing for 0 or a number past 999, which name no control set Windows writes.
+std::optional<std::string> ControlSetKeyName(uint32_t current);
+
+// A volume's size as Explorer gives it, in units of 1,024: one decimal below ten units ("1.8 TB",
+// "9.5 GB"), whole units from ten on ("237 GB"), rounded half up, and the next unit once the
+// rounded figure reaches 1,024 ("1.0 TB", never "1024 GB"). Below one KB the bytes: "512 B".
+std::string VolumeSizeText(uint64_t bytes, char decimalPoint);
+
+// The Volume column's text: "label, size", the size alone without a label, the label alone
+// without a size, and empty text when neither is known.
+std::string VolumeText(const std::string& label, std::optional<uint64_t> bytes, char decimalPoint);

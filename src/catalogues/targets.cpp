@@ -48,6 +48,17 @@ std::map<std::string, RememberedName> g_rememberedNames;
 // Whether the mount privileges are enabled, asked at the first mount of a pass; empty until then.
 std::optional<bool> g_hivePrivileges;
 
+// The SYSTEM hive has a mount name of its own, so that neither read can take the other's name.
+const char kSystemHiveName[] = "TARN_ERD_SYSTEM";
+const char kSystemHiveFile[] = "\\system32\\config\\system";
+
+struct RememberedZone {
+    FileStamp hive;
+    InstallationZone zone;
+};
+// By hive path, for the whole run.
+std::map<std::string, RememberedZone> g_rememberedZones;
+
 // The operator holds the left Shift key to skip a slow or hanging disk; the state is read
 // afresh before each drive so that pressing it mid-scan stops at the next one. The physical
 // state: the thread's own key state changes only as it takes keyboard messages.
@@ -62,9 +73,9 @@ void ShowScanningDrive(char lowerLetter)
 // Wine leaves an empty key behind when a load fails (Windows leaves nothing), and that key
 // makes every later load under the same name fail with ERROR_ALREADY_EXISTS. The name was free
 // before the load, so an empty key there is that leftover; anything else there stays.
-void RemoveEmptyMountPoint()
+void RemoveEmptyMountPoint(const char* mountName = kHiveName)
 {
-    UniqueKey key = OpenRegKey(std::string("\\") + kHiveName, KEY_READ);
+    UniqueKey key = OpenRegKey(std::string("\\") + mountName, KEY_READ);
     if (!key) return;
     DWORD subKeys = 0;
     DWORD values = 0;
@@ -73,19 +84,19 @@ void RemoveEmptyMountPoint()
         return;
     }
     key.reset();
-    if (subKeys == 0 && values == 0) DeleteRegKey(HKEY_LOCAL_MACHINE, kHiveName);
+    if (subKeys == 0 && values == 0) DeleteRegKey(HKEY_LOCAL_MACHINE, mountName);
 }
 
 // A hive left mounted keeps the installation's file locked for the operator's tools, and takes
 // the mount name from every later installation of the pass, which would read as unknown. The
 // usual cause is a moment's hold (the system or a virus scanner still has a key of the hive
 // open), so a failure is logged and the unload tried again a few times, briefly.
-void UnmountHive(const std::string& hive)
+void UnmountHive(const std::string& hive, const char* mountName = kHiveName)
 {
     constexpr int kTries = 5;
     constexpr DWORD kPauseMs = 100;
     for (int attempt = 1; attempt <= kTries; ++attempt) {
-        const LONG rc = RegUnLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName);
+        const LONG rc = RegUnLoadKeyA(HKEY_LOCAL_MACHINE, mountName);
         if (rc == ERROR_SUCCESS) return;
         LogEvent("unmount", {{"hive", hive}, {"attempt", std::to_string(attempt)},
                              {"error", std::to_string(rc)}, {"message", SystemErrorText(static_cast<DWORD>(rc))}});
@@ -127,6 +138,84 @@ std::optional<InstallationValues> ReadHiveValues(const std::string& hive)
     values.DisplayVersion = ReadRegStringOrEmpty(version.get(), "DisplayVersion");
     values.ReleaseId = ReadRegStringOrEmpty(version.get(), "ReleaseId");
     return values;
+}
+
+// A REG_DWORD or REG_QWORD value (RealTimeIsUniversal is written as either); nothing for a
+// missing value or one of another type or size, which a damaged hive may hold.
+std::optional<uint64_t> ReadRegNumberOrNothing(HKEY key, const char* name)
+{
+    uint64_t value = 0;
+    DWORD type = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    if (type == REG_DWORD && size == sizeof(uint32_t)) return static_cast<uint32_t>(value);
+    if (type == REG_QWORD && size == sizeof(uint64_t)) return value;
+    return std::nullopt;
+}
+
+// The zone of a SYSTEM hive mounted at root; empty names when the hive names none.
+InstallationZone ZoneOfMountedSystem(const std::string& root)
+{
+    InstallationZone zone;
+    UniqueKey select = OpenRegKey(root + "\\Select", KEY_READ);
+    const std::optional<uint64_t> current = select ? ReadRegNumberOrNothing(select.get(), "Current") : std::nullopt;
+    const std::optional<std::string> controlSet =
+        current && *current <= 0xFFFFFFFFu ? ControlSetKeyName(static_cast<uint32_t>(*current)) : std::nullopt;
+    if (!controlSet) return zone;
+    UniqueKey info = OpenRegKey(root + "\\" + *controlSet + "\\Control\\TimeZoneInformation", KEY_READ);
+    if (!info) return zone;
+    zone.KeyName = ReadRegStringOrEmpty(info.get(), "TimeZoneKeyName");
+    const std::string standard = ReadRegStringOrEmpty(info.get(), "StandardName");
+    if (standard.compare(0, 1, "@") != 0) zone.StandardName = standard;
+    zone.ClockIsUniversal = ReadRegNumberOrNothing(info.get(), "RealTimeIsUniversal").value_or(0) != 0;
+    return zone;
+}
+
+// Nothing when the hive cannot be mounted; see ReadHiveValues for the mount name's rules.
+std::optional<InstallationZone> ReadSystemHiveZone(const std::string& hive)
+{
+    if (!EnableRestorePrivilege()) return std::nullopt;
+    if (OpenRegKey(std::string("\\") + kSystemHiveName, KEY_READ)) return std::nullopt;
+    if (RegLoadKeyA(HKEY_LOCAL_MACHINE, kSystemHiveName, hive.c_str()) != ERROR_SUCCESS) {
+        RemoveEmptyMountPoint(kSystemHiveName);
+        return std::nullopt;
+    }
+    // The keys of the hive are closed inside ZoneOfMountedSystem, before this unmounts it.
+    ScopeExit unmount([&] { UnmountHive(hive, kSystemHiveName); });
+    return ZoneOfMountedSystem(std::string("\\") + kSystemHiveName);
+}
+
+void LogNoZone(const std::string& path, const char* reason)
+{
+    LogEvent("zone", {{"installation", path}, {"read", reason}});
+}
+
+void LogZone(const std::string& path, const InstallationZone& zone, const char* read)
+{
+    LogEvent("zone", {{"installation", path}, {"read", read}, {"key", zone.KeyName}, {"standard", zone.StandardName},
+                      {"clock", zone.ClockIsUniversal ? "utc" : "local"}});
+    if (zone.ClockIsUniversal) {
+        LogEvent("zone", {{"installation", path},
+                          {"note", "RealTimeIsUniversal=1: the hardware clock holds UTC; Windows PE reads it as "
+                                   "local time, so its clock is off by the zone's offset"}});
+    }
+}
+
+// Label and size of the drive's volume, read once per drive and pass for all its installations.
+std::string ReadVolumeText(const std::string& root)
+{
+    char label[MAX_PATH + 1] = "";
+    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0)) label[0] = '\0';
+    ULARGE_INTEGER total{};
+    std::optional<uint64_t> bytes;
+    if (GetDiskFreeSpaceExA(root.c_str(), nullptr, &total, nullptr)) bytes = total.QuadPart;
+    const std::string decimalPoint = LoadLangStringOr(IDS_DECIMAL_POINT, ".");
+    const std::string text = VolumeText(label, bytes, decimalPoint.empty() ? '.' : decimalPoint[0]);
+    LogEvent("volume", {{"drive", root.substr(0, 2)}, {"label", label},
+                        {"bytes", bytes ? std::to_string(*bytes) : std::string("unknown")}, {"text", text}});
+    return text;
 }
 
 // Up to count bytes from offset on; fewer at the end of the file, none when it cannot be read.
@@ -247,6 +336,7 @@ void ScanDrive(char letter)
     // Each installation is read whole within one iteration, its hive unmounted again before the
     // next: nothing but the search handle is held from one to the next, so waiting window
     // messages can be handled between two of them.
+    std::optional<std::string> volume;
     do {
         PumpPendingMessages();
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
@@ -254,9 +344,18 @@ void ScanDrive(char letter)
         if (!IsExistingFolder(path + "\\system32\\config\\")) continue;
         TLokInfo& target = Shared().TargetList->Add();
         target.Path = path;
-        target.Description = IsRunningSystem(path) ? LoadLangStringOr(IDS_RUNNING_PE, "Windows PE (running now)")
-                                                   : ReadInstallationName(path);
+        const bool running = IsRunningSystem(path);
+        target.Description = running ? LoadLangStringOr(IDS_RUNNING_PE, "Windows PE (running now)")
+                                     : ReadInstallationName(path);
+        if (!volume) volume = ReadVolumeText(root);
+        target.Volume = *volume;
         LogEvent("scan", {{"installation", path}, {"name", target.Description}});
+        // The running Windows PE's own zone is the one in force, nothing to offer.
+        if (!running) {
+            const InstallationZone zone = ReadInstallationZone(path);
+            target.TimeZoneKey = zone.KeyName;
+            target.TimeZoneName = zone.StandardName;
+        }
     } while (FindNextFileA(find.get(), &entry));
 }
 
@@ -282,7 +381,35 @@ std::string ReadInstallationName(const std::string& path)
     return description;
 }
 
-void ForgetInstallationNames() { g_rememberedNames.clear(); }
+InstallationZone ReadInstallationZone(const std::string& path)
+{
+    const std::string hive = path + kSystemHiveFile;
+    const std::optional<FileStamp> stamp = StampOfFile(hive);
+    if (!stamp) {
+        LogNoZone(path, "no-hive");
+        return InstallationZone();
+    }
+    auto known = g_rememberedZones.find(hive);
+    if (known != g_rememberedZones.end() && known->second.hive == *stamp) {
+        LogZone(path, known->second.zone, "remembered");
+        return known->second.zone;
+    }
+    // Not remembered when unreadable, for the same reason as a description.
+    std::optional<InstallationZone> zone = ReadSystemHiveZone(hive);
+    if (!zone) {
+        LogNoZone(path, "failed");
+        return InstallationZone();
+    }
+    g_rememberedZones[hive] = RememberedZone{*stamp, *zone};
+    LogZone(path, *zone, "hive");
+    return *zone;
+}
+
+void ForgetInstallationNames()
+{
+    g_rememberedNames.clear();
+    g_rememberedZones.clear();
+}
 
 bool EnableRestorePrivilege()
 {

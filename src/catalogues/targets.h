@@ -11,6 +11,11 @@ struct TLokInfo {
     std::string Description;  // "Windows 11 Pro 23H2 (64-bit)", or the unreadable-product text
     std::string Reserved;
     bool Locked = false;      // a drive BitLocker keeps locked: Path is its root, "X:\"
+    std::string Volume;       // its drive's label and size, "OS, 237 GB"; empty when neither is known
+    // The installation's own time zone, from its SYSTEM hive: the key name under Time Zones
+    // (Windows Vista and later) and the plain standard name (Windows XP); empty when unknown.
+    std::string TimeZoneKey;
+    std::string TimeZoneName;
 };
 
 using TTargetList = RecordList<TLokInfo>;
@@ -32,7 +37,17 @@ void ScanDrive(char letter);
 // and later a SOFTWARE hive of 50 to 150 MB is read and checked at every mount.
 std::string ReadInstallationName(const std::string& path);
 
-// Forgets every remembered description, so that the next pass reads every hive again.
+// The installation's own time zone, read from its SYSTEM hive (system32\config\system, mounted
+// for a moment under HKLM\TARN_ERD_SYSTEM): the control set that Select\Current names, its
+// Control\TimeZoneInformation. Remembered like the description while the hive keeps its stamp.
+struct InstallationZone {
+    std::string KeyName;           // TimeZoneKeyName
+    std::string StandardName;      // StandardName, unless it is a resource reference ("@tzres.dll,-112")
+    bool ClockIsUniversal = false;  // RealTimeIsUniversal: the hardware clock holds UTC
+};
+InstallationZone ReadInstallationZone(const std::string& path);
+
+// Forgets every remembered description and zone, so that the next pass reads every hive again.
 void ForgetInstallationNames();
 
 // True when SeRestorePrivilege, needed to mount a hive, is enabled for the process; SeBackupPrivilege,

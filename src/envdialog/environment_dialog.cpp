@@ -1,5 +1,6 @@
 #include "envdialog/environment_dialog.h"
 
+#include "catalogues/timezone_rules.h"
 #include "common/errors.h"
 #include "common/files.h"
 #include "common/program.h"
@@ -20,6 +21,7 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 namespace {
@@ -31,6 +33,7 @@ constexpr INT_PTR kShutdownTaken = 10;
 constexpr INT_PTR kLastReturningResult = 3;
 constexpr LONG_PTR kDialogMark = 1973;
 const int kFolderColumnWidth = ScaleForDpi(100);  // pixels at 96 DPI, scaled
+const int kVolumeColumnWidth = ScaleForDpi(100);
 constexpr UINT_PTR kNetworkTimer = 1;
 constexpr UINT kNetworkPollMs = 2000;
 constexpr UINT_PTR kDrivesTimer = 2;
@@ -68,6 +71,24 @@ KeptSelection g_kept;
 // The drive letters in use when the pass's scan began: a letter that comes or goes after that
 // is a volume the pass has not seen, whether or not its broadcast reached the dialog.
 DWORD g_passLetters = 0;
+// The entry of the time-zone list shown as the selected installation's, or -1.
+int g_markedZone = -1;
+// The installations whose zone TimeZoneFromTarget= has applied in this pass.
+std::set<std::string> g_zonesApplied;
+// Set while a new pass gives back the operator's selection: that is no choice of the operator's,
+// so it applies no zone (which could undo a zone the operator chose after the installation's).
+bool g_restoringSelection = false;
+
+// A text of the module with %1 and %2 filled in.
+std::string Filled(UINT id, const char* fallback, const std::string& first, const std::string& second = "")
+{
+    std::string text = LoadLangStringOr(id, fallback);
+    for (const auto& [mark, value] : {std::pair<const char*, const std::string&>{"%1", first}, {"%2", second}}) {
+        size_t at = text.find(mark);
+        if (at != std::string::npos) text.replace(at, 2, value);
+    }
+    return text;
+}
 
 // ---- one pass: catalogues and scan dialog ----
 
@@ -130,8 +151,10 @@ void FillTargetList(HWND dialog)
     HWND list = GetDlgItem(dialog, IDC_ENV_TARGETS);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     InsertColumn(list, 0, LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM, kFolderColumnWidth, LoadLangString(IDS_COLUMN_FOLDER));
-    InsertColumn(list, 1, LVCF_WIDTH | LVCF_TEXT, ClientWidth(list) - kFolderColumnWidth,
+    InsertColumn(list, 1, LVCF_WIDTH | LVCF_TEXT, ClientWidth(list) - kFolderColumnWidth - kVolumeColumnWidth,
                  LoadLangString(IDS_COLUMN_DESCRIPTION));
+    // Drive letters shift between boots; the volume's label and size tell the disks apart.
+    InsertColumn(list, 2, LVCF_WIDTH | LVCF_TEXT, kVolumeColumnWidth, LoadLangStringOr(IDS_COLUMN_VOLUME, "Volume"));
     for (size_t i = 0; i < Shared().TargetList->Count(); ++i) AddTargetItem(dialog, static_cast<int>(i));
 }
 
@@ -191,7 +214,9 @@ void RestoreKeptSelection(HWND dialog)
         LVITEMA item{};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        g_restoringSelection = true;
         SendDlgItemMessageA(dialog, IDC_ENV_TARGETS, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+        g_restoringSelection = false;
         SendDlgItemMessageA(dialog, IDC_ENV_TARGETS, LVM_ENSUREVISIBLE, i, FALSE);
         break;
     }
@@ -215,6 +240,8 @@ void InitEnvironmentDialog(HWND dialog)
     AddMissingControls(dialog, IDD_ENVIRONMENT);
     RecordLongForm(dialog);
     g_okText = DialogItemText(dialog, IDOK);
+    g_markedZone = -1;
+    g_zonesApplied.clear();
     FillTargetList(dialog);
     FillCatalogueCombos(dialog);
     RestoreKeptSelection(dialog);
@@ -240,7 +267,64 @@ void OnGetDisplayInfo(NMLVDISPINFOA& info)
     }
     // The record outlives the dialog, so the control may keep pointing at its text.
     const TLokInfo& target = targets.At(info.item.lParam);
-    info.item.pszText = const_cast<char*>(info.item.iSubItem <= 0 ? target.Path.c_str() : target.Description.c_str());
+    const std::string& text = info.item.iSubItem <= 0   ? target.Path
+                              : info.item.iSubItem == 1 ? target.Description
+                                                        : target.Volume;
+    info.item.pszText = const_cast<char*>(text.c_str());
+}
+
+// The installation's zone in the time-zone list: by its key name, or by the standard name an
+// installation without key names (Windows XP) keeps; -1 when the list lacks it.
+int FindTargetZone(const TLokInfo& target)
+{
+    const TTimeZoneList& zones = *Shared().TimeZoneList;
+    for (size_t i = 0; !target.TimeZoneKey.empty() && i < zones.Count(); ++i) {
+        if (lstrcmpiA(zones.At(static_cast<long long>(i)).KeyName.c_str(), target.TimeZoneKey.c_str()) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return target.TimeZoneName.empty() ? -1 : FindZoneIndex(zones, target.TimeZoneName);
+}
+
+// A drop-down list shows its items' own texts, so the mark is part of the item's text.
+void SetZoneText(HWND dialog, int zone, const std::string& text)
+{
+    const int selected = ComboSelection(dialog, IDC_ENV_TIMEZONE);
+    SendDlgItemMessageA(dialog, IDC_ENV_TIMEZONE, CB_DELETESTRING, static_cast<WPARAM>(zone), 0);
+    SendDlgItemMessageA(dialog, IDC_ENV_TIMEZONE, CB_INSERTSTRING, static_cast<WPARAM>(zone),
+                        reinterpret_cast<LPARAM>(text.c_str()));
+    SelectComboIndex(dialog, IDC_ENV_TIMEZONE, selected);
+}
+
+void MarkTargetZone(HWND dialog, int zone)
+{
+    if (zone == g_markedZone) return;
+    const TTimeZoneList& zones = *Shared().TimeZoneList;
+    if (g_markedZone >= 0) SetZoneText(dialog, g_markedZone, zones.At(g_markedZone).Display);
+    g_markedZone = zone;
+    // The mark leads: a zone's name is longer than the closed list is wide.
+    if (zone >= 0) SetZoneText(dialog, zone, Filled(IDS_TARGET_ZONE, "Installation: %1", zones.At(zone).Display));
+}
+
+// Selecting an installation selects its own zone for Apply; TimeZoneFromTarget= applies it at
+// once, the first time the installation is selected in the pass.
+void SelectTargetZone(HWND dialog, const TLokInfo* target)
+{
+    const int zone = target ? FindTargetZone(*target) : -1;
+    MarkTargetZone(dialog, zone);
+    if (zone < 0) {
+        if (target && (!target->TimeZoneKey.empty() || !target->TimeZoneName.empty())) {
+            LogEvent("zone", {{"installation", target->Path}, {"key", target->TimeZoneKey},
+                              {"standard", target->TimeZoneName}, {"result", "not-listed"}});
+        }
+        return;
+    }
+    SelectComboIndex(dialog, IDC_ENV_TIMEZONE, zone);
+    if (!Shared().Settings.TimeZoneFromTarget || g_restoringSelection) return;
+    if (!g_zonesApplied.insert(target->Path).second) return;
+    LogEvent("zone", {{"installation", target->Path}, {"action", "apply"},
+                      {"entry", Shared().TimeZoneList->At(zone).Display}});
+    ApplyTimeZone(zone);
 }
 
 void OnTargetChanged(HWND dialog, const NMLISTVIEW& change)
@@ -254,6 +338,7 @@ void OnTargetChanged(HWND dialog, const NMLISTVIEW& change)
         // A locked drive is no target yet: OK unlocks it instead of taking a folder.
         bool locked = !noTarget && targets.At(change.lParam).Locked;
         bool folder = !noTarget && !locked;
+        SelectTargetZone(dialog, folder ? &targets.At(change.lParam) : nullptr);
         SetDlgItemTextA(dialog, IDC_ENV_FOLDER, folder ? targets.At(change.lParam).Path.c_str() : "");
         EnableWindow(GetDlgItem(dialog, IDC_ENV_FOLDER), folder);
         EnableWindow(GetDlgItem(dialog, IDC_ENV_BROWSE), folder);
@@ -328,17 +413,6 @@ void EndForNewPass(HWND dialog)
     g_kept.target = index >= 0 && static_cast<size_t>(index) + 1 < targets.Count() ? targets.At(index).Path : "";
     g_kept.shell = ComboSelection(dialog, IDC_ENV_SHELL);
     EndDialog(dialog, kDrivesChanged);
-}
-
-// A text of the module with %1 and %2 filled in.
-std::string Filled(UINT id, const char* fallback, const std::string& first, const std::string& second = "")
-{
-    std::string text = LoadLangStringOr(id, fallback);
-    for (const auto& [mark, value] : {std::pair<const char*, const std::string&>{"%1", first}, {"%2", second}}) {
-        size_t at = text.find(mark);
-        if (at != std::string::npos) text.replace(at, 2, value);
-    }
-    return text;
 }
 
 std::string ChooseDriverFile(HWND dialog)

@@ -33,6 +33,7 @@ const KeyRule kKeyRules[] = {
     {"LogFile=", [](TSettings& s, const std::string& v) { SetTextUnlessEmpty(s.LogFile, v); }},
     {"RunWpeInit=", [](TSettings& s, const std::string& v) { s.RunWpeInit = v != "NO"; }},
     {"DriverFolder=", [](TSettings& s, const std::string& v) { s.DriverFolder = v; }},
+    {"TimeZoneFromTarget=", [](TSettings& s, const std::string& v) { s.TimeZoneFromTarget = v == "YES"; }},
 };
 
 constexpr std::string_view kShellMarker = "[Shell]";

@@ -40,6 +40,8 @@ struct TSettings {
     // The folder whose .inf files are loaded at start-up on Windows PE, as written: references
     // are expanded and a relative path is taken from the program's folder when it is used.
     std::string DriverFolder;
+    // Selecting an installation applies its own time zone at once, not only on Apply.
+    bool TimeZoneFromTarget = false;
     TShellList ShellList;
 };
 

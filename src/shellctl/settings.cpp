@@ -20,7 +20,8 @@ void LogSettings(const std::string& path, const char* file, const TSettings& s)
                           {"ShutdownEmulate", YesNo(s.ShutdownEmulate)}, {"LangModuleName", s.LangModuleName},
                           {"LessLogonMode", YesNo(s.LessLogonMode)}, {"EnableRebootButton", YesNo(s.EnableRebootButton)},
                           {"LogFile", s.LogFile}, {"RunWpeInit", YesNo(s.RunWpeInit)},
-                          {"DriverFolder", s.DriverFolder}, {"shells", std::to_string(s.ShellList.Count())}});
+                          {"DriverFolder", s.DriverFolder}, {"TimeZoneFromTarget", YesNo(s.TimeZoneFromTarget)},
+                          {"shells", std::to_string(s.ShellList.Count())}});
 }
 
 }  // namespace

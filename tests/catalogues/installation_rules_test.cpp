@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 
 TEST(InstallationRules, NameVersionAndArchAsTheInstalledWindowsWouldSay)
 {
@@ -73,4 +75,46 @@ TEST(PeHeader, MachineOnlyFromAWellFormedHeaderWithinTheBytesRead)
     EXPECT_EQ(MachineAtSignature(std::string("PE\0\0\x64\x86", 6)), ImageMachine::X64);
     EXPECT_EQ(MachineAtSignature(std::string("PE\0\0\x64", 5)), ImageMachine::Unknown);
     EXPECT_FALSE(PeSignatureOffset(std::string(0x40, 'M')).has_value());
+}
+
+TEST(InstallationRules, ControlSetOfSelectCurrent)
+{
+    EXPECT_EQ(ControlSetKeyName(1), "ControlSet001");
+    EXPECT_EQ(ControlSetKeyName(12), "ControlSet012");
+    EXPECT_EQ(ControlSetKeyName(999), "ControlSet999");
+    EXPECT_EQ(ControlSetKeyName(0), std::nullopt);
+    EXPECT_EQ(ControlSetKeyName(1000), std::nullopt);
+    EXPECT_EQ(ControlSetKeyName(0xFFFFFFFF), std::nullopt);
+}
+
+TEST(InstallationRules, VolumeSizesAsExplorerGivesThem)
+{
+    constexpr uint64_t KB = 1024, MB = KB * 1024, GB = MB * 1024, TB = GB * 1024;
+    const std::pair<uint64_t, const char*> rows[] = {
+        {0, "0 B"},
+        {1023, "1023 B"},
+        {KB, "1.0 KB"},
+        {254'864'011'264ull, "237 GB"},  // the C: of a 256 GB disk
+        {2'000'398'934'016ull, "1.8 TB"},  // a "2 TB" disk
+        {GB * 95 / 10, "9.5 GB"},
+        {GB * 10 - GB / 20 - 1, "9.9 GB"},
+        {GB * 10 - GB / 20, "10 GB"},  // 9.95 GB: half up, into whole units
+        {GB * 10 + GB / 2, "11 GB"},
+        {GB * 10 + GB / 2 - 1, "10 GB"},
+        {GB * 1023 + GB / 2 - 1, "1023 GB"},
+        {GB * 1023 + GB / 2, "1.0 TB"},  // never "1024 GB"
+        {TB * 1023 + TB / 2, "1.0 PB"},
+        {~uint64_t{0}, "16 EB"},
+    };
+    for (const auto& [bytes, expected] : rows) EXPECT_EQ(VolumeSizeText(bytes, '.'), expected) << bytes;
+    EXPECT_EQ(VolumeSizeText(2'000'398'934'016ull, ','), "1,8 TB");
+}
+
+TEST(InstallationRules, VolumeTextIsLabelAndSizeWhereKnown)
+{
+    EXPECT_EQ(VolumeText("OS", 254'864'011'264ull, '.'), "OS, 237 GB");
+    EXPECT_EQ(VolumeText("", 254'864'011'264ull, '.'), "237 GB");
+    EXPECT_EQ(VolumeText("Data", std::nullopt, '.'), "Data");
+    EXPECT_EQ(VolumeText("", std::nullopt, '.'), "");
+    EXPECT_EQ(VolumeText("Empty", 0, '.'), "Empty, 0 B");
 }

@@ -1,4 +1,5 @@
 #include "catalogues/targets.h"
+#include "catalogues/installation_rules.h"
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/registry.h"
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -346,4 +348,134 @@ TEST_F(TargetScanTest, TimePerThousandFolders)
     EXPECT_EQ(found, 3u);
     EXPECT_LT(perThousand, 0.3) << "the whole scan stays well under half a minute";
     EXPECT_TRUE(drive.Empty());
+}
+
+namespace {
+std::string LogLineWith(const std::vector<std::string>& lines, const std::string& part, const std::string& also = "")
+{
+    for (const std::string& line : lines) {
+        if (line.find(part) != std::string::npos && line.find(also) != std::string::npos) return line;
+    }
+    return std::string();
+}
+}  // namespace
+
+// The zone comes from the control set that Select\Current names. A later pass takes it from
+// memory while the SYSTEM hive keeps its stamp: the test holds the hive's mount name to tell.
+TEST_F(TargetScanTest, ZoneOfTheCurrentControlSetReadOncePerChangeOfTheHive)
+{
+    TestDrive drive('M', DRIVE_FIXED);
+    ASSERT_TRUE(drive.Ok());
+    const std::string m = drive.Root();
+    const std::pair<DWORD, std::string> qwordOne = {REG_QWORD, std::string("\1\0\0\0\0\0\0\0", 8)};
+    struct Row {
+        const char* folder;
+        uint32_t current, zoneSet;
+        HiveValues zone;
+        const char* key;
+        const char* name;
+        bool utc;
+    };
+    const Row rows[] = {
+        {"Second", 2, 2, {{"TimeZoneKeyName", Sz("W. Europe Standard Time")}, {"RealTimeIsUniversal", Dword(1)}},
+         "W. Europe Standard Time", "", true},
+        {"OtherSet", 1, 2, {{"TimeZoneKeyName", Sz("Tokyo Standard Time")}}, "", "", false},
+        {"Qword", 1, 1, {{"TimeZoneKeyName", Sz("UTC")}, {"RealTimeIsUniversal", qwordOne}}, "UTC", "", true},
+        {"ClockText", 1, 1, {{"TimeZoneKeyName", Sz("UTC")}, {"RealTimeIsUniversal", Sz("1")}}, "UTC", "", false},
+        {"Xp", 1, 1, {{"StandardName", Sz("Pacific Standard Time")}}, "", "Pacific Standard Time", false},
+        {"Mui", 1, 1, {{"TimeZoneKeyName", Sz("Pacific Standard Time")}, {"StandardName", Sz("@tzres.dll,-212")}},
+         "Pacific Standard Time", "", false},
+        {"WrongType", 1, 1, {{"TimeZoneKeyName", Dword(5)}}, "", "", false},
+        {"NoSelect", 0, 1, {{"TimeZoneKeyName", Sz("UTC")}}, "", "", false},
+    };
+    for (const Row& row : rows) {
+        MakeInstallation(m + row.folder, {{"ProductName", Sz("Tarn OS")}});
+        MakeSystemHive(m + row.folder, row.current, row.zone, row.zoneSet);
+    }
+    MakeInstallation(m + "NoSystemHive", {{"ProductName", Sz("Tarn OS")}});
+    CaseFolder logs;
+    auto scanLogged = [&](const std::string& log) {
+        StartRunLog(logs.File(log));
+        Scan(m);
+        StartRunLog(std::string());
+        return ReadLines(logs.File(log));
+    };
+    auto target = [](const std::string& path) -> const TLokInfo& {
+        for (size_t i = 0; i < Shared().TargetList->Count(); ++i) {
+            if (Shared().TargetList->At(i).Path == path) return Shared().TargetList->At(i);
+        }
+        static const TLokInfo none;
+        ADD_FAILURE() << path << " not listed";
+        return none;
+    };
+
+    for (const char* log : {"first.log", "second.log"}) {
+        SCOPED_TRACE(log);
+        const bool again = std::string(log) == "second.log";
+        UniqueKey held;
+        if (again) held = CreateRegKey("\\TARN_ERD_SYSTEM", KEY_READ);
+        const std::vector<std::string> lines = scanLogged(log);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.folder);
+            const std::string path = m + row.folder;
+            EXPECT_EQ(target(path).TimeZoneKey, row.key);
+            EXPECT_EQ(target(path).TimeZoneName, row.name);
+            EXPECT_NE(LogLineWith(lines, " zone installation=" + path + " read=" + (again ? "remembered" : "hive")), "");
+            EXPECT_EQ(LogLineWith(lines, " zone installation=" + path + " note=", "RealTimeIsUniversal") != "", row.utc);
+        }
+        EXPECT_EQ(target(m + "NoSystemHive").TimeZoneKey, "");
+        EXPECT_NE(LogLineWith(lines, " zone installation=" + m + "NoSystemHive read=no-hive"), "");
+        if (again) {
+            ASSERT_TRUE(held);
+            held.reset();
+            DeleteRegTree("\\TARN_ERD_SYSTEM");
+        }
+    }
+
+    // A rewritten hive is read again; while the mount name is taken, it reads as no zone and is
+    // not remembered.
+    MakeSystemHive(m + "Second", 1, {{"TimeZoneKeyName", Sz("AUS Eastern Standard Time")}});
+    {
+        UniqueKey held = CreateRegKey("\\TARN_ERD_SYSTEM", KEY_READ);
+        EXPECT_NE(LogLineWith(scanLogged("held.log"), " zone installation=" + m + "Second read=failed"), "");
+        EXPECT_EQ(target(m + "Second").TimeZoneKey, "");
+    }
+    DeleteRegTree("\\TARN_ERD_SYSTEM");
+    scanLogged("third.log");
+    EXPECT_EQ(target(m + "Second").TimeZoneKey, "AUS Eastern Standard Time");
+    EXPECT_FALSE(OpenRegKey("\\TARN_ERD_SYSTEM", KEY_READ)) << "a mount point was left behind";
+}
+
+// Wine takes a drive's label from the .windows-label file in its root when the mount manager
+// defines the drive, so the drive is defined again once the file is there.
+TEST_F(TargetScanTest, VolumeColumnGivesLabelAndSizeReadOncePerDrive)
+{
+    TestDrive labelled('M', DRIVE_FIXED), plain('N', DRIVE_FIXED);
+    ASSERT_TRUE(labelled.Ok() && plain.Ok());
+    WriteBytes(labelled.Root() + ".windows-label", "OS");
+    ASSERT_TRUE(DefineDrive('M', DRIVE_FIXED, labelled.UnixPath()));
+    for (const char* folder : {"M:\\Windows", "M:\\Windows.old", "N:\\Windows"}) {
+        MakeInstallation(folder, {{"ProductName", Sz("Tarn OS")}});
+    }
+    auto sizeOf = [](const std::string& root) {
+        ULARGE_INTEGER total{};
+        EXPECT_TRUE(GetDiskFreeSpaceExA(root.c_str(), nullptr, &total, nullptr));
+        return VolumeSizeText(total.QuadPart, '.');
+    };
+    CaseFolder logs;
+    StartRunLog(logs.File("run.log"));
+    Scan("M:\\");
+    StartRunLog(std::string());
+    std::map<std::string, std::string> volumes;
+    for (size_t i = 0; i < Shared().TargetList->Count(); ++i) {
+        volumes[Shared().TargetList->At(i).Path] = Shared().TargetList->At(i).Volume;
+    }
+    EXPECT_EQ(volumes["M:\\Windows"], "OS, " + sizeOf("M:\\"));
+    EXPECT_EQ(volumes["M:\\Windows.old"], "OS, " + sizeOf("M:\\"));
+    EXPECT_EQ(volumes["N:\\Windows"], sizeOf("N:\\")) << "no label: the size alone";
+    EXPECT_EQ(volumes[LoadLangString(IDS_NO_TARGET_FOLDER)], "");
+    const std::vector<std::string> lines = ReadLines(logs.File("run.log"));
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find(" volume drive=M: ") != std::string::npos; }),
+              1) << "read once for both installations";
 }

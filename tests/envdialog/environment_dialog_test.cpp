@@ -1,5 +1,7 @@
+#include "common/files.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
+#include "common/run_log.h"
 #include "common/window.h"
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
@@ -26,7 +28,7 @@ protected:
         shared.LayoutList = std::make_unique<TLayoutList>();
         shared.TimeZoneList = std::make_unique<TTimeZoneList>();
         shared.DisplayModeList = std::make_unique<TDisplayModeList>();
-        AddTarget("C:\\Windows", "Windows 10 Pro ");
+        AddTarget("C:\\Windows", "Windows 10 Pro ", "OS, 237 GB");
         AddTarget("D:\\WINNT", "Windows XP Professional Service Pack 3");
         AddTarget("(none)", "no target");
         AddShell("Prompt", "cmd.exe /k");
@@ -44,11 +46,14 @@ protected:
         ForgetLangModule();
         ASSERT_TRUE(LoadLangModule());
     }
-    static void AddTarget(const std::string& path, const std::string& description)
+    static TLokInfo& AddTarget(const std::string& path, const std::string& description,
+                               const std::string& volume = std::string())
     {
         TLokInfo& target = Shared().TargetList->Add();
         target.Path = path;
         target.Description = description;
+        target.Volume = volume;
+        return target;
     }
     static void AddShell(const std::string& name, const std::string& command)
     {
@@ -101,13 +106,15 @@ DriverStep EndWith(INT_PTR code)
 
 }  // namespace
 
-TEST_F(EnvironmentDialogTest, ListsTargetsByCallbackInListOrderUnderTwoColumns)
+TEST_F(EnvironmentDialogTest, ListsTargetsByCallbackInListOrderUnderThreeColumns)
 {
     Run({Check([](HWND dialog) {
              HWND list = Item(dialog, IDC_ENV_TARGETS);
              EXPECT_EQ(GetWindowLongPtrA(dialog, GWLP_USERDATA), 1973);
              EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0), 100);
-             EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0), ClientWidth(list) - 100);
+             EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0), ClientWidth(list) - 200);
+             EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0), 100);
+             EXPECT_EQ(ItemText(dialog, 0, 2), "OS, 237 GB");
              EXPECT_EQ(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & 0x421, 0x421);
              ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
              EXPECT_EQ(ItemText(dialog, 0, 0), "C:\\Windows");
@@ -151,6 +158,85 @@ TEST_F(EnvironmentDialogTest, SelectionFillsTheFolderAndDrivesOk)
              EXPECT_EQ(Text(dialog, IDC_ENV_FOLDER), "C:\\Windows") << "the folder stays";
          }),
          EndWith(5)});
+}
+
+namespace {
+std::string ColumnTitle(HWND dialog, int column)
+{
+    char text[64] = "";
+    LVCOLUMNA request{};
+    request.mask = LVCF_TEXT;
+    request.pszText = text;
+    request.cchTextMax = sizeof text;
+    SendMessageA(Item(dialog, IDC_ENV_TARGETS), LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&request));
+    return text;
+}
+
+std::string ZoneText(HWND dialog, int index)
+{
+    char text[260] = "";
+    SendDlgItemMessageA(dialog, IDC_ENV_TIMEZONE, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+LRESULT ZoneSelection(HWND dialog) { return SendDlgItemMessageA(dialog, IDC_ENV_TIMEZONE, CB_GETCURSEL, 0, 0); }
+}  // namespace
+
+// A module built for 1.5 (the test module) lacks the new texts: the program's English ones stand in.
+TEST_F(EnvironmentDialogTest, SelectingAnInstallationSelectsAndMarksItsOwnZone)
+{
+    UseModule("TestLang.dll");
+    for (const char* key : {"Tarn A", "Tarn B"}) {
+        TTimeZoneInformationEx& zone = Shared().TimeZoneList->Add();
+        zone.Display = std::string("(UTC) ") + key;
+        zone.KeyName = key;
+        zone.StandardName = std::string(key) + " Standard";
+    }
+    Shared().TimeZoneList->Add().Display = "Local time";
+    Shared().TargetList->At(0).TimeZoneKey = "tarn b";  // key names are compared without case
+    Shared().TargetList->At(1).TimeZoneName = "Tarn A Standard";  // Windows XP has no key name
+    AddTarget("E:\\Windows", "unknown zone").TimeZoneKey = "Nowhere Standard Time";
+    std::swap(Shared().TargetList->At(2), Shared().TargetList->At(3));  // the no-target entry stays last
+
+    CaseFolder folder;
+    StartRunLog(folder.File("run.log"));
+    Run({Check([](HWND dialog) {
+             EXPECT_EQ(ColumnTitle(dialog, 2), "Volume");
+             Select(dialog, 0);
+             EXPECT_EQ(ZoneSelection(dialog), 1);
+             EXPECT_EQ(ZoneText(dialog, 1), "Installation: (UTC) Tarn B");
+             Select(dialog, 1);
+             EXPECT_EQ(ZoneSelection(dialog), 0);
+             EXPECT_EQ(ZoneText(dialog, 0), "Installation: (UTC) Tarn A");
+             EXPECT_EQ(ZoneText(dialog, 1), "(UTC) Tarn B") << "one mark at a time";
+             Select(dialog, 2);
+             EXPECT_EQ(ZoneSelection(dialog), 0) << "a zone the list lacks leaves the selection";
+             EXPECT_EQ(ZoneText(dialog, 0), "(UTC) Tarn A");
+             Select(dialog, 3);
+             EXPECT_EQ(ZoneText(dialog, 0), "(UTC) Tarn A");
+             EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_ENV_TIMEZONE, CB_GETCOUNT, 0, 0), 3);
+         }),
+         EndWith(5)});
+    // TimeZoneFromTarget=YES applies the zone at once, once per installation and pass. Wine never
+    // grants the privilege (error 1314), so the attempt shows in the log only.
+    Shared().Settings.TimeZoneFromTarget = true;
+    Run({Check([](HWND dialog) {
+             for (int index : {0, 1, 0, 2, 1}) Select(dialog, index);
+             EXPECT_EQ(ZoneSelection(dialog), 0);
+         }),
+         EndWith(5)});
+    StartRunLog(std::string());
+    std::vector<std::string> applied;
+    for (const std::string& line : ReadLines(folder.File("run.log"))) {
+        if (line.find(" apply what=timezone") != std::string::npos) applied.push_back(line);
+    }
+    ASSERT_EQ(applied.size(), 2u);
+    EXPECT_NE(applied[0].find("key=\"Tarn B\""), std::string::npos) << applied[0];
+    EXPECT_NE(applied[0].find("error=1314"), std::string::npos) << applied[0];
+    EXPECT_NE(applied[1].find("key=\"Tarn A\""), std::string::npos) << applied[1];
+    const std::string log = ReadWholeFile(folder.File("run.log"), 1 << 20).value_or("");
+    EXPECT_NE(log.find(" zone installation=C:\\Windows action=apply entry=\"(UTC) Tarn B\""), std::string::npos) << log;
+    EXPECT_NE(log.find(" zone installation=E:\\Windows key=\"Nowhere Standard Time\""), std::string::npos) << log;
 }
 
 TEST_F(EnvironmentDialogTest, OkTakesTheTypedFolderCutTo259AndTheChosenShell)

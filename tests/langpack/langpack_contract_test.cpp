@@ -187,7 +187,8 @@ TEST_F(LangPackTest, EveryContractStringIsPresent)
                             IDS_DRIVER_FILTER, IDS_DRIVER_LOADED, IDS_DRIVER_REFUSED, IDS_DRIVER_NO_TOOL,
                             IDS_NETWORK_LABEL, IDS_NETWORK_START, IDS_NETWORK_NOT_STARTED, IDS_NETWORK_STARTING,
                             IDS_NETWORK_NO_ADAPTER, IDS_NETWORK_WAITING, IDS_NETWORK_UNSUPPORTED,
-                            IDS_PASSWORD_LAYOUT_LABEL, IDS_RUNNING_PE};
+                            IDS_PASSWORD_LAYOUT_LABEL, IDS_RUNNING_PE, IDS_COLUMN_VOLUME, IDS_TARGET_ZONE,
+                            IDS_DECIMAL_POINT};
         for (UINT id : ids) {
             char text[1024] = "";
             EXPECT_GT(LoadStringA(LangPack(), id, text, sizeof text), 0) << "string " << id;
@@ -442,7 +443,8 @@ constexpr UINT kAllStrings[] = {
     IDS_UNLOCK_MALFORMED, IDS_UNLOCK_REFUSED, IDS_UNLOCK_NO_TOOLS, IDS_UNLOCK_NO_KEY_ID, IDS_UNLOCK_CAPTION,
     IDS_LOAD_DRIVER_BUTTON, IDS_DRIVER_CAPTION, IDS_DRIVER_FILTER, IDS_DRIVER_LOADED, IDS_DRIVER_REFUSED,
     IDS_DRIVER_NO_TOOL, IDS_NETWORK_LABEL, IDS_NETWORK_START, IDS_NETWORK_NOT_STARTED, IDS_NETWORK_STARTING,
-    IDS_NETWORK_NO_ADAPTER, IDS_NETWORK_WAITING, IDS_NETWORK_UNSUPPORTED, IDS_PASSWORD_LAYOUT_LABEL, IDS_RUNNING_PE};
+    IDS_NETWORK_NO_ADAPTER, IDS_NETWORK_WAITING, IDS_NETWORK_UNSUPPORTED, IDS_PASSWORD_LAYOUT_LABEL, IDS_RUNNING_PE,
+    IDS_COLUMN_VOLUME, IDS_TARGET_ZONE, IDS_DECIMAL_POINT};
 
 std::wstring StringOf(HMODULE module, UINT id)
 {
@@ -493,8 +495,9 @@ TEST_F(LangPackTest, GermanModuleIsGermanAndReadInCodePage1252)
 
 TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
 {
-    // The product name, "Installation" and "ARM64" (the same words in German) may stay; nothing else.
-    const std::set<UINT> sameStrings = {IDS_ERROR_CAPTION, IDS_COLUMN_DESCRIPTION, IDS_ARCH_ARM64};
+    // The product name, "Installation" (also as the time-zone mark) and "ARM64" (the same words in
+    // German) may stay; nothing else.
+    const std::set<UINT> sameStrings = {IDS_ERROR_CAPTION, IDS_COLUMN_DESCRIPTION, IDS_ARCH_ARM64, IDS_TARGET_ZONE};
     for (UINT id : kAllStrings) {
         if (sameStrings.count(id)) continue;
         EXPECT_NE(StringOf(German(), id), StringOf(English(), id)) << "string " << id << " is not translated";

@@ -9,6 +9,9 @@
 //                         holds product=<text> and, when given, csd=<text>, build=<number> (as
 //                         CurrentBuildNumber and CurrentBuild), display=<text> (DisplayVersion) and
 //                         release=<text> (ReleaseId), for samples and demos
+//   make-system-hive=<file> write an offline SYSTEM hive whose Select\Current is 1 and whose
+//                         ControlSet001\Control\TimeZoneInformation holds TimeZoneKeyName=zone=<key>
+//                         and, with utc=1, RealTimeIsUniversal=1
 //   spin=<ms>             keep a processor busy that long first (to check CPU measurements)
 //   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
 //                         guard: a DWORD there ends the probe through the "Application Error" box;
@@ -127,9 +130,24 @@ void EnablePrivilege(const char* name)
     }
 }
 
+// Saves the scratch key as the hive file, then removes the key.
+int SaveScratchHive(const std::string& scratch, const std::string& file)
+{
+    EnablePrivilege("SeBackupPrivilege");
+    DeleteFileA(file.c_str());
+    LONG saved = ERROR_INVALID_HANDLE;
+    if (UniqueKey root = OpenRegKey(scratch, KEY_ALL_ACCESS)) {
+        saved = RegSaveKeyA(root.get(), file.c_str(), nullptr);
+    }
+    DeleteRegTree(scratch);
+    return saved == ERROR_SUCCESS ? 0 : 3;
+}
+
+std::string ScratchKey() { return "Software\\TarnSampleHive" + std::to_string(GetCurrentProcessId()); }
+
 int MakeHive()
 {
-    const std::string scratch = "Software\\TarnSampleHive" + std::to_string(GetCurrentProcessId());
+    const std::string scratch = ScratchKey();
     {
         UniqueKey version = CreateRegKey(scratch + "\\Microsoft\\Windows NT\\CurrentVersion", KEY_ALL_ACCESS);
         if (!version) return 2;
@@ -143,14 +161,21 @@ int MakeHive()
             if (g_options.count(option)) WriteRegString(version.get(), value, g_options[option]);
         }
     }
-    EnablePrivilege("SeBackupPrivilege");
-    DeleteFileA(g_options["make-hive"].c_str());
-    LONG saved = ERROR_INVALID_HANDLE;
-    if (UniqueKey root = OpenRegKey(scratch, KEY_ALL_ACCESS)) {
-        saved = RegSaveKeyA(root.get(), g_options["make-hive"].c_str(), nullptr);
+    return SaveScratchHive(scratch, g_options["make-hive"]);
+}
+
+int MakeSystemHive()
+{
+    const std::string scratch = ScratchKey();
+    {
+        UniqueKey select = CreateRegKey(scratch + "\\Select", KEY_ALL_ACCESS);
+        UniqueKey zone = CreateRegKey(scratch + "\\ControlSet001\\Control\\TimeZoneInformation", KEY_ALL_ACCESS);
+        if (!select || !zone) return 2;
+        WriteRegDword(select.get(), "Current", 1);
+        WriteRegString(zone.get(), "TimeZoneKeyName", g_options["zone"]);
+        if (g_options["utc"] == "1") WriteRegDword(zone.get(), "RealTimeIsUniversal", 1);
     }
-    DeleteRegTree(scratch);
-    return saved == ERROR_SUCCESS ? 0 : 3;
+    return SaveScratchHive(scratch, g_options["make-system-hive"]);
 }
 
 int ActAsManageBde()
@@ -218,6 +243,7 @@ int Run()
     }
     if (g_options.count("make-hive")) return MakeHive();
     if (g_options.count("define-drive")) return DefineDriveLater();
+    if (g_options.count("make-system-hive")) return MakeSystemHive();
 
     if (g_options.count("spin")) {
         DWORD start = GetTickCount();

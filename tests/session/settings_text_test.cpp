@@ -139,6 +139,11 @@ TEST(SettingsText, PeStartUpKeysFollowLogFileAndUseRegRunTellsAnExplicitYes)
     EXPECT_EQ(Parse("DriverFolder=a\nDriverFolder=").DriverFolder, "") << "a later empty value names no folder";
     EXPECT_EQ(Parse("LogFile=x RunWpeInit=NO").LogFile, "x RunWpeInit=NO") << "LogFile= is tested first";
     EXPECT_EQ(Parse("RunWpeInit=NO DriverFolder=d").RunWpeInit, true) << "the whole value is not NO";
+    EXPECT_FALSE(none.TimeZoneFromTarget);
+    EXPECT_TRUE(Parse("TimeZoneFromTarget=YES").TimeZoneFromTarget);
+    EXPECT_FALSE(Parse("TimeZoneFromTarget=yes").TimeZoneFromTarget);
+    EXPECT_EQ(Parse("DriverFolder=d TimeZoneFromTarget=YES").DriverFolder, "d TimeZoneFromTarget=YES")
+        << "DriverFolder= is tested first";
 
     EXPECT_TRUE(Parse("UseRegRun=YES").UseRegRunSaidYes);
     EXPECT_FALSE(Parse("UseRegRun=yes").UseRegRunSaidYes);

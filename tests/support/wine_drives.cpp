@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 std::string UnixPathOf(const std::string& path)
 {
     using ToUnix = char*(CDECL*)(LPCWSTR);
@@ -94,7 +96,9 @@ bool EnablePrivilege(const char* name)
            AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) && GetLastError() == 0;
 }
 
-void MakeInstallation(const std::string& folder, const HiveValues& values, const std::string& versionKey)
+namespace {
+// Saves keys (a path below the hive's root -> its values) as the hive file folder\system32\config\<name>.
+void SaveHive(const std::string& folder, const std::string& name, const std::map<std::string, HiveValues>& keys)
 {
     static bool backup = EnablePrivilege(SE_BACKUP_NAME);  // RegSaveKeyA fails with 1314 without it
     ASSERT_TRUE(backup);
@@ -102,17 +106,41 @@ void MakeInstallation(const std::string& folder, const HiveValues& values, const
     std::string source =
         "\\Software\\TarnTestsHive" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
     {
-        UniqueKey version = CreateRegKey(source + "\\" + versionKey, KEY_ALL_ACCESS);
-        ASSERT_TRUE(version);
-        for (const auto& [name, value] : values) {
-            RegSetValueExA(version.get(), name.c_str(), 0, value.first,
-                           reinterpret_cast<const BYTE*>(value.second.data()), static_cast<DWORD>(value.second.size()));
+        for (const auto& [path, values] : keys) {
+            UniqueKey key = CreateRegKey(source + "\\" + path, KEY_ALL_ACCESS);
+            ASSERT_TRUE(key);
+            for (const auto& [valueName, value] : values) {
+                RegSetValueExA(key.get(), valueName.c_str(), 0, value.first,
+                               reinterpret_cast<const BYTE*>(value.second.data()), static_cast<DWORD>(value.second.size()));
+            }
         }
-        UniqueKey root = OpenRegKey(source, KEY_READ);
+        UniqueKey root = CreateRegKey(source, KEY_READ);
         CreateFolders(folder + "\\system32\\config");
-        EXPECT_EQ(RegSaveKeyA(root.get(), (folder + "\\system32\\config\\software").c_str(), nullptr), ERROR_SUCCESS);
+        const std::string file = folder + "\\system32\\config\\" + name;
+        DeleteFileA(file.c_str());
+        EXPECT_EQ(RegSaveKeyA(root.get(), file.c_str(), nullptr), ERROR_SUCCESS);
     }
     DeleteRegTree(source);
+}
+}  // namespace
+
+void MakeInstallation(const std::string& folder, const HiveValues& values, const std::string& versionKey)
+{
+    SaveHive(folder, "software", {{versionKey, values}});
+}
+
+void MakeSystemHive(const std::string& folder, uint32_t current, const HiveValues& zoneValues, uint32_t zoneSet)
+{
+    char controlSet[32];
+    std::snprintf(controlSet, sizeof controlSet, "ControlSet%03u", zoneSet);
+    std::map<std::string, HiveValues> keys = {{std::string(controlSet) + "\\Control\\TimeZoneInformation", zoneValues}};
+    if (current != 0) keys["Select"] = {{"Current", Dword(current)}, {"Default", Dword(current)}};
+    SaveHive(folder, "system", keys);
+}
+
+std::pair<DWORD, std::string> Dword(uint32_t value)
+{
+    return {REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)};
 }
 
 std::pair<DWORD, std::string> Sz(const std::string& text) { return {REG_SZ, text + '\0'}; }

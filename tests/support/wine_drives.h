@@ -69,3 +69,8 @@ using HiveValues = std::map<std::string, std::pair<DWORD, std::string>>;
 void MakeInstallation(const std::string& folder, const HiveValues& values,
                       const std::string& versionKey = "Microsoft\\Windows NT\\CurrentVersion");
 std::pair<DWORD, std::string> Sz(const std::string& text);
+std::pair<DWORD, std::string> Dword(uint32_t value);
+
+// folder\system32\config\system as a hive whose Select\Current is current (nothing when 0)
+// and whose ControlSet<zoneSet>\Control\TimeZoneInformation holds the given values.
+void MakeSystemHive(const std::string& folder, uint32_t current, const HiveValues& zoneValues, uint32_t zoneSet = 1);
