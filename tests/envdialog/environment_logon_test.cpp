@@ -1,7 +1,9 @@
 // One pass after another of the real program, driven from outside as an operator would drive
 // it: pick a target and a shell, work in the shell, come back to the dialog.
 #include "common/resource_ids.h"
+#include "../../langpack/langpack_ids.h"
 #include "support/logon_case.h"
+#include "support/pe_image.h"
 #include "support/wine_drives.h"
 
 #include <commctrl.h>
@@ -126,17 +128,23 @@ const char* kSettings = "UseRegRun=NO\r\n[Shell]\r\nMissing=C:\\no\\such\\shell.
 
 }  // namespace
 
+// From the first dialog to the end with the shipped module: the planted installation under its
+// name, the shell, the dialog again, and Quit in the module's shutdown dialog. The ARM64 build's
+// smoke run under emulation (tools/run-arm64-smoke.sh) is this case.
 TEST_F(EnvironmentLogonTest, ChosenInstallationReachesTheShellAndTheDialogComesBack)
 {
+    MakeInstallation(installation_, {{"ProductName", Sz("Tarn OS")}});
+    WriteBytes(installation_ + "\\system32\\ntoskrnl.exe", PeImage(0xAA64));
     Install("tarn_logon.exe", kSettings);
     InstallLanguage("LangPack.dll", "LangPack.dll");
-    Start(std::string(), 500);
+    ChildProcess& program = Start(std::string(), 500);
     HWND dialog = WaitForDialog();
     ASSERT_TRUE(dialog);
 
     RemoteListView list(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
     int index = list.Find(installation_);
     ASSERT_GE(index, 0) << "the scan found the installation folder";
+    EXPECT_EQ(list.Text(index, 1), "Tarn OS (ARM64)");
     EXPECT_LT(index, list.Count() - 1) << "the no-target entry stays last";
     list.Select(index);
     char folder[MAX_PATH] = "";
@@ -150,7 +158,16 @@ TEST_F(EnvironmentLogonTest, ChosenInstallationReachesTheShellAndTheDialogComesB
     EXPECT_EQ(run["target_root"], installation_);
     EXPECT_NE(run["cmdline"].find("system32\\cmd.exe /probe"), std::string::npos) << run["cmdline"];
     EXPECT_EQ(MachineTarget(), installation_);
-    EXPECT_TRUE(WaitForDialog(dialog)) << "the dialog is back when the shell ends";
+    HWND next = WaitForDialog(dialog);
+    ASSERT_TRUE(next) << "the dialog is back when the shell ends";
+
+    Command(next, IDCANCEL);
+    HWND shutdown = WaitForWindowWith(IDC_SHUTDOWN_QUIT);
+    ASSERT_TRUE(shutdown) << "the module's shutdown dialog";
+    SendDlgItemMessageA(shutdown, IDC_SHUTDOWN_QUIT, BM_CLICK, 0, 0);
+    SendDlgItemMessageA(shutdown, IDOK, BM_CLICK, 0, 0);
+    EXPECT_EQ(program.WaitForExit(15000), 0u);
+    EXPECT_EQ(ShellRuns().size(), 1u);
 }
 
 TEST_F(EnvironmentLogonTest, NoTargetDeletesTheValueAndTheShortFormCarriesOver)
