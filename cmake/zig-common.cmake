@@ -35,8 +35,10 @@ foreach(tool cc c++ rc)
         set(body "exec \"${TARN_ZIG}\" rc \"$@\"")
     else()
         # zig defines _WIN32_WINNT for its target's newest system; the project names the oldest
-        # one it supports itself (CMakeLists.txt), so zig's is dropped first.
-        set(body "exec \"${TARN_ZIG}\" ${tool} -target ${TARN_ZIG_TARGET} -U_WIN32_WINNT \"$@\"")
+        # one it supports itself (CMakeLists.txt), so zig's is dropped first. CMake asks for a
+        # GUI program with GCC's -mwindows, which zig passes over in silence: it becomes the
+        # linker's own option.
+        set(body "for arg do\n    shift\n    if [ \"$arg\" = -mwindows ]; then arg=-Wl,--subsystem,windows; fi\n    set -- \"$@\" \"$arg\"\ndone\nexec \"${TARN_ZIG}\" ${tool} -target ${TARN_ZIG_TARGET} -U_WIN32_WINNT \"$@\"")
     endif()
     file(WRITE ${wrapper}.tmp "#!/bin/sh\n${body}\n")
     file(COPY_FILE ${wrapper}.tmp ${wrapper} ONLY_IF_DIFFERENT)
@@ -62,6 +64,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # zig links libc++, libunwind and the mingw-w64 runtime statically into every image already;
-# -static keeps the linker from picking an import library where a static one exists.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# -static keeps the linker from picking an import library where a static one exists. zig's own
+# default stack is 16 MB: the program's threads get GCC's 2 MB, as in the x86 and x64 builds.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--stack,2097152")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
