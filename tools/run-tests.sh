@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds, then runs the whole test suite under Wine, for each architecture in TARN_ARCHS
-# (default: "x86 x64"), each in a fresh prefix of its kind, with one X server for all.
+# Builds, then runs the whole test suite under Wine, for each build in TARN_ARCHS (default:
+# "x86 x64 x64-clang"; x64-clang is the x64 program from Zig's clang and libc++, a second
+# compiler over every line), each in a fresh prefix of its kind, with one X server for all.
 # Everything it starts is stopped again, also when tests fail or the run is interrupted.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
-archs="${TARN_ARCHS:-x86 x64}"
+archs="${TARN_ARCHS:-x86 x64 x64-clang}"
 
 # The platform-free decisions first, natively under AddressSanitizer and UBSan: cheap, and they
 # catch memory faults that Wine would not show. Then a short fuzz pass over the same code
@@ -18,9 +19,22 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     TARN_FUZZ_SECONDS="$fuzz_seconds" "$TARN_ROOT/tools/fuzz.sh"
 fi
 
-for arch in $archs; do
+# The x64 suites compare the ARM64 language modules with their own, byte for byte: the ARM64
+# build comes first, and its modules go next to each x64 test program (bin/arm64), which then
+# must find them (TARN_REQUIRE_ARM64).
+builds="$archs"
+if [[ " $archs " == *" x64"* && " $archs " != *" arm64 "* ]]; then builds="arm64 $archs"; fi
+for arch in $builds; do
     cmake --preset "$arch" >/dev/null
     cmake --build --preset "$arch"
+done
+for arch in x64 x64-clang; do
+    if [[ " $archs " == *" $arch "* ]]; then
+        rm -rf "$TARN_BUILD/$arch/bin/arm64"
+        mkdir -p "$TARN_BUILD/$arch/bin/arm64"
+        cp "$TARN_BUILD/arm64/bin/LangPack.dll" "$TARN_BUILD/arm64/bin/LangPack_de.dll" "$TARN_BUILD/$arch/bin/arm64/"
+        export TARN_REQUIRE_ARM64=1
+    fi
 done
 
 # tools/tarn-pe on a small Windows PE image made on the spot; hivex's binding lives in the Debian
@@ -70,7 +84,14 @@ run_suite() {
     done <<<"$first"
 }
 
+# The ARM64 files cannot run here (the emulated smoke test aside): what can be read of them is.
+if [[ " $builds " == *" arm64 "* ]]; then
+    echo "=== the arm64 files: headers, imports, manifest, resources ==="
+    run_suite arm64 arm64
+fi
+
 for arch in $archs; do
+    [ "$arch" = arm64 ] && continue
     echo "=== tests of the $arch build ==="
     tarn_select_arch "$arch"
     tarn_fresh_prefix "$TARN_BUILD/wine/test-run-$arch"

@@ -1,6 +1,7 @@
 // What the program relies on in every shipped language module: every text, the three templates
 // with their control ids, classes, styles and geometry, the scan clip, and the three exports.
 // Each check runs once per module, so a translation is held to the same contract as English.
+#include "common/guards.h"
 #include "common/resource_ids.h"
 #include "../../langpack/langpack_ids.h"
 #include "support/test_support.h"
@@ -157,6 +158,33 @@ void ExpectFits(HWND line, const std::string& text)
     RECT client{};
     GetClientRect(line, &client);
     EXPECT_LE(extent.cx, client.right) << text;
+}
+
+// Every resource of one type, by name and language, as the bytes the loader hands out.
+using ResourceBytes = std::map<std::pair<std::string, WORD>, std::string>;
+
+BOOL CALLBACK CollectLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR found)
+{
+    HRSRC info = FindResourceExA(module, type, name, language);
+    HGLOBAL data = info ? LoadResource(module, info) : nullptr;
+    const char* bytes = data ? static_cast<const char*>(LockResource(data)) : nullptr;
+    const std::string key = IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name)) : name;
+    (*reinterpret_cast<ResourceBytes*>(found))[{key, language}] =
+        bytes ? std::string(bytes, SizeofResource(module, info)) : std::string("(unreadable)");
+    return TRUE;
+}
+
+BOOL CALLBACK CollectName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR found)
+{
+    EnumResourceLanguagesA(module, type, name, CollectLanguage, found);
+    return TRUE;
+}
+
+ResourceBytes ResourcesOf(HMODULE module, LPCSTR type)
+{
+    ResourceBytes found;
+    EnumResourceNamesA(module, type, CollectName, reinterpret_cast<LONG_PTR>(&found));
+    return found;
 }
 
 BOOL CALLBACK CollectAvi(HMODULE, LPCSTR, LPSTR name, LONG_PTR found)
@@ -545,4 +573,36 @@ TEST_F(LangPackTest, UnlockTemplateInEveryModuleAndInTheProgram)
     EXPECT_EQ(TextOf(own), TextOf(english)) << "the same English texts";
     DestroyWindow(own);
     DestroyWindow(english);
+}
+
+// The ARM64 modules come from another compiler, linker and resource compiler (Zig's) than these:
+// what the program reads from them must not differ by one byte. run-tests.sh puts them in
+// bin\arm64 and sets TARN_REQUIRE_ARM64, so that under make test their absence fails.
+TEST_F(LangPackTest, Arm64ModulesHoldTheSameTextsAndTemplates)
+{
+    const std::string folder = BinFolder() + "arm64\\";
+    if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        char required[8] = "";
+        ASSERT_EQ(GetEnvironmentVariableA("TARN_REQUIRE_ARM64", required, sizeof required), 0u)
+            << "no ARM64 modules in " << folder;
+        GTEST_SKIP() << "no ARM64 modules in " << folder << " (tools/run-tests.sh puts them there)";
+    }
+    for (const Module& module : kShipped) {
+        SCOPED_TRACE(module.file);
+        // As a data file: a module of another machine loads that way.
+        UniqueLibrary arm64(LoadLibraryExA((folder + module.file).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(arm64) << "cannot load " << folder << module.file << ": error " << GetLastError();
+        for (LPCSTR type : {RT_STRING, RT_DIALOG, static_cast<LPCSTR>("AVI")}) {
+            SCOPED_TRACE(IS_INTRESOURCE(type) ? std::to_string(reinterpret_cast<ULONG_PTR>(type)) : type);
+            const ResourceBytes ours = ResourcesOf(Load(module.file), type);
+            const ResourceBytes theirs = ResourcesOf(arm64.get(), type);
+            EXPECT_FALSE(ours.empty());
+            for (const auto& [key, bytes] : ours) {
+                auto other = theirs.find(key);
+                ASSERT_NE(other, theirs.end()) << "the ARM64 module lacks " << key.first << " language " << key.second;
+                EXPECT_TRUE(other->second == bytes) << key.first << " language " << key.second << " differs";
+            }
+            EXPECT_EQ(theirs.size(), ours.size());
+        }
+    }
 }
