@@ -106,6 +106,22 @@ for arch in $archs; do
     fi
     tarn_stop_wineserver
 done
+# The ARM64 build under emulation, after the others: a few end-to-end cases of its own aarch64
+# test program under arm64 Wine (tools/run-arm64-smoke.sh). A run filtered to some tests is
+# a focused one and leaves it out unless TARN_ARM64_SMOKE=1; TARN_ARM64_SMOKE=0 always does.
+arm64_smoke="${TARN_ARM64_SMOKE:-auto}"
+if [ "$arm64_smoke" = auto ]; then arm64_smoke=$([ $# -eq 0 ] && echo 1 || echo 0); fi
+if [ "$arm64_smoke" = 1 ]; then
+    echo "=== the ARM64 build under emulation ==="
+    if cmake --preset arm64 >/dev/null && cmake --build --preset arm64; then
+        "$TARN_ROOT/tools/run-arm64-smoke.sh" || status=1
+    else
+        echo "ARM64 smoke: FAILED: the arm64 build did not build"
+        status=1
+    fi
+else
+    echo "ARM64 smoke: left out (a filtered run; TARN_ARM64_SMOKE=1 runs it)"
+fi
 if [ -s "$retries_file" ]; then
     echo "Retried: $(paste -sd, "$retries_file" | sed 's/,/, /g')"
 else
