@@ -32,7 +32,7 @@ for arch in x64 x64-clang; do
     if [[ " $archs " == *" $arch "* ]]; then
         rm -rf "$TARN_BUILD/$arch/bin/arm64"
         mkdir -p "$TARN_BUILD/$arch/bin/arm64"
-        cp "$TARN_BUILD/arm64/bin/LangPack.dll" "$TARN_BUILD/arm64/bin/LangPack_de.dll" "$TARN_BUILD/$arch/bin/arm64/"
+        cp "$TARN_BUILD"/arm64/bin/LangPack*.dll "$TARN_BUILD/$arch/bin/arm64/"
         export TARN_REQUIRE_ARM64=1
     fi
 done
