@@ -23,8 +23,9 @@ fuzz: deps
 package: deps
 	cmake --preset x86 && cmake --build --preset x86
 	cmake --preset x64 && cmake --build --preset x64
+	cmake --preset arm64 && cmake --build --preset arm64 --target tarn_package
 	mkdir -p dist
-	cp build/x86/dist/*.zip build/x64/dist/*.zip dist/
+	cp build/x86/dist/*.zip build/x64/dist/*.zip build/arm64/dist/*.zip dist/
 	@ls -l dist
 
 demo: deps

@@ -3,6 +3,12 @@ cmake_minimum_required(VERSION 3.25)
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll msvcrt.dll
             ole32.dll shlwapi.dll ntdll.dll comdlg32.dll version.dll uxtheme.dll powrprof.dll
             bcrypt.dll iphlpapi.dll crypt32.dll cfgmgr32.dll)
+# Zig's mingw-w64 runtime is the Universal CRT (ucrtbase.dll, reached through its api-ms-win-crt
+# names), which every Windows 10 and later image has, Windows PE included: allowed for the builds
+# made with it (UCRT=ON), never for the GCC builds, which use msvcrt.dll.
+if(UCRT)
+    list(APPEND allowed ucrtbase.dll)
+endif()
 foreach(file IN LISTS FILES)
     execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)
@@ -16,7 +22,7 @@ foreach(file IN LISTS FILES)
         string(REPLACE "DLL Name: " "" dll "${entry}")
         string(STRIP "${dll}" dll)
         string(TOLOWER "${dll}" dll)
-        if(NOT dll IN_LIST allowed)
+        if(NOT dll IN_LIST allowed AND NOT (UCRT AND dll MATCHES "^api-ms-win-crt-[a-z]+-l1-1-0\\.dll$"))
             message(FATAL_ERROR "${file} imports ${dll}, which Windows PE does not have")
         endif()
         message(STATUS "${file}: ${dll}")

@@ -4,7 +4,7 @@
 # Every figure that has a goal is set against a baseline measured in the same run, because
 # absolute times on a shared machine are noisy while ratios hold.
 #   BENCH_RUNS   samples per measurement (default 7)
-#   BENCH_ARCH   x86 (default, the deliverable) or x64
+#   BENCH_ARCH   x86 (default, the deliverable), x64, or x64-clang (the x64 program from Zig's clang)
 #   BENCH_KEEP_AWAKE  1 (default): a lowest-priority busy loop on one processor for the run; 0: none
 # Raw samples and the table are kept in build/bench-<arch>/.
 set -euo pipefail

@@ -5,6 +5,7 @@ Each input line is "name value"; a name may occur once per run. For every figure
 the median and the spread (min-max) of its samples, the baseline measured in the same run, the
 ratio of the medians, the goal, and whether it is met.
 """
+import os
 import statistics
 import sys
 from collections import defaultdict
@@ -128,7 +129,42 @@ def build(samples):
     return t
 
 
+def side_by_side(gcc_path, clang_path, arm64_bin=None, out=sys.stdout):
+    """The x64 program from GCC and from Zig's clang, each run's figures against its own baseline,
+    and the sizes of the ARM64 files (which run nowhere here)."""
+    gcc, clang = Table(read_samples(gcc_path)), Table(read_samples(clang_path))
+    rows = [["figure", "x64 GCC", "x64 clang", "clang / GCC"], ["-"] * 4]
+
+    def add(label, name, baseline=None):
+        values = [t.median(name) for t in (gcc, clang)]
+        shown = []
+        for t, value in zip((gcc, clang), values):
+            base = t.median(baseline) if baseline else None
+            shown.append(number(value) + (f" (ratio {value / base:.2f})" if value is not None and base else ""))
+        both = all(v is not None for v in values) and values[0]
+        rows.append([label] + shown + [f"{values[1] / values[0]:.2f}" if both else "-"])
+
+    add("start to dialog, run log on (ms)", "dialog_product_ms", "dialog_baseline_ms")
+    add("installation scan, 1,000 folders (ms)", "scan_build_1000_ms", "scan_bare_1000_ms")
+    add("installation scan, 10,000 folders (ms)", "scan_build_10000_ms", "scan_bare_10000_ms")
+    add("size of tarn_logon.exe (bytes)", "size_tarn_logon_bytes")
+    add("size of LangPack.dll (bytes)", "size_langpack_bytes")
+    if arm64_bin:
+        for file in ("tarn_logon.exe", "LangPack.dll"):
+            path = os.path.join(arm64_bin, file)
+            size = os.path.getsize(path) if os.path.exists(path) else None
+            rows.append([f"ARM64 {file} (bytes)", "", "", number(size)])
+    widths = [max(len(r[i]) for r in rows) for i in range(4)]
+    rows[1] = ["-" * w for w in widths]
+    for r in rows:
+        out.write("  ".join(c.ljust(w) if i == 0 else c.rjust(w) for i, (c, w) in enumerate(zip(r, widths))).rstrip() + "\n")
+
+
 def main():
+    # tools/bench_report.py --side-by-side <x64 results> <x64-clang results> [<arm64 bin folder>]
+    if sys.argv[1] == "--side-by-side":
+        side_by_side(*sys.argv[2:5])
+        return
     samples = read_samples(sys.argv[1])
     if len(sys.argv) > 2:
         with open(sys.argv[2]) as f:

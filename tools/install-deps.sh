@@ -131,3 +131,10 @@ if [ -z "${TARN_DEPS_SKIP_ZIG:-}" ]; then
         touch "$zig_venv/.installed"
     fi
 fi
+
+# The Debian arm64 root with arm64 Wine in which the ARM64 build's smoke run runs (make test),
+# once: a few minutes and about 800 MB under the cache folder. Needs root.
+if [ -z "${TARN_DEPS_SKIP_ARM64:-}" ]; then
+    $SUDO env "TARN_CACHE=$cache_root" "TARN_DEPS_RETRY_PAUSE=$retry_pause" \
+        "$(dirname "$0")/arm64-root.sh"
+fi

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds, then runs the whole test suite under Wine, for each architecture in TARN_ARCHS
-# (default: "x86 x64"), each in a fresh prefix of its kind, with one X server for all.
+# Builds, then runs the whole test suite under Wine, for each build in TARN_ARCHS (default:
+# "x86 x64 x64-clang"; x64-clang is the x64 program from Zig's clang and libc++, a second
+# compiler over every line), each in a fresh prefix of its kind, with one X server for all.
 # Everything it starts is stopped again, also when tests fail or the run is interrupted.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
-archs="${TARN_ARCHS:-x86 x64}"
+archs="${TARN_ARCHS:-x86 x64 x64-clang}"
 
 # The platform-free decisions first, natively under AddressSanitizer and UBSan: cheap, and they
 # catch memory faults that Wine would not show. Then a short fuzz pass over the same code
@@ -18,9 +19,22 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     TARN_FUZZ_SECONDS="$fuzz_seconds" "$TARN_ROOT/tools/fuzz.sh"
 fi
 
-for arch in $archs; do
+# The x64 suites compare the ARM64 language modules with their own, byte for byte: the ARM64
+# build comes first, and its modules go next to each x64 test program (bin/arm64), which then
+# must find them (TARN_REQUIRE_ARM64).
+builds="$archs"
+if [[ " $archs " == *" x64"* && " $archs " != *" arm64 "* ]]; then builds="arm64 $archs"; fi
+for arch in $builds; do
     cmake --preset "$arch" >/dev/null
     cmake --build --preset "$arch"
+done
+for arch in x64 x64-clang; do
+    if [[ " $archs " == *" $arch "* ]]; then
+        rm -rf "$TARN_BUILD/$arch/bin/arm64"
+        mkdir -p "$TARN_BUILD/$arch/bin/arm64"
+        cp "$TARN_BUILD"/arm64/bin/LangPack*.dll "$TARN_BUILD/$arch/bin/arm64/"
+        export TARN_REQUIRE_ARM64=1
+    fi
 done
 
 # tools/tarn-pe on a small Windows PE image made on the spot; hivex's binding lives in the Debian
@@ -72,7 +86,14 @@ run_suite() {
     done <<<"$first"
 }
 
+# The ARM64 files cannot run here (the emulated smoke test aside): what can be read of them is.
+if [[ " $builds " == *" arm64 "* ]]; then
+    echo "=== the arm64 files: headers, imports, manifest, resources ==="
+    run_suite arm64 arm64
+fi
+
 for arch in $archs; do
+    [ "$arch" = arm64 ] && continue
     echo "=== tests of the $arch build ==="
     tarn_select_arch "$arch"
     tarn_fresh_prefix "$TARN_BUILD/wine/test-run-$arch"
@@ -87,6 +108,22 @@ for arch in $archs; do
     fi
     tarn_stop_wineserver
 done
+# The ARM64 build under emulation, after the others: a few end-to-end cases of its own aarch64
+# test program under arm64 Wine (tools/run-arm64-smoke.sh). A run filtered to some tests is
+# a focused one and leaves it out unless TARN_ARM64_SMOKE=1; TARN_ARM64_SMOKE=0 always does.
+arm64_smoke="${TARN_ARM64_SMOKE:-auto}"
+if [ "$arm64_smoke" = auto ]; then arm64_smoke=$([ $# -eq 0 ] && echo 1 || echo 0); fi
+if [ "$arm64_smoke" = 1 ]; then
+    echo "=== the ARM64 build under emulation ==="
+    if cmake --preset arm64 >/dev/null && cmake --build --preset arm64; then
+        "$TARN_ROOT/tools/run-arm64-smoke.sh" || status=1
+    else
+        echo "ARM64 smoke: FAILED: the arm64 build did not build"
+        status=1
+    fi
+else
+    echo "ARM64 smoke: left out (a filtered run; TARN_ARM64_SMOKE=1 runs it)"
+fi
 if [ -s "$retries_file" ]; then
     echo "Retried: $(paste -sd, "$retries_file" | sed 's/,/, /g')"
 else

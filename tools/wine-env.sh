@@ -11,12 +11,12 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # size, no registry redirection), 64-bit ones in a win64 prefix.
 tarn_select_arch() {
     TARN_ARCH="$1"
+    # x64-clang is the x64 program from the second compiler: the same kind of prefix.
     case "$TARN_ARCH" in
-        x86) export WINEARCH=win32 ;;
-        x64) export WINEARCH=win64 ;;
+        x86) export WINEARCH=win32; TARN_TEMPLATE="$TARN_BUILD/wine/template-x86" ;;
+        x64 | x64-clang) export WINEARCH=win64; TARN_TEMPLATE="$TARN_BUILD/wine/template-x64" ;;
         *) echo "wine-env: unknown architecture $TARN_ARCH" >&2; return 1 ;;
     esac
-    TARN_TEMPLATE="$TARN_BUILD/wine/template-$TARN_ARCH"
 }
 tarn_select_arch "$TARN_ARCH"
 

@@ -1,6 +1,6 @@
 #include "catalogues/display_mode_rules.h"
 
-#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -36,10 +36,11 @@ bool IsOfferedDriverMode(const TDriverMode& mode)
 
 std::string DisplayModeText(const TScrResInfo& mode)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%d x %d x %dbpp x %dHz", static_cast<int>(mode.Width),
-                  static_cast<int>(mode.Height), static_cast<int>(mode.BitsPerPixel), static_cast<int>(mode.Frequency));
-    return text;
+    // No snprintf: Debian's arm64 Wine 8, under which the ARM64 build is run here, misreads the
+    // va_list of its printf family and would end the program at the first mode.
+    return std::to_string(static_cast<int>(mode.Width)) + " x " + std::to_string(static_cast<int>(mode.Height)) +
+           " x " + std::to_string(static_cast<int>(mode.BitsPerPixel)) + "bpp x " +
+           std::to_string(static_cast<int>(mode.Frequency)) + "Hz";
 }
 
 void FillDisplayModeList(TDisplayModeList& list, const std::vector<TDriverMode>& driverModes)

@@ -1,6 +1,5 @@
 #include "common/run_log_line.h"
 
-#include <cstdio>
 #include <utility>
 
 namespace {
@@ -76,9 +75,23 @@ std::string QuoteLogValue(std::string_view value)
 
 std::string FormatLogLine(const LogTime& time, std::string_view event, std::initializer_list<LogField> fields)
 {
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", time.year % 10000, time.month % 100,
-                  time.day % 100, time.hour % 100, time.minute % 100, time.second % 100, time.milliseconds % 1000);
+    // "YYYY-MM-DD hh:mm:ss.mmm ", each field cut to its last digits, without snprintf: Debian's
+    // arm64 Wine 8, under which the ARM64 build is run here, misreads the va_list of its printf
+    // family and would end the program at its first log line.
+    std::string stamp;
+    auto put = [&stamp](unsigned value, unsigned width, char after) {
+        std::string digits(width, '0');
+        for (unsigned i = width; i-- > 0; value /= 10) digits[i] = static_cast<char>('0' + value % 10);
+        stamp += digits;
+        stamp += after;
+    };
+    put(time.year, 4, '-');
+    put(time.month, 2, '-');
+    put(time.day, 2, ' ');
+    put(time.hour, 2, ':');
+    put(time.minute, 2, ':');
+    put(time.second, 2, '.');
+    put(time.milliseconds, 3, ' ');
     auto build = [&](size_t limit) {
         std::string line = stamp;
         Budget out{line, limit};

@@ -57,7 +57,8 @@ TEST_F(UniqueTest, MovesTransferOwnershipWithoutDoubleClose)
         c = std::move(b);  // closes 2, takes 1
         EXPECT_EQ(g_closed, 1);
         EXPECT_EQ(g_lastClosed, 2);
-        c = std::move(c);
+        FakeUnique& same = c;  // through a reference, as self-moves happen in real code
+        c = std::move(same);
         EXPECT_EQ(c.get(), 1);
     }
     EXPECT_EQ(g_closed, 2);

@@ -1,6 +1,7 @@
 // What the program relies on in every shipped language module: every text, the three templates
 // with their control ids, classes, styles and geometry, the scan clip, and the three exports.
 // Each check runs once per module, so a translation is held to the same contract as English.
+#include "common/guards.h"
 #include "common/resource_ids.h"
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
@@ -13,6 +14,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 #include <string>
@@ -161,6 +163,79 @@ void ExpectFits(HWND line, const std::string& text)
     RECT client{};
     GetClientRect(line, &client);
     EXPECT_LE(extent.cx, client.right) << text;
+}
+
+// Every resource of one type, by name and language, as the bytes the loader hands out.
+using ResourceBytes = std::map<std::pair<std::string, WORD>, std::string>;
+
+BOOL CALLBACK CollectLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR found)
+{
+    HRSRC info = FindResourceExA(module, type, name, language);
+    HGLOBAL data = info ? LoadResource(module, info) : nullptr;
+    const char* bytes = data ? static_cast<const char*>(LockResource(data)) : nullptr;
+    const std::string key = IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name)) : name;
+    (*reinterpret_cast<ResourceBytes*>(found))[{key, language}] =
+        bytes ? std::string(bytes, SizeofResource(module, info)) : std::string("(unreadable)");
+    return TRUE;
+}
+
+BOOL CALLBACK CollectName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR found)
+{
+    EnumResourceLanguagesA(module, type, name, CollectLanguage, found);
+    return TRUE;
+}
+
+ResourceBytes ResourcesOf(HMODULE module, LPCSTR type)
+{
+    ResourceBytes found;
+    EnumResourceNamesA(module, type, CollectName, reinterpret_cast<LONG_PTR>(&found));
+    return found;
+}
+
+// A DIALOGEX template with each control's class as its name in capitals, everything else as it
+// is: rc.exe and zig rc store a predefined class as its atom and another as written, windres
+// every class as a name in capitals. Each control becomes the same window either way.
+std::string CanonicalTemplate(const std::string& bytes)
+{
+    const auto* begin = reinterpret_cast<const WORD*>(bytes.data());
+    const WORD* end = begin + bytes.size() / 2;
+    const WORD* p = begin;
+    std::string out;
+    auto put = [&](WORD w) { out.append(reinterpret_cast<const char*>(&w), sizeof w); };
+    auto copy = [&](size_t count) { for (; count && p < end; --count) put(*p++); };
+    auto copyText = [&] { while (p < end && *p) put(*p++); copy(1); };
+    auto copyNameOrOrdinal = [&] { (p < end && *p == 0xFFFF) ? copy(2) : copyText(); };
+    if (bytes.size() < 26) return bytes;
+    const DWORD style = MAKELONG(begin[6], begin[7]);
+    const WORD items = begin[8];
+    copy(13);  // version, signature, help id, extended style, style, count, position, size
+    copyNameOrOrdinal();  // menu
+    copyNameOrOrdinal();  // class
+    copyText();           // caption
+    if (style & (DS_SETFONT | DS_SHELLFONT)) {
+        copy(3);  // size, weight, italic and character set
+        copyText();
+    }
+    static const char* const predefined[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
+    for (WORD item = 0; item < items && p < end; ++item) {
+        if ((p - begin) % 2) ++p;  // DWORD alignment, which differs as the classes' lengths do
+        copy(12);  // help id, extended style, style, position, size, id
+        std::string name;
+        if (p < end && *p == 0xFFFF && p + 1 < end) {
+            const WORD atom = p[1];
+            p += 2;
+            name = atom >= 0x80 && atom <= 0x85 ? predefined[atom - 0x80] : "#" + std::to_string(atom);
+        } else {
+            for (; p < end && *p; ++p) name += static_cast<char>(*p < 128 ? toupper(*p) : '?');
+            if (p < end) ++p;
+        }
+        for (char c : name) put(static_cast<WORD>(c));
+        put(0);
+        copyNameOrOrdinal();  // text
+        const WORD extra = p < end ? *p : 0;
+        copy(1 + (extra + 1) / 2);
+    }
+    return out;
 }
 
 BOOL CALLBACK CollectAvi(HMODULE, LPCSTR, LPSTR name, LONG_PTR found)
@@ -699,4 +774,40 @@ TEST_F(LangPackTest, EveryDialogGivesEachAccessKeyOnce)
     }
     Shared() = SharedState();
     ForgetLangModule();
+}
+
+// The ARM64 modules come from another compiler, linker and resource compiler (Zig's) than these:
+// what the program reads from them must not differ: texts and clip byte for byte, templates
+// control by control. run-tests.sh puts them in
+// bin\arm64 and sets TARN_REQUIRE_ARM64, so that under make test their absence fails.
+TEST_F(LangPackTest, Arm64ModulesHoldTheSameTextsAndTemplates)
+{
+    const std::string folder = BinFolder() + "arm64\\";
+    if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        char required[8] = "";
+        ASSERT_EQ(GetEnvironmentVariableA("TARN_REQUIRE_ARM64", required, sizeof required), 0u)
+            << "no ARM64 modules in " << folder;
+        GTEST_SKIP() << "no ARM64 modules in " << folder << " (tools/run-tests.sh puts them there)";
+    }
+    for (const Module& module : kShipped) {
+        SCOPED_TRACE(module.file);
+        // As a data file: a module of another machine loads that way.
+        UniqueLibrary arm64(LoadLibraryExA((folder + module.file).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(arm64) << "cannot load " << folder << module.file << ": error " << GetLastError();
+        const LPCSTR types[] = {RT_STRING, RT_DIALOG, "AVI"};
+        for (LPCSTR type : types) {
+            SCOPED_TRACE(IS_INTRESOURCE(type) ? std::to_string(reinterpret_cast<ULONG_PTR>(type)) : type);
+            const ResourceBytes ours = ResourcesOf(Load(module.file), type);
+            const ResourceBytes theirs = ResourcesOf(arm64.get(), type);
+            EXPECT_FALSE(ours.empty());
+            for (const auto& [key, bytes] : ours) {
+                auto other = theirs.find(key);
+                ASSERT_NE(other, theirs.end()) << "the ARM64 module lacks " << key.first << " language " << key.second;
+                const bool same = type == RT_DIALOG ? CanonicalTemplate(other->second) == CanonicalTemplate(bytes)
+                                                    : other->second == bytes;
+                EXPECT_TRUE(same) << key.first << " language " << key.second << " differs";
+            }
+            EXPECT_EQ(theirs.size(), ours.size());
+        }
+    }
 }
