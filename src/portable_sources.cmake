@@ -2,12 +2,14 @@
 # sanitizer and fuzz build compile the same list.
 set(TARN_PORTABLE_SOURCES
     catalogues/bitlocker_rules.cpp
+    catalogues/device_rules.cpp
     catalogues/display_mode_rules.cpp
     catalogues/installation_rules.cpp
     catalogues/pe_header.cpp
     catalogues/layout_rules.cpp
     catalogues/timezone_rules.cpp
     envdialog/hive_names.cpp
+    envdialog/log_collection_rules.cpp
     common/errors.cpp
     common/run_log_line.cpp
     common/text.cpp

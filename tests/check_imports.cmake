@@ -2,7 +2,7 @@ cmake_minimum_required(VERSION 3.25)
 # Fails when a file imports a DLL outside the set that Windows PE carries, or a MinGW runtime DLL.
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll msvcrt.dll
             ole32.dll shlwapi.dll ntdll.dll comdlg32.dll version.dll uxtheme.dll powrprof.dll
-            bcrypt.dll iphlpapi.dll)
+            bcrypt.dll iphlpapi.dll setupapi.dll cfgmgr32.dll)
 foreach(file IN LISTS FILES)
     execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)

@@ -10,7 +10,7 @@ expected = {"tarn_logon.exe", "LangPack.dll", "LangPack_de.dll", "tarn_logon.ini
             "tarn-pe", "tarn-pe.txt"}
 allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
            "msvcrt.dll", "ole32.dll", "shlwapi.dll", "ntdll.dll", "comdlg32.dll", "version.dll",
-           "uxtheme.dll", "powrprof.dll", "bcrypt.dll", "iphlpapi.dll"}
+           "uxtheme.dll", "powrprof.dll", "bcrypt.dll", "iphlpapi.dll", "setupapi.dll", "cfgmgr32.dll"}
 failures = []
 with zipfile.ZipFile(archive) as z:
     names = set(z.namelist())

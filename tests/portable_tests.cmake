@@ -16,4 +16,6 @@ set(TARN_PORTABLE_TEST_SOURCES
     catalogues/display_mode_rules_test.cpp
     catalogues/installation_rules_test.cpp
     envdialog/hive_names_test.cpp
+    envdialog/log_collection_rules_test.cpp
+    catalogues/device_rules_test.cpp
 )

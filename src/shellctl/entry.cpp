@@ -1,5 +1,7 @@
 #include "shellctl/entry.h"
 
+#include "catalogues/devices.h"
+
 #include "common/files.h"
 #include "common/program.h"
 #include "common/resource_ids.h"
@@ -55,7 +57,8 @@ void RunLogonShell(bool setPasswordMode)
 {
     LogEvent("start", {{"version", TARN_VERSION_TEXT}, {"arch", kArchitecture}, {"exe", ExecutablePath()},
                        {"mode", setPasswordMode ? "setpass" : "logon"},
-                       {"windows-pe", IsWindowsPE() ? "yes" : "no"}});
+                       {"windows-pe", IsWindowsPE() ? "yes" : "no"},
+                       {"no-driver", std::to_string(CountWithoutDriver(ReadDevices()))}});
     ReadSettings();
     StartRunLog(RunLogPath(Shared().Settings.LogFile));
     LoadLangModule();
