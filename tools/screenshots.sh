@@ -37,7 +37,8 @@ screen_size="1024x768"
 wait_seconds="${SCREENSHOT_TIMEOUT:-30}"
 
 cmake --preset x86 >/dev/null
-cmake --build --preset x86 >/dev/null
+# Only what the pictures use: the program, both modules, the preview and the probe.
+cmake --build --preset x86 --target tarn_logon LangPack LangPack_de langpack_preview probe >/dev/null
 
 _program_pid=""
 stop_program() {

@@ -170,8 +170,13 @@ CopyOutcome CopyOneFile(const PlannedFile& file, const CollectionJob& job, Colle
                                   FILE_FLAG_OVERLAPPED | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!source) {
         error = GetLastError();
-        const bool absent = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return absent ? CopyOutcome::Absent : CopyOutcome::Unreadable;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return CopyOutcome::Absent;
+        // A file another program holds without sharing still tells its size, for the index.
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (GetFileAttributesExA(file.source.c_str(), GetFileExInfoStandard, &data)) {
+            size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
+        }
+        return CopyOutcome::Unreadable;
     }
     if (IsLink(source.get())) return CopyOutcome::Linked;
     LARGE_INTEGER length{};

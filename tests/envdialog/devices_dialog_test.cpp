@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 namespace {
 
 class DevicesDialogTest : public testing::Test {
@@ -33,23 +35,22 @@ std::string Text(HWND dialog, int id)
 
 }  // namespace
 
-// Under Wine the list is what Wine's SetupAPI reports; a module built for 1.5 gets the program's
-// own template.
+// Under Wine the list is what Wine's SetupAPI reports. (The program's own copy of the template,
+// for modules built for 1.5, is checked with the module contract.)
 TEST_F(DevicesDialogTest, ShowsWhatSetupApiReportsAndReadsItAgainOnRefresh)
 {
     const std::vector<DeviceEntry> devices = ReadDevices();
-    for (const char* module : {"LangPack.dll", "TestLang.dll"}) {
-        SCOPED_TRACE(module);
-        UseModule(module);
-        auto expectList = [&](HWND dialog) {
-            EXPECT_EQ(Text(dialog, IDC_DEVICES_LIST), DevicesText(devices));
-            EXPECT_EQ(Text(dialog, IDC_DEVICES_SUMMARY), DevicesSummary(devices));
-            EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_DEVICES_LIST), GWL_STYLE) & ES_READONLY);
-        };
-        DialogDriver driver({Check(expectList), Click(IDC_DEVICES_REFRESH), Check(expectList), Click(IDCANCEL)});
-        RunDevicesDialog(nullptr);
-        EXPECT_TRUE(driver.Finished());
-    }
+    UseModule("LangPack.dll");
+    auto expectList = [&](HWND dialog) {
+        EXPECT_EQ(Text(dialog, IDC_DEVICES_LIST), DevicesText(devices));
+        EXPECT_EQ(Text(dialog, IDC_DEVICES_SUMMARY), DevicesSummary(devices));
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_DEVICES_LIST), GWL_STYLE) & ES_READONLY);
+    };
+    DialogDriver driver({Check(expectList), Click(IDC_DEVICES_REFRESH), Check(expectList), Click(IDCANCEL)});
+    RunDevicesDialog(nullptr);
+    EXPECT_TRUE(driver.Finished());
+    std::cout << "[ devices  ] Wine reports " << devices.size() << " present devices, " << CountWithoutDriver(devices)
+              << " without a driver:\n" << DevicesText(devices);
 }
 
 TEST_F(DevicesDialogTest, ListsDevicesWithoutADriverFirstWithTheirFirstTwoHardwareIds)

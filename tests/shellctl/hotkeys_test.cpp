@@ -455,7 +455,7 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
     const std::vector<std::string> lines = LogLines();
     ExpectLinesInOrder(lines, {
         {" start version=", " arch=x", " exe=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.exe"), " mode=logon",
-         " windows-pe=yes"},
+         " windows-pe=yes", " no-driver="},
         {" settings path=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.ini") + " file=read", " LogFile=%TARN_LOG_FOLDER%run.log", " shells=0"},
         {" langmodule name=", "LangPack.dll", " result=loaded lacks=none"},
         {" wpeinit result=ran exit=7 ms="},
