@@ -48,6 +48,9 @@ void FillDevices(HWND dialog)
     const std::vector<DeviceEntry> devices = ReadDevices();
     SetDlgItemTextA(dialog, IDC_DEVICES_SUMMARY, DevicesSummary(devices).c_str());
     SetDlgItemTextA(dialog, IDC_DEVICES_LIST, DevicesText(devices).c_str());
+    // From the top, where the devices without a driver are, and nothing selected yet.
+    SendDlgItemMessageA(dialog, IDC_DEVICES_LIST, EM_SETSEL, 0, 0);
+    SendDlgItemMessageA(dialog, IDC_DEVICES_LIST, EM_SCROLLCARET, 0, 0);
     LogEvent("devices", {{"action", "listed"}, {"present", std::to_string(devices.size())},
                          {"no-driver", std::to_string(CountWithoutDriver(devices))}});
 }
@@ -56,7 +59,10 @@ INT_PTR CALLBACK DevicesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 {
     if (message == WM_INITDIALOG) {
         FillDevices(dialog);
-        return TRUE;
+        // The dialog manager would select the whole text when it gives the list the focus, and
+        // scroll to its end.
+        SetFocus(GetDlgItem(dialog, IDC_DEVICES_LIST));
+        return FALSE;
     }
     if (message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
