@@ -2,6 +2,7 @@
 # sanitizer and fuzz build compile the same list.
 set(TARN_PORTABLE_SOURCES
     catalogues/bitlocker_rules.cpp
+    catalogues/device_rules.cpp
     catalogues/display_mode_rules.cpp
     catalogues/installation_rules.cpp
     catalogues/pe_header.cpp
@@ -11,6 +12,7 @@ set(TARN_PORTABLE_SOURCES
     envdialog/hive_names.cpp
     envdialog/network_rules.cpp
     common/command_mask.cpp
+    envdialog/log_collection_rules.cpp
     common/errors.cpp
     common/run_log_line.cpp
     common/text.cpp

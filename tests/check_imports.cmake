@@ -2,7 +2,7 @@ cmake_minimum_required(VERSION 3.25)
 # Fails when a file imports a DLL outside the set that Windows PE carries, or a MinGW runtime DLL.
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll msvcrt.dll
             ole32.dll shlwapi.dll ntdll.dll comdlg32.dll version.dll uxtheme.dll powrprof.dll
-            bcrypt.dll iphlpapi.dll crypt32.dll cfgmgr32.dll)
+            bcrypt.dll iphlpapi.dll crypt32.dll cfgmgr32.dll setupapi.dll)
 # Zig's mingw-w64 runtime is the Universal CRT (ucrtbase.dll, reached through its api-ms-win-crt
 # names), which every Windows 10 and later image has, Windows PE included: allowed for the builds
 # made with it (UCRT=ON), never for the GCC builds, which use msvcrt.dll.

@@ -13,7 +13,7 @@ expected = {"tarn_logon.exe", "LangPack.dll", "LangPack_de.dll", "tarn_logon.ini
             "tarn-pe", "tarn-pe.txt"}
 allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
            "msvcrt.dll", "ole32.dll", "shlwapi.dll", "ntdll.dll", "comdlg32.dll", "version.dll",
-           "uxtheme.dll", "powrprof.dll", "bcrypt.dll", "iphlpapi.dll", "crypt32.dll", "cfgmgr32.dll"}
+           "uxtheme.dll", "powrprof.dll", "bcrypt.dll", "iphlpapi.dll", "crypt32.dll", "cfgmgr32.dll", "setupapi.dll"}
 
 # Per build: the machine, the manifest's name for it, the C runtime and the (operating system,
 # subsystem) versions the headers ask for. None asks for more than Windows 7 (6.1), the oldest

@@ -19,4 +19,6 @@ set(TARN_PORTABLE_TEST_SOURCES
     catalogues/secure_boot_rules_test.cpp
     envdialog/hive_names_test.cpp
     envdialog/network_rules_test.cpp
+    envdialog/log_collection_rules_test.cpp
+    catalogues/device_rules_test.cpp
 )

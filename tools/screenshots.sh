@@ -13,6 +13,10 @@
 #                               manage-bde.exe giving the key ID
 #   scan.png                    scan dialog, from langpack_preview.exe: Wine does not open the clip
 #                               named in the template, so the real program shows it without picture
+#   devices.png                 "Devices..." of the environment dialog (Alt+V, German Alt+G): what
+#                               Wine's SetupAPI reports
+#   collect-progress.png        the progress of Collect logs halfway, from langpack_preview.exe: a
+#                               real copy of a few logs is over before it can be taken
 # Key presses are sent through the X server's XTEST extension (python3 with ctypes, libXtst).
 # Usage: tools/screenshots.sh [name ...]   (without names: all of them)
 # TARN_SCREENSHOT_DPI=144 takes them at that scale (LogPixels of the prefix) into
@@ -33,7 +37,8 @@ screen_size="1024x768"
 wait_seconds="${SCREENSHOT_TIMEOUT:-30}"
 
 cmake --preset x86 >/dev/null
-cmake --build --preset x86 >/dev/null
+# Only what the pictures use: the program, both modules, the preview and the probe.
+cmake --build --preset x86 --target tarn_logon LangPack LangPack_de langpack_preview probe >/dev/null
 
 _program_pid=""
 stop_program() {
@@ -179,8 +184,8 @@ x11.XCloseDisplay(display)
 EOF
 }
 
-# The environment dialog is 345 px high in its long form and 265 px in its short form (Wine's
-# Tahoma); the scan dialog, with the same title, is much lower.
+# The environment dialog is about 375 px high in its long form and 295 px in its short form
+# (Wine's Tahoma); the scan dialog, with the same title, is much lower.
 env_long=300
 env_short=220
 
@@ -209,7 +214,14 @@ if wanted scan; then
     stop_program
 fi
 
-if wanted environment-expanded || wanted folder-browser || wanted shutdown; then
+if wanted collect-progress; then
+    start_program 'C:\TarnPE\langpack_preview.exe' --module "C:\\TarnPE\\$module" 2960
+    if [ "$lang" = de ]; then title="Protokolle sichern"; else title="Collect Logs"; fi
+    shoot "$(wait_window "$title")" collect-progress.png
+    stop_program
+fi
+
+if wanted environment-expanded || wanted folder-browser || wanted shutdown || wanted devices; then
     write_settings NO
     start_program 'C:\TarnPE\tarn_logon.exe'
     dialog=$(wait_window "Tarn Logon" $env_long)
@@ -223,6 +235,13 @@ if wanted environment-expanded || wanted folder-browser || wanted shutdown; then
     if wanted shutdown; then
         focus "$dialog"; press Alt_L+s
         shoot "$(wait_window "Shut Down")" shutdown.png
+        press Escape; sleep 1
+    fi
+    if wanted devices; then
+        # The umlaut reaches xwininfo in one encoding or another: matched by a pattern.
+        if [ "$lang" = de ]; then key=g; title="Ger.*te"; else key=v; title="Devices"; fi
+        focus "$dialog"; press "Alt_L+$key"
+        shoot "$(wait_window "$title")" devices.png
         press Escape; sleep 1
     fi
     stop_program

@@ -139,12 +139,32 @@ void FillScan(HWND dialog)
     SetDlgItemTextA(dialog, IDC_SCAN_STATUS, (ModuleString(IDS_SCANNING_DRIVE) + "c:\\").c_str());
 }
 
+// The progress of Collect logs halfway through a copy.
+void FillCollect(HWND dialog)
+{
+    SetDlgItemTextA(dialog, IDC_COLLECT_DESTINATION, "E:\\TarnLogs\\MININT-4F2C1A-20261209-131500");
+    SetDlgItemTextA(dialog, IDC_COLLECT_CURRENT, "X:\\Windows\\Logs\\DISM\\dism.log");
+    char counts[256] = "";
+    LoadStringA(g_module, IDS_COLLECT_COUNTS, counts, sizeof counts);
+    std::string text = counts;
+    const char* values[] = {"14", "31", "2,318,420", "5,112,090"};
+    for (int i = 0; i < 4; ++i) {
+        const std::string mark = "%" + std::to_string(i + 1);
+        const size_t at = text.find(mark);
+        if (at != std::string::npos) text.replace(at, 2, values[i]);
+    }
+    SetDlgItemTextA(dialog, IDC_COLLECT_COUNTS, text.c_str());
+    SendDlgItemMessageA(dialog, IDC_COLLECT_BAR, PBM_SETRANGE32, 0, 1000);
+    SendDlgItemMessageA(dialog, IDC_COLLECT_BAR, PBM_SETPOS, 453, 0);
+}
+
 INT_PTR CALLBACK PreviewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
         if (g_variant.compare(0, 4, "2000") == 0) FillPassword(dialog);
         if (g_variant.compare(0, 4, "2600") == 0) FillEnvironment(dialog);
         if (g_variant == "2800") FillScan(dialog);
+        if (g_variant == "2960") FillCollect(dialog);
         return TRUE;
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {

@@ -44,6 +44,10 @@
 #define IDC_ENV_NETWORK_LABEL   1041
 #define IDC_ENV_NETWORK_STATUS  1042
 #define IDC_ENV_NETWORK_START   1043
+/* The service kit: logs collected to a stick, devices without a driver. Later than the 1.5
+   module contract, as the tools above. */
+#define IDC_ENV_COLLECT_LOGS    1044
+#define IDC_ENV_DEVICES         1045
 
 /* Scan dialog */
 #define IDD_SCAN                2800
@@ -56,6 +60,18 @@
 #define IDC_UNLOCK_DRIVE        2901
 #define IDC_UNLOCK_KEY_ID       2902
 #define IDC_UNLOCK_PASSWORD     2903
+
+/* The devices list and the progress of Collect logs. Later than the 1.5 module contract: a
+   module without them gets the program's own English templates. */
+#define IDD_DEVICES             2950
+#define IDC_DEVICES_SUMMARY     2951
+#define IDC_DEVICES_LIST        2952
+#define IDC_DEVICES_REFRESH     2953
+#define IDD_COLLECT_PROGRESS    2960
+#define IDC_COLLECT_DESTINATION 2961
+#define IDC_COLLECT_CURRENT     2962
+#define IDC_COLLECT_COUNTS      2963
+#define IDC_COLLECT_BAR         2964
 
 /* Strings */
 #define IDS_ERROR_HINT          3041
@@ -125,5 +141,30 @@
 #define IDS_COLUMN_VOLUME       3200
 #define IDS_TARGET_ZONE         3201
 #define IDS_DECIMAL_POINT       3202
+/* The service kit: Collect logs and Devices. Later than the 1.5 module contract: a module
+   without them gets the program's English texts. */
+#define IDS_COLLECT_LOGS_BUTTON 3210
+#define IDS_DEVICES_BUTTON      3211
+#define IDS_COLLECT_BROWSE_TITLE 3212
+#define IDS_COLLECT_CAPTION     3213
+#define IDS_COLLECT_DONE        3214
+#define IDS_COLLECT_CANCELLED   3215
+#define IDS_COLLECT_NO_FOLDER   3216
+#define IDS_COLLECT_COUNTS      3217
+#define IDS_COLLECT_STOPPING    3218
+#define IDS_COLLECT_NOT_WRITABLE 3219
+#define IDS_DEVICES_SUMMARY     3220
+#define IDS_DEVICES_NONE        3221
+#define IDS_DEVICE_CLASS        3222
+#define IDS_DEVICE_NO_CLASS     3223
+#define IDS_DEVICE_NO_NAME      3224
+#define IDS_DEVICE_WORKING      3225
+#define IDS_DEVICE_NO_DRIVER    3226
+#define IDS_DEVICE_FAILED_START 3227
+#define IDS_DEVICE_DISABLED     3228
+#define IDS_DEVICE_PROBLEM      3229
+#define IDS_DEVICE_NOT_STARTED  3230
+#define IDS_DEVICE_UNKNOWN      3231
+#define IDS_DEVICE_NO_IDS       3232
 
 #endif

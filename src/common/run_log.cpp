@@ -11,6 +11,7 @@ enum class LogState { Pending, Open, Off };
 struct RunLog {
     LogState state = LogState::Pending;
     UniqueFile file;
+    std::string path;
     std::vector<std::string> pending;
 };
 RunLog g_log;
@@ -80,9 +81,16 @@ void StartRunLog(const std::string& path)
     SetErrorMode(oldMode);
     if (!g_log.file) return;
     g_log.state = LogState::Open;
+    g_log.path = path;
     for (const std::string& line : pending) {
         if (g_log.state == LogState::Open) WriteLine(line);
     }
+}
+
+std::string RunLogFilePath()
+{
+    LogLock lock;
+    return g_log.state == LogState::Open ? g_log.path : std::string();
 }
 
 void LogEvent(std::string_view event, std::initializer_list<LogField> fields)

@@ -15,6 +15,9 @@
 // written first. Called once at start-up; the file stays open until the process ends.
 void StartRunLog(const std::string& path);
 
+// The path of the open log; empty while there is none (not started, turned off or given up).
+std::string RunLogFilePath();
+
 // Appends one line for the event with its details, each key=value.
 void LogEvent(std::string_view event, std::initializer_list<LogField> fields);
 

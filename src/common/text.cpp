@@ -43,3 +43,19 @@ std::string UpperAscii(std::string_view text)
     }
     return result;
 }
+
+std::string FillPlaceholders(std::string text, std::initializer_list<std::string_view> values)
+{
+    // One pass over the template, so a value that holds a mark itself is never filled again.
+    std::string filled;
+    for (size_t at = 0; at < text.size(); ++at) {
+        const size_t index = at + 1 < text.size() && text[at] == '%' ? static_cast<size_t>(text[at + 1] - '1') : 9;
+        if (index < values.size()) {
+            filled += values.begin()[index];
+            ++at;
+        } else {
+            filled += text[at];
+        }
+    }
+    return filled;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -14,3 +15,7 @@ std::vector<std::string> SplitLines(std::string_view text);
 
 // Byte-wise ASCII upper case; other bytes are left as they are.
 std::string UpperAscii(std::string_view text);
+
+// The text with every %1 replaced by the first value, %2 by the second, and so on up to %9; a
+// mark without a value stays as it is.
+std::string FillPlaceholders(std::string text, std::initializer_list<std::string_view> values);

@@ -7,8 +7,11 @@
 #include "common/registry.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
+#include "common/text.h"
 #include "common/window.h"
+#include "envdialog/devices_dialog.h"
 #include "envdialog/folder_browser.h"
+#include "envdialog/log_collection.h"
 #include "envdialog/network_status.h"
 #include "envdialog/unlock_prompt.h"
 #include "langmodule/langmodule.h"
@@ -82,12 +85,7 @@ bool g_restoringSelection = false;
 // A text of the module with %1 and %2 filled in.
 std::string Filled(UINT id, const char* fallback, const std::string& first, const std::string& second = "")
 {
-    std::string text = LoadLangStringOr(id, fallback);
-    for (const auto& [mark, value] : {std::pair<const char*, const std::string&>{"%1", first}, {"%2", second}}) {
-        size_t at = text.find(mark);
-        if (at != std::string::npos) text.replace(at, 2, value);
-    }
-    return text;
+    return FillPlaceholders(LoadLangStringOr(id, fallback), {first, second});
 }
 
 // ---- one pass: catalogues and scan dialog ----
@@ -125,6 +123,8 @@ void BuildCataloguesUnderScanDialog(HWND owner)
     BuildLayoutList();
     BuildTimeZoneList();
     BuildTargetList();
+    // Once per pass, so that a collected log names the driver still to look for.
+    LogDevicesWithoutDriver(ReadDevices());
 }
 
 // ---- dialog set-up ----
@@ -473,6 +473,16 @@ void OnLoadDriver(HWND dialog)
     EndForNewPass(dialog);
 }
 
+// The Windows folder of the installation selected in the list; empty for none, the no-target
+// entry or a locked drive.
+std::string SelectedInstallation(HWND dialog)
+{
+    const TTargetList& targets = *Shared().TargetList;
+    auto index = SendDlgItemMessageA(dialog, IDC_ENV_TARGETS, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    if (index < 0 || static_cast<size_t>(index) + 1 >= targets.Count() || targets.At(index).Locked) return std::string();
+    return targets.At(index).Path;
+}
+
 void OnStartNetwork(HWND dialog)
 {
     if (!IsWindowEnabled(GetDlgItem(dialog, IDC_ENV_NETWORK_START))) return;
@@ -489,6 +499,8 @@ void OnCommand(HWND dialog, int control)
     case IDC_ENV_BROWSE: OnBrowse(dialog); break;
     case IDC_ENV_NETWORK_START: OnStartNetwork(dialog); break;
     case IDC_ENV_LOAD_DRIVER: OnLoadDriver(dialog); break;
+    case IDC_ENV_DEVICES: RunDevicesDialog(dialog); break;
+    case IDC_ENV_COLLECT_LOGS: CollectLogs(dialog, SelectedInstallation(dialog)); break;
     case IDC_ENV_APPLY_LAYOUT: ApplyLayout(ComboSelection(dialog, IDC_ENV_LAYOUT)); break;
     case IDC_ENV_APPLY_TIMEZONE: ApplyTimeZone(ComboSelection(dialog, IDC_ENV_TIMEZONE)); break;
     case IDC_ENV_APPLY_DISPLAY:

@@ -2,6 +2,7 @@
 
 #include "catalogues/targets.h"
 #include "common/callback_boundary.h"
+#include "common/files.h"
 #include "common/guards.h"
 #include "common/resource_ids.h"
 #include "common/text.h"
@@ -80,9 +81,8 @@ void OnSelectionChanged(HWND browser, LPCITEMIDLIST item)
     SendMessageA(browser, BFFM_ENABLEOK, 0, okDecision);
 }
 
-}  // namespace
-
-std::string BrowseTargetFolder(HWND owner, const std::string& initialPath)
+// The platform's folder browser, rooted at the drive list, with the given callback and flags.
+std::string RunFolderBrowser(HWND owner, const std::string& initialPath, BFFCALLBACK callback, UINT flags)
 {
     // SHBrowseForFolder requires COM in an apartment on the calling thread (its page says so);
     // Wine's browser works without it, Windows' does not. Declared first, so it ends last.
@@ -100,17 +100,82 @@ std::string BrowseTargetFolder(HWND owner, const std::string& initialPath)
     info.hwndOwner = owner;
     info.pidlRoot = rootItem;
     info.pszDisplayName = static_cast<char*>(buffer.get());
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
-    info.lpfn = BrowserCallback;
+    info.ulFlags = flags;
+    info.lpfn = callback;
     info.lParam = reinterpret_cast<LPARAM>(initialPath.c_str());
     ShellMemory chosen(allocator.get(), SHBrowseForFolderA(&info));
-    RethrowCallbackError();  // one the callback held (see BrowserCallback)
+    RethrowCallbackError();  // one the callback held
     if (!chosen) return std::string();
 
     // The buffer holds the browser's display name until this; a failed lookup must not return that.
     char* path = static_cast<char*>(buffer.get());
     if (!SHGetPathFromIDListA(static_cast<LPCITEMIDLIST>(chosen.get()), path)) return std::string();
     return path;
+}
+
+void OnDestinationChanged(HWND browser, LPCITEMIDLIST item)
+{
+    char path[MAX_PATH] = "";
+    if (!SHGetPathFromIDListA(item, path)) path[0] = '\0';
+    const bool writable = IsWritableFolder(path);
+    const std::string status = writable ? std::string(path) : LoadLangStringOr(IDS_COLLECT_NOT_WRITABLE,
+        "Logs cannot be written here. Choose a folder on a USB drive or a hard disk.");
+    SendMessageA(browser, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(status.c_str()));
+    SendMessageA(browser, BFFM_ENABLEOK, 0, writable);
+}
+
+int CALLBACK DestinationCallback(HWND browser, UINT message, LPARAM lParam, LPARAM lpData)
+{
+    if (IsCallbackErrorHeld()) return 0;
+    AtCallbackBoundary(0, [&] {
+        if (message == BFFM_INITIALIZED) {
+            const std::string title = LoadLangStringOr(
+                IDS_COLLECT_BROWSE_TITLE, "Choose where to put the logs (on a USB drive they outlast the restart)");
+            SetWindowTextA(browser, title.c_str());
+            if (*reinterpret_cast<const char*>(lpData)) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, lpData);
+        }
+        if (message == BFFM_SELCHANGED) OnDestinationChanged(browser, reinterpret_cast<LPCITEMIDLIST>(lParam));
+        return 0;
+    });
+    if (IsCallbackErrorHeld()) PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    return 0;
+}
+
+}  // namespace
+
+std::string BrowseTargetFolder(HWND owner, const std::string& initialPath)
+{
+    return RunFolderBrowser(owner, initialPath, BrowserCallback, BIF_RETURNONLYFSDIRS);
+}
+
+std::string BrowseDestinationFolder(HWND owner, const std::string& initialPath)
+{
+    return RunFolderBrowser(owner, initialPath, DestinationCallback, BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT);
+}
+
+bool IsWritableFolder(const std::string& path)
+{
+    const std::string root = RootOf(path);
+    if (root.empty() || !IsExistingFolder(path)) return false;
+    const UINT type = GetDriveTypeA(root.c_str());
+    if (type != DRIVE_FIXED && type != DRIVE_REMOVABLE && type != DRIVE_REMOTE && type != DRIVE_RAMDISK) return false;
+    DWORD flags = 0;
+    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return false;
+    return !(flags & FILE_READ_ONLY_VOLUME) && !(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+std::string FirstRemovableDrive()
+{
+    // A drive without a medium must not bring up the system's "insert a disk" box.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    ScopeExit restore([oldMode] { SetErrorMode(oldMode); });
+    const DWORD drives = GetLogicalDrives();
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        if (!(drives & (1u << (letter - 'A')))) continue;
+        const std::string root = std::string(1, letter) + ":\\";
+        if (GetDriveTypeA(root.c_str()) == DRIVE_REMOVABLE && IsWritableFolder(root)) return root;
+    }
+    return std::string();
 }
 
 int CALLBACK BrowserCallback(HWND browser, UINT message, LPARAM lParam, LPARAM lpData)

@@ -12,6 +12,17 @@
 // initialPath is selected when the browser opens; it must live until the call returns.
 std::string BrowseTargetFolder(HWND owner, const std::string& initialPath);
 
+// The same browser in a plain-folder mode, for the destination of Collect logs: OK is offered for
+// any folder that can be written (not on a CD or a read-only volume), and no hive strip is shown.
+std::string BrowseDestinationFolder(HWND owner, const std::string& initialPath);
+
+// True when path is an existing folder on a volume that takes writes: a fixed, removable,
+// network or RAM drive, not read-only.
+bool IsWritableFolder(const std::string& path);
+
+// The root ("E:\\") of the first removable drive with a writable medium; empty when there is none.
+std::string FirstRemovableDrive();
+
 // The browser's callback; lpData is the initial path's characters. Always returns 0.
 int CALLBACK BrowserCallback(HWND browser, UINT message, LPARAM lParam, LPARAM lpData);
 

@@ -1,5 +1,6 @@
 #include "shellctl/entry.h"
 
+#include "catalogues/devices.h"
 #include "catalogues/firmware.h"
 #include "common/files.h"
 #include "common/program.h"
@@ -9,14 +10,14 @@
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
 #include "password/password_dialog.h"
-#include "shellctl/autorun.h"
-#include "shellctl/hotkeys.h"
 #include "session/launch.h"
 #include "session/message_pump.h"
-#include "shellctl/pe_startup.h"
 #include "session/pe_tools.h"
-#include "shellctl/settings.h"
 #include "session/shared_state.h"
+#include "shellctl/autorun.h"
+#include "shellctl/hotkeys.h"
+#include "shellctl/pe_startup.h"
+#include "shellctl/settings.h"
 
 #include "tarn_version.h"
 
@@ -59,7 +60,8 @@ void RunLogonShell(bool setPasswordMode)
 {
     LogEvent("start", {{"version", TARN_VERSION_TEXT}, {"arch", kArchitecture}, {"exe", ExecutablePath()},
                        {"mode", setPasswordMode ? "setpass" : "logon"},
-                       {"windows-pe", IsWindowsPE() ? "yes" : "no"}});
+                       {"windows-pe", IsWindowsPE() ? "yes" : "no"},
+                       {"no-driver", std::to_string(CountWithoutDriver(ReadDevices()))}});
     LogFirmware();
     ReadSettings();
     StartRunLog(RunLogPath(Shared().Settings.LogFile));

@@ -35,3 +35,11 @@ TEST(UpperAscii, ChangesOnlyAsciiLetters)
 {
     EXPECT_EQ(UpperAscii("Button1_x\xe4"), "BUTTON1_X\xe4");
 }
+
+TEST(FillPlaceholders, FillsEachMarkOnceInAnyOrderAndLeavesTheRest)
+{
+    EXPECT_EQ(FillPlaceholders("%2 of %1, %1", {"a", "b"}), "b of a, a");
+    EXPECT_EQ(FillPlaceholders("%1 and %3", {"50%2"}), "50%2 and %3") << "a value is never filled again";
+    EXPECT_EQ(FillPlaceholders("100%", {"x"}), "100%");
+    EXPECT_EQ(FillPlaceholders("%0 %a %", {}), "%0 %a %");
+}

@@ -273,7 +273,10 @@ TEST_F(EnvironmentDialogTest, CollapsesAndExpandsByTheLongFormBandAndRemembersTh
         POINT templateOk = ControlPosition(GetDlgItem(plain, IDOK));
         POINT templateToggle = ControlPosition(GetDlgItem(plain, IDC_ENV_TOGGLE));
         POINT templateList = ControlPosition(GetDlgItem(plain, IDC_ENV_TARGETS));
-        const int band = templateToggle.y - ControlPosition(GetDlgItem(plain, IDC_ENV_LAYOUT)).y;
+        // The band ends at the first row that stays: the tools row, or the buttons of a 1.5 module.
+        HWND tools = GetDlgItem(plain, IDC_ENV_LOAD_DRIVER);
+        const int staying = tools ? ControlPosition(tools).y : templateToggle.y;
+        const int band = staying - ControlPosition(GetDlgItem(plain, IDC_ENV_LAYOUT)).y;
         EXPECT_EQ(GetDlgItem(plain, IDC_ENV_NETWORK_STATUS) == nullptr, added);
         DestroyWindow(plain);
 
@@ -294,7 +297,9 @@ TEST_F(EnvironmentDialogTest, CollapsesAndExpandsByTheLongFormBandAndRemembersTh
             // Every shown control lies inside the dialog, and the driver button is always there.
             RECT client{};
             GetClientRect(dialog, &client);
-            EXPECT_TRUE(GetWindowLongPtrA(Item(dialog, IDC_ENV_LOAD_DRIVER), GWL_STYLE) & WS_VISIBLE);
+            for (int id : {IDC_ENV_LOAD_DRIVER, IDC_ENV_DEVICES, IDC_ENV_COLLECT_LOGS}) {
+                EXPECT_TRUE(GetWindowLongPtrA(Item(dialog, id), GWL_STYLE) & WS_VISIBLE) << id;
+            }
             for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
                 if (!IsWindowVisible(child)) continue;
                 RECT rect{};
@@ -305,6 +310,10 @@ TEST_F(EnvironmentDialogTest, CollapsesAndExpandsByTheLongFormBandAndRemembersTh
             }
             if (added) {
                 EXPECT_EQ(Text(dialog, IDC_ENV_LOAD_DRIVER), "L&oad driver...");
+                EXPECT_EQ(Text(dialog, IDC_ENV_DEVICES), "De&vices...");
+                EXPECT_EQ(Text(dialog, IDC_ENV_COLLECT_LOGS), "Collect lo&gs...");
+                EXPECT_EQ(ControlPosition(Item(dialog, IDC_ENV_DEVICES)).y,
+                          ControlPosition(Item(dialog, IDC_ENV_LOAD_DRIVER)).y) << "beside Load driver";
                 EXPECT_EQ(Text(dialog, IDC_ENV_NETWORK_LABEL), "Network:");
                 EXPECT_GT(ControlPosition(Item(dialog, IDC_ENV_NETWORK_LABEL)).y, ControlPosition(Item(dialog, IDOK)).y)
                     << "below the template's controls";

@@ -338,7 +338,8 @@ TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
                             IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY,
                             IDC_ENV_NETWORK_LABEL, IDC_ENV_NETWORK_STATUS, IDC_ENV_NETWORK_START};
         const int fixed[] = {IDC_ENV_TARGETS, IDC_ENV_FOLDER, IDC_ENV_BROWSE, IDC_ENV_SHELL};
-        const int buttons[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE, IDC_ENV_LOAD_DRIVER};
+        const int buttons[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE};
+        const int tools[] = {IDC_ENV_LOAD_DRIVER, IDC_ENV_DEVICES, IDC_ENV_COLLECT_LOGS};
         ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_ENV_TOGGLE, "Button"},
                            {IDC_ENV_TARGETS, WC_LISTVIEWA}, {IDC_ENV_FOLDER, "Edit"}, {IDC_ENV_BROWSE, "Button"},
                            {IDC_ENV_SHELL, "ComboBox"}, {IDC_ENV_LAYOUT, "ComboBox"}, {IDC_ENV_TIMEZONE, "ComboBox"},
@@ -347,7 +348,8 @@ TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
                            {IDC_ENV_LAYOUT_LABEL, "Static"}, {IDC_ENV_TIMEZONE_LABEL, "Static"},
                            {IDC_ENV_DISPLAY_LABEL, "Static"}, {IDC_ENV_LOAD_DRIVER, "Button"},
                            {IDC_ENV_NETWORK_LABEL, "Static"}, {IDC_ENV_NETWORK_STATUS, "Static"},
-                           {IDC_ENV_NETWORK_START, "Button"}});
+                           {IDC_ENV_NETWORK_START, "Button"}, {IDC_ENV_DEVICES, "Button"},
+                           {IDC_ENV_COLLECT_LOGS, "Button"}});
         ExpectDisabledDefaultOk(d);
         std::map<int, DWORD> authored = TemplateStyles(IDD_ENVIRONMENT);
 
@@ -366,16 +368,22 @@ TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
             }
         }
 
+        // The tools row above the button row; both stay in the short form.
         const int buttonTop = RectOf(d, IDOK).top;
+        const int toolsTop = RectOf(d, IDC_ENV_LOAD_DRIVER).top;
         for (int id : buttons) EXPECT_EQ(RectOf(d, id).top, buttonTop) << "button " << id;
+        for (int id : tools) EXPECT_EQ(RectOf(d, id).top, toolsTop) << "tool " << id;
+        for (int id : tools) EXPECT_LE(RectOf(d, id).bottom, buttonTop) << "tool " << id;
+        for (int i = 1; i < 3; ++i) EXPECT_LT(RectOf(d, tools[i - 1]).right, RectOf(d, tools[i]).left);
         for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             const int id = GetDlgCtrlID(child);
             if (std::find(std::begin(buttons), std::end(buttons), id) != std::end(buttons)) continue;
-            EXPECT_LE(RectOf(d, id).bottom, buttonTop) << "control " << id << " reaches into the button row";
+            if (std::find(std::begin(tools), std::end(tools), id) != std::end(tools)) continue;
+            EXPECT_LE(RectOf(d, id).bottom, toolsTop) << "control " << id << " reaches into the tools row";
         }
-        // Collapsing lifts the buttons from the band's top row to its place: the band holds all
-        // twelve and nothing that stays, so the gap to the shell row is kept.
-        int bandTop = buttonTop;
+        // Collapsing lifts the rows below the band to its place: the band holds all twelve and
+        // nothing that stays, so the gap to the shell row is kept.
+        int bandTop = toolsTop;
         for (int id : band) bandTop = std::min<int>(bandTop, RectOf(d, id).top);
         EXPECT_EQ(bandTop, RectOf(d, IDC_ENV_LAYOUT).top);
         for (int id : fixed) EXPECT_LE(RectOf(d, id).bottom, bandTop) << "control " << id << " lies in the band";
@@ -519,7 +527,12 @@ constexpr UINT kAllStrings[] = {
     IDS_LOAD_DRIVER_BUTTON, IDS_DRIVER_CAPTION, IDS_DRIVER_FILTER, IDS_DRIVER_LOADED, IDS_DRIVER_REFUSED,
     IDS_DRIVER_NO_TOOL, IDS_NETWORK_LABEL, IDS_NETWORK_START, IDS_NETWORK_NOT_STARTED, IDS_NETWORK_STARTING,
     IDS_NETWORK_NO_ADAPTER, IDS_NETWORK_WAITING, IDS_NETWORK_UNSUPPORTED, IDS_PASSWORD_LAYOUT_LABEL, IDS_RUNNING_PE,
-    IDS_COLUMN_VOLUME, IDS_TARGET_ZONE, IDS_DECIMAL_POINT};
+    IDS_COLUMN_VOLUME, IDS_TARGET_ZONE, IDS_DECIMAL_POINT,
+    IDS_COLLECT_LOGS_BUTTON, IDS_DEVICES_BUTTON, IDS_COLLECT_BROWSE_TITLE, IDS_COLLECT_CAPTION, IDS_COLLECT_DONE,
+    IDS_COLLECT_CANCELLED, IDS_COLLECT_NO_FOLDER, IDS_COLLECT_COUNTS, IDS_COLLECT_STOPPING, IDS_COLLECT_NOT_WRITABLE,
+    IDS_DEVICES_SUMMARY, IDS_DEVICES_NONE, IDS_DEVICE_CLASS, IDS_DEVICE_NO_CLASS, IDS_DEVICE_NO_NAME,
+    IDS_DEVICE_WORKING, IDS_DEVICE_NO_DRIVER, IDS_DEVICE_FAILED_START, IDS_DEVICE_DISABLED, IDS_DEVICE_PROBLEM,
+    IDS_DEVICE_NOT_STARTED, IDS_DEVICE_UNKNOWN, IDS_DEVICE_NO_IDS};
 
 std::wstring StringOf(HMODULE module, UINT id)
 {
@@ -580,7 +593,7 @@ TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
 
     // Templates: the same layout in both, so the controls come in the same order. The caption
     // "Tarn Logon" and the OK button may stay.
-    for (int id : {IDD_PASSWORD, IDD_ENVIRONMENT, IDD_SCAN, IDD_SHUTDOWN, IDD_UNLOCK}) {
+    for (int id : {IDD_PASSWORD, IDD_ENVIRONMENT, IDD_SCAN, IDD_SHUTDOWN, IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS}) {
         SCOPED_TRACE(id);
         HWND en = CreateDialogParamW(English(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
         HWND de = CreateDialogParamW(German(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
@@ -622,11 +635,41 @@ TEST_F(LangPackTest, UnlockTemplateInEveryModuleAndInTheProgram)
     ForEachModule([&] { check(LangPack()); });
     SCOPED_TRACE("tarn_logon.exe");
     check(program);
-    HWND own = CreateDialogParamW(program, MAKEINTRESOURCEW(IDD_UNLOCK), nullptr, InertProc, 0);
-    HWND english = CreateDialogParamW(English(), MAKEINTRESOURCEW(IDD_UNLOCK), nullptr, InertProc, 0);
-    EXPECT_EQ(TextOf(own), TextOf(english)) << "the same English texts";
-    DestroyWindow(own);
-    DestroyWindow(english);
+    // The same holds for the devices list and the progress of Collect logs.
+    for (int id : {IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS}) {
+        HWND own = CreateDialogParamW(program, MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
+        HWND english = CreateDialogParamW(English(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
+        EXPECT_EQ(TextOf(own), TextOf(english)) << "the same English texts in " << id;
+        EXPECT_EQ(TextOf(GetDlgItem(own, IDCANCEL)), TextOf(GetDlgItem(english, IDCANCEL))) << id;
+        DestroyWindow(own);
+        DestroyWindow(english);
+    }
+}
+
+TEST_F(LangPackTest, DevicesAndProgressTemplatesInEveryModuleAndInTheProgram)
+{
+    static const HMODULE program =
+        LoadLibraryExA((BinFolder() + "tarn_logon.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    auto check = [](HMODULE module) {
+        HWND devices = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_DEVICES), nullptr, InertProc, 0);
+        ASSERT_NE(devices, nullptr);
+        ExpectControls(devices, {{IDCANCEL, "Button"}, {IDC_DEVICES_REFRESH, "Button"},
+                                 {IDC_DEVICES_SUMMARY, "Static"}, {IDC_DEVICES_LIST, "Edit"}});
+        EXPECT_EQ(StyleOf(devices, IDC_DEVICES_LIST) & (ES_MULTILINE | ES_READONLY), ES_MULTILINE | ES_READONLY)
+            << "selectable, not editable";
+        DestroyWindow(devices);
+        HWND progress = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_COLLECT_PROGRESS), nullptr, InertProc, 0);
+        ASSERT_NE(progress, nullptr);
+        ExpectControls(progress, {{IDCANCEL, "Button"}, {IDC_COLLECT_DESTINATION, "Static"},
+                                  {IDC_COLLECT_CURRENT, "Static"}, {IDC_COLLECT_COUNTS, "Static"},
+                                  {IDC_COLLECT_BAR, PROGRESS_CLASSA}});
+        EXPECT_FALSE(GetWindowLongA(progress, GWL_STYLE) & WS_SYSMENU) << "it ends by itself, or by Cancel";
+        DestroyWindow(progress);
+    };
+    ForEachModule([&] { check(LangPack()); });
+    SCOPED_TRACE("tarn_logon.exe");
+    check(program);
 }
 
 namespace {

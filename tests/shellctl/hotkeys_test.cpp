@@ -462,7 +462,7 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
     const std::vector<std::string> lines = LogLines();
     ExpectLinesInOrder(lines, {
         {" start version=", " arch=x", " exe=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.exe"), " mode=logon",
-         " windows-pe=yes"},
+         " windows-pe=yes", " no-driver="},
         {" firmware type=unknown secure-boot=unknown db=unknown dbx=unknown windows-uefi-ca-2023=unknown windows-pca-2011=unknown"
          " reason=\"Wine does not read the firmware\""},
         {" settings path=" + QuoteLogValue(folder_.Path() + "pe\\tarn_logon.ini") + " file=read", " LogFile=%TARN_LOG_FOLDER%run.log", " shells=0"},

@@ -1,0 +1,74 @@
+// Collect logs: the copy of the logs the plan names into a new folder, on a worker thread under
+// a progress dialog, and the index.txt that tells what was copied and what was not.
+#pragma once
+
+#include "envdialog/log_collection_rules.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct CollectionJob {
+    std::vector<LogSource> sources;
+    std::string folder;  // the collection folder, made before the copy starts
+    unsigned long long sizeLimit = kLogSizeLimit;
+    IndexHeader header;
+};
+
+struct CollectionResult {
+    size_t copied = 0;
+    size_t skipped = 0;
+    unsigned long long bytes = 0;
+    bool cancelled = false;
+    bool indexWritten = false;
+};
+
+// What the copy tells the progress dialog while it runs. The worker writes it under the lock;
+// notify (when set) gets kCollectProgressMessage, at most one waiting at a time.
+class CollectionProgress {
+public:
+    CollectionProgress();
+    ~CollectionProgress();
+    CollectionProgress(const CollectionProgress&) = delete;
+    CollectionProgress& operator=(const CollectionProgress&) = delete;
+
+    struct Snapshot {
+        std::string current;
+        size_t filesDone = 0, filesTotal = 0;
+        unsigned long long bytesDone = 0, bytesTotal = 0;
+    };
+    Snapshot Take();  // for the dialog: also lets the next notice be posted
+    void SetTotals(size_t files, unsigned long long bytes);
+    void StartFile(const std::string& source);
+    void AddBytes(unsigned long long bytes, bool fileDone);
+
+    HANDLE cancel = nullptr;  // manual-reset event: set, and the copy stops within a second
+    HWND notify = nullptr;
+
+private:
+    void Notify();
+    CRITICAL_SECTION lock_;
+    Snapshot state_;
+    LONG posted_ = 0;
+};
+
+constexpr UINT kCollectProgressMessage = WM_APP + 40;
+
+// Copies every file the sources name that exists into job.folder, keeping the paths below each
+// source under its destination, and writes index.txt there last, also when cancelled. A file
+// that cannot be read or written is skipped and listed; junctions and links are never followed.
+CollectionResult CopyLogs(const CollectionJob& job, CollectionProgress& progress);
+
+// CopyLogs on a worker thread under the progress dialog, whose Cancel stops it; returns once the
+// worker has ended.
+CollectionResult RunCollection(HWND owner, const CollectionJob& job);
+
+// The whole Collect logs command of the environment dialog: asks for the destination (a removable
+// drive preselected), copies under the progress dialog and reports. targetWindows is the selected
+// installation's Windows folder, empty for none.
+void CollectLogs(HWND owner, const std::string& targetWindows);
+
+// The same after the destination was chosen: the collection folder is made in
+// destination\TarnLogs\. Shows the closing box and logs the copy.
+void CollectLogsInto(HWND owner, const std::string& destination, const std::string& targetWindows);

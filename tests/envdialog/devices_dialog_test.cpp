@@ -1,0 +1,82 @@
+#include "envdialog/devices_dialog.h"
+
+#include "common/resource_ids.h"
+#include "langmodule/langmodule.h"
+#include "langmodule/langmodule_testing.h"
+#include "session/shared_state.h"
+#include "support/dialog_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+namespace {
+
+class DevicesDialogTest : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        Shared() = SharedState();
+        ForgetLangModule();
+    }
+    static void UseModule(const std::string& name)
+    {
+        Shared().Settings.LangModuleName = name;
+        ForgetLangModule();
+    }
+};
+
+std::string Text(HWND dialog, int id)
+{
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(GetDlgItem(dialog, id))) + 1, '\0');
+    text.resize(static_cast<size_t>(GetDlgItemTextA(dialog, id, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+// Under Wine the list is what Wine's SetupAPI reports. (The program's own copy of the template,
+// for modules built for 1.5, is checked with the module contract.)
+TEST_F(DevicesDialogTest, ShowsWhatSetupApiReportsAndReadsItAgainOnRefresh)
+{
+    const std::vector<DeviceEntry> devices = ReadDevices();
+    UseModule("LangPack.dll");
+    auto expectList = [&](HWND dialog) {
+        EXPECT_EQ(Text(dialog, IDC_DEVICES_LIST), DevicesText(devices));
+        EXPECT_EQ(Text(dialog, IDC_DEVICES_SUMMARY), DevicesSummary(devices));
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_DEVICES_LIST), GWL_STYLE) & ES_READONLY);
+    };
+    DialogDriver driver({Check(expectList), Click(IDC_DEVICES_REFRESH), Check(expectList), Click(IDCANCEL)});
+    RunDevicesDialog(nullptr);
+    EXPECT_TRUE(driver.Finished());
+    std::cout << "[ devices  ] Wine reports " << devices.size() << " present devices, " << CountWithoutDriver(devices)
+              << " without a driver:\n" << DevicesText(devices);
+}
+
+TEST_F(DevicesDialogTest, ListsDevicesWithoutADriverFirstWithTheirFirstTwoHardwareIds)
+{
+    UseModule("LangPack.dll");
+    const char* net = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
+    const std::vector<DeviceEntry> devices = {
+        {"Intel(R) Ethernet", "Net", net, {"PCI\\VEN_8086&DEV_15B8", "PCI\\VEN_8086"}, DeviceState::Working, 0},
+        {"Keyboard", "Keyboard", "{4D36E96B-E325-11CE-BFC1-08002BE10318}", {"ACPI\\PNP0303"}, DeviceState::Working, 0},
+        {"", "", "", {"PCI\\VEN_144D&DEV_A808&SUBSYS_A801144D", "PCI\\VEN_144D&DEV_A808", "PCI\\CC_010802"},
+         DeviceState::NoDriver, 28},
+        {"Audio", "MEDIA", "", {}, DeviceState::Disabled, 22},
+    };
+    EXPECT_EQ(DevicesText(devices), "(unnamed device)\r\n"
+                                    "    Class: (none); no driver installed (problem 28)\r\n"
+                                    "    PCI\\VEN_144D&DEV_A808&SUBSYS_A801144D\r\n"
+                                    "    PCI\\VEN_144D&DEV_A808\r\n"
+                                    "\r\n"
+                                    "Audio\r\n"
+                                    "    Class: MEDIA; disabled (problem 22)\r\n"
+                                    "    (no hardware ID)\r\n"
+                                    "\r\n"
+                                    "Intel(R) Ethernet\r\n"
+                                    "    Class: Net; working\r\n"
+                                    "    PCI\\VEN_8086&DEV_15B8\r\n"
+                                    "    PCI\\VEN_8086\r\n");
+    EXPECT_EQ(DevicesSummary(devices).substr(0, 47), "1 devices without a driver, 1 with another prob");
+    EXPECT_EQ(CountWithoutDriver(devices), 1u);
+}
