@@ -16,7 +16,7 @@ else()
     set(tarn_cache_root "$ENV{HOME}/.cache/tarn-logon")
 endif()
 file(GLOB tarn_zig_found "${tarn_cache_root}/ziglang-${TARN_ZIG_VERSION}/lib/python3*/site-packages/ziglang/zig")
-if(NOT TARN_ZIG)
+if(NOT TARN_ZIG AND tarn_zig_found)
     list(GET tarn_zig_found 0 TARN_ZIG)
 endif()
 if(NOT TARN_ZIG OR NOT EXISTS "${TARN_ZIG}")
@@ -34,8 +34,8 @@ foreach(tool cc c++ rc)
         # preprocesses with zig's own mingw-w64 headers, the ones the code sees.
         set(body "exec \"${TARN_ZIG}\" rc \"$@\"")
     else()
-        # zig defines _WIN32_WINNT for its target's newest system; the project names the oldest
-        # one it supports itself (CMakeLists.txt), so zig's is dropped first. CMake asks for a
+        # zig defines _WIN32_WINNT as Windows 10, its targets' default; the project names the
+        # oldest system it supports itself (CMakeLists.txt), so zig's is dropped first. CMake asks for a
         # GUI program with GCC's -mwindows, which zig passes over in silence: it becomes the
         # linker's own option.
         set(body "for arg do\n    shift\n    if [ \"$arg\" = -mwindows ]; then arg=-Wl,--subsystem,windows; fi\n    set -- \"$@\" \"$arg\"\ndone\nexec \"${TARN_ZIG}\" ${tool} -target ${TARN_ZIG_TARGET} -U_WIN32_WINNT \"$@\"")
