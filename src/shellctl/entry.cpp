@@ -34,7 +34,11 @@ namespace {
 constexpr DWORD kUnattendedPassMs = 1000;
 constexpr unsigned kUnattendedPauseMs = 1000;
 
+#if defined(__aarch64__) || defined(_M_ARM64)
+constexpr const char* kArchitecture = "arm64";
+#else
 constexpr const char* kArchitecture = sizeof(void*) == 8 ? "x64" : "x86";
+#endif
 
 // The log's place as LogFile= gives it, references expanded; empty for no log.
 std::string RunLogPath(const std::string& setting) { return setting == "NO" ? std::string() : ExpandCommand(setting); }
