@@ -85,7 +85,8 @@ def read_pe(data):
 
 failures = []
 with open(manifest_template, encoding="utf-8") as f:
-    expected_manifest = f.read().replace("@TARN_MANIFEST_ARCH@", manifest_arch).strip()
+    expected_manifest = (f.read().replace("@TARN_MANIFEST_ARCH@", manifest_arch)
+                         .replace("@PROJECT_VERSION@", version).strip())
 with zipfile.ZipFile(archive) as z:
     names = set(z.namelist())
     if names != expected:
