@@ -6,7 +6,8 @@
 # file, and apt-get update then fails on that one index. The script retries the update, goes on
 # past an index that still fails (apt keeps the others), and when the install cannot be resolved
 # without it (the security suite's amd64 packages have no i386 twin yet, so Wine's 32-bit half
-# looks uninstallable), installs from the release's own suite instead, saying so.
+# looks uninstallable), installs from the release's own suite instead, saying so; when that
+# suite cannot resolve them either, it names the packages out of step and stops.
 set -euo pipefail
 
 SUDO=""
@@ -87,8 +88,14 @@ release_suite() {
     echo "$codename"
 }
 
+# The packages a dry run's report of unmet dependencies names (" wine32:i386 : Depends: ..."),
+# on one line.
+unresolved_packages() {
+    awk '/^ [^ ]/ && $2 == ":" && $3 ~ /:$/ { print $1 }' | sort -u | tr '\n' ' ' | sed 's/ $//'
+}
+
 install_packages() {
-    local suite
+    local suite report names
     # A dry run first: it tells an unresolvable set apart from a failed download.
     if $SUDO apt-get install -s -q --no-install-recommends "$@" >/dev/null; then
         $SUDO apt-get install -y -q --no-install-recommends "$@"
@@ -98,6 +105,16 @@ install_packages() {
     if [ -z "$suite" ]; then
         echo "install-deps: the packages cannot be resolved, and /etc/os-release names no" \
             "release to fall back on" >&2
+        return 1
+    fi
+    # The fallback as a dry run too: an i386 package whose amd64 twin already came from a newer
+    # suite cannot go in at the release's lower version, and the real install would fail only
+    # after the announcement.
+    if ! report=$($SUDO apt-get install -s -q --no-install-recommends -t "$suite" "$@" 2>&1); then
+        names=$(unresolved_packages <<<"$report")
+        echo "install-deps: the packages cannot be resolved from every suite nor from the release's" \
+            "own suite, $suite; out of step: ${names:-none that apt names}" >&2
+        if [ -n "$names" ]; then sed -n '/unmet dependencies/,$p' <<<"$report"; else grep '^E: ' <<<"$report" || true; fi >&2
         return 1
     fi
     echo "install-deps: the packages cannot be resolved from every suite (an index is missing" \

@@ -13,7 +13,8 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 SCRIPT = ROOT / "tools" / "install-deps.sh"
 
 # apt-get: "update" fails the first $STUB_UPDATE_FAILS times; "install -s" (the dry run) resolves
-# as $STUB_RESOLVES says: "all" always, "release" only with -t, "none" never. Every call is logged.
+# as $STUB_RESOLVES says: "all" always, "release" only with -t, "none" never, naming the packages
+# out of step as apt does (an i386 twin held back by its newer amd64 one). Every call is logged.
 APT_GET = r"""#!/bin/bash
 echo "apt-get $*" >>"$STUB_LOG"
 if [ "$1" = update ]; then
@@ -30,6 +31,12 @@ case "${STUB_RESOLVES:-all}" in
     all) exit 0 ;;
     release) [ "$with_t" = yes ] && exit 0 ;;
 esac
+cat <<'REPORT'
+The following packages have unmet dependencies:
+ libc6:i386 : Breaks: libc6 (!= 2.36-9+deb12u4) but 2.36-9+deb12u7 is to be installed
+ wine32:i386 : Depends: libwine:i386 (= 8.0~repack-4)
+               Depends: libc6:i386 (>= 2.34)
+REPORT
 echo "E: Unable to correct problems, you have held broken packages." >&2
 exit 100
 """
@@ -89,6 +96,12 @@ class InstallDepsDecisions(unittest.TestCase):
         done, calls = self.run_script(update_fails=9, resolves="none")
         self.assertNotEqual(done.returncode, 0)
         self.assertIn("release's own suite, bookworm", done.stderr)
+        # The fallback is tried as a dry run and names what is out of step, before anything installs.
+        self.assertIn("out of step: libc6:i386 wine32:i386\n", done.stderr)
+        self.assertIn(" libc6:i386 : Breaks: libc6 (!= 2.36-9+deb12u4)", done.stderr)
+        self.assertNotIn("installing from", done.stderr)
+        self.assertTrue([c for c in calls if c.startswith("apt-get install -s") and "-t bookworm" in c])
+        self.assertFalse([c for c in calls if c.startswith("apt-get install -y")])
         done, calls = self.run_script(codename="", update_fails=0, resolves="none")
         self.assertNotEqual(done.returncode, 0)
         self.assertIn("names no release", done.stderr)
