@@ -91,9 +91,15 @@ with zipfile.ZipFile(archive) as z:
     names = set(z.namelist())
     if names != expected:
         failures.append(f"archive holds {sorted(names)}, expected {sorted(expected)}")
-    # Unpacked on Linux, tarn-pe must run as it is.
+    # Unpacked on Linux, tarn-pe must run as it is: one file, the zipapp of tools/tarn_pe.
     if "tarn-pe" in names and not (z.getinfo("tarn-pe").external_attr >> 16) & 0o100:
         failures.append("tarn-pe is not executable in the archive")
+    if "tarn-pe" in names:
+        with tempfile.TemporaryDirectory() as folder:
+            tool = z.extract("tarn-pe", folder)
+            helped = subprocess.run([sys.executable, tool, "--help"], capture_output=True, text=True)
+            if not z.read("tarn-pe").startswith(b"#!/usr/bin/env python3\n") or "install" not in helped.stdout:
+                failures.append(f"tarn-pe from the archive does not run: {helped.stderr.strip()[-300:]}")
     if version not in z.read("VERSION.txt").decode():
         failures.append("VERSION.txt does not name the version")
     with tempfile.TemporaryDirectory() as folder:

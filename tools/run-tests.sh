@@ -36,8 +36,9 @@ for arch in x64 x64-clang; do
     fi
 done
 
-# tools/tarn-pe on a small Windows PE image made on the spot; hivex's binding lives in the Debian
-# system Python, which a python3 earlier on PATH may not see. A few seconds.
+# tools/tarn-pe, and the zipapp the archives ship, on a small Windows PE image made on the spot;
+# hivex's binding lives in the Debian system Python, which a python3 earlier on PATH may not see.
+# A few seconds.
 status=0
 echo "=== tarn-pe on a generated Windows PE image ==="
 (cd "$TARN_ROOT/tests/tarn_pe" && /usr/bin/python3 -B test_tarn_pe.py) || status=1

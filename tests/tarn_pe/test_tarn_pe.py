@@ -1,12 +1,12 @@
 """tarn-pe against a small Windows PE image made here: install, status and remove, each checked by
 extracting from the image and reading its hive with hivex; refusals leave the WIM byte for byte.
+Runs tools/tarn-pe, the zipapp the release archives ship, and the package's modules where a table
+says more than the command line.
 
 Run with the Debian system Python, which has the hivex binding: /usr/bin/python3 test_tarn_pe.py
 """
 import datetime
 import hashlib
-import importlib.machinery
-import importlib.util
 import json
 import os
 import re
@@ -26,6 +26,9 @@ from minimal_hive import minimal_hive, with_sequences
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 TOOL = os.path.join(ROOT, "tools", "tarn-pe")
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import make_package  # noqa: E402  (from tools/, as the package)
+from tarn_pe import pe, settings  # noqa: E402
 ENV = dict(os.environ, WIMLIB_IMAGEX_IGNORE_CASE="1")
 PASS_KEY = bytes([1]) + struct.pack("<I", 600_000) + bytes(range(16)) + hashlib.sha256(b"pw").digest()
 ORIGINAL_LAUNCHER = b"[LaunchApps]\r\n%SYSTEMDRIVE%\\startnet.cmd\r\n"
@@ -161,6 +164,9 @@ class TarnPeTest(unittest.TestCase):
                            "LangPack_de.dll": fake_pe(0x14C, (1, 5, 0)), "extra.dll": b""}.items():
             cls.write(os.path.join(cls.build, name), data)
         shutil.copy(os.path.join(ROOT, "config", "tarn_logon.ini"), cls.build)
+        # The zipapp in the build's folder, as an administrator unpacks an archive.
+        cls.shipped = os.path.join(cls.build, "tarn-pe")
+        make_package.build_zipapp(os.path.join(ROOT, "tools", "tarn_pe"), cls.shipped)
         cls.hive = software_hive(cls.work)
         cls.passwords = os.path.join(cls.work, "tarn_password.txt")
         cls.write(cls.passwords, password_file(PASS_KEY))
@@ -207,8 +213,8 @@ class TarnPeTest(unittest.TestCase):
         shutil.copy(os.path.join(ROOT, "config", "tarn_logon.ini"), folder)
         return folder
 
-    def tarn_pe(self, *args, ok=True, status=None, env=None):
-        run = subprocess.run([TOOL, *args], capture_output=True, text=True, env=dict(os.environ, **(env or {})))
+    def tarn_pe(self, *args, ok=True, status=None, env=None, tool=TOOL):
+        run = subprocess.run([tool, *args], capture_output=True, text=True, env=dict(os.environ, **(env or {})))
         self.assertEqual(run.returncode, (0 if ok else 1) if status is None else status, run.stdout + run.stderr)
         return run.stdout + run.stderr
 
@@ -236,8 +242,8 @@ class TarnPeTest(unittest.TestCase):
         for name in ("VMD/iaStorVD.inf", "VMD/iaStorVD.sys", "Chipset/x.inf"):
             os.makedirs(os.path.dirname(os.path.join(drivers, name)), exist_ok=True)
             self.write(os.path.join(drivers, name), name.encode())
-        said = self.tarn_pe("install", wim, "--from", self.build, "--password-file", self.passwords, "--language", "de",
-                            "--drivers", drivers)
+        said = self.tarn_pe("install", wim, "--password-file", self.passwords, "--language", "de",
+                            "--drivers", drivers, tool=self.shipped)
         self.assertIn("Tarn Logon 1.5.0 (x86)", said)
         self.assertIn("drivers: 2 .inf", said)
         self.assertIn("warning: Secure Boot: the image holds no winload.efi", said)
@@ -414,11 +420,16 @@ class TarnPeTest(unittest.TestCase):
         said = self.tarn_pe("install", self.work + "/check-truncated.wim", "--from", self.build)
         self.assertIn("warning: Secure Boot: cannot tell: \\Windows\\system32\\Boot\\winload.efi", said)
 
+    def test_settings_keys_are_the_programs(self):
+        """tarn-pe reads the settings with the program's keys in the program's order."""
+        with open(os.path.join(ROOT, "src", "session", "settings_text.cpp")) as f:
+            source = f.read()
+        rules = source[source.index("kKeyRules[] = {"):]
+        rules = rules[:rules.index("\n};")]
+        self.assertEqual(tuple(re.findall(r'^\s*\{"(\w+=)"', rules, re.M)), settings.SETTINGS_KEYS)
+
     def test_version_of_the_real_build(self):
         """The readers against what the toolchain made, where a build is there (make test builds)."""
-        loader = importlib.machinery.SourceFileLoader("tarn_pe", TOOL)
-        tool = importlib.util.module_from_spec(importlib.util.spec_from_loader("tarn_pe", loader))
-        loader.exec_module(tool)
         with open(os.path.join(ROOT, "CMakeLists.txt")) as f:
             version = re.search(r"project\(TarnLogon VERSION ([\d.]+)", f.read()).group(1)
         builds = [(arch, machine) for arch, machine in (("x86", 0x14C), ("x64", 0x8664), ("arm64", 0xAA64))
@@ -429,7 +440,7 @@ class TarnPeTest(unittest.TestCase):
             for name in ("tarn_logon.exe", "LangPack.dll"):
                 with open(os.path.join(ROOT, "build", arch, "bin", name), "rb") as f:
                     data = f.read()
-                self.assertEqual((tool.file_version(data), tool.pe_machine(data)), (version, machine), name)
+                self.assertEqual((pe.file_version(data), pe.pe_machine(data)), (version, machine), name)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,5 @@
+import sys
+
+from tarn_pe.commands import main
+
+sys.exit(main())
