@@ -5,8 +5,10 @@ says more than the command line.
 
 Run with the Debian system Python, which has the hivex binding: /usr/bin/python3 test_tarn_pe.py
 """
+import contextlib
 import datetime
 import hashlib
+import io
 import json
 import os
 import re
@@ -16,11 +18,15 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import warnings
+from unittest import mock
 
 import hivex
 from cryptography import x509
+from cryptography.exceptions import UnsupportedAlgorithm
 from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import ec
+from cryptography.hazmat.primitives.serialization import pkcs7
 
 from minimal_hive import minimal_hive, with_sequences
 
@@ -28,7 +34,7 @@ ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)),
 TOOL = os.path.join(ROOT, "tools", "tarn-pe")
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import make_package  # noqa: E402  (from tools/, as the package)
-from tarn_pe import pe, settings  # noqa: E402
+from tarn_pe import commands, pe, settings  # noqa: E402
 ENV = dict(os.environ, WIMLIB_IMAGEX_IGNORE_CASE="1")
 PASS_KEY = bytes([1]) + struct.pack("<I", 600_000) + bytes(range(16)) + hashlib.sha256(b"pw").digest()
 ORIGINAL_LAUNCHER = b"[LaunchApps]\r\n%SYSTEMDRIVE%\\startnet.cmd\r\n"
@@ -419,6 +425,50 @@ class TarnPeTest(unittest.TestCase):
         # install warns about an image it cannot judge, and installs all the same.
         said = self.tarn_pe("install", self.work + "/check-truncated.wim", "--from", self.build)
         self.assertIn("warning: Secure Boot: cannot tell: \\Windows\\system32\\Boot\\winload.efi", said)
+
+    def test_a_key_the_library_cannot_load(self):
+        """cannot tell, not a traceback: check says so with exit code 2, install after writing the image
+        with exit code 0; the library's warning about Authenticode's signed data stays quiet."""
+        signer = Signer(self.work)
+        signed = signer.sign("Windows 2011")
+        wim = self.make_image("keyless", files={"Windows/system32/Boot/winload.efi": signed})
+
+        class KeyLess:
+            def __init__(self, cert):
+                self.cert = cert
+
+            def __getattr__(self, name):
+                return getattr(self.cert, name)
+
+            def public_key(self):
+                raise UnsupportedAlgorithm("an unknown kind of key")
+
+        loader = pkcs7.load_der_pkcs7_certificates
+
+        def load_keyless(blob):
+            warnings.warn("PKCS#7 certificates could not be parsed as DER, falling back to parsing as BER.")
+            return [KeyLess(cert) for cert in loader(blob)]
+
+        def run(*args):
+            out = io.StringIO()
+            with contextlib.redirect_stdout(out), contextlib.redirect_stderr(out):
+                status = commands.main(list(args))
+            return status, out.getvalue()
+
+        with mock.patch.object(pkcs7, "load_der_pkcs7_certificates", load_keyless), \
+                mock.patch.dict(os.environ, {"TARN_PE_TEST_CA_THUMBPRINTS": signer.table}), \
+                warnings.catch_warnings():
+            warnings.simplefilter("always")
+            status, said = run("check", wim)
+            self.assertEqual(status, 2, said)
+            self.assertIn("verdict: cannot tell: \\Windows\\system32\\Boot\\winload.efi: the key of Microsoft "
+                          "Windows Production PCA 2011 cannot be loaded (an unknown kind of key)", said)
+            status, said = run("install", wim, "--from", self.build)
+            self.assertEqual(status, 0, said)
+            self.assertIn("warning: Secure Boot: cannot tell: \\Windows\\system32\\Boot\\winload.efi", said)
+            self.assertIn(f"Secure Boot: CA thumbprints from {signer.table}, not Microsoft's", said)
+            self.assertNotIn("parsed as DER", said)
+        self.assertEqual(self.extract(wim, "/Windows/system32/tarn_logon.exe")[:2], b"MZ")
 
     def test_settings_keys_are_the_programs(self):
         """tarn-pe reads the settings with the program's keys in the program's order."""

@@ -5,6 +5,7 @@ import hashlib
 import json
 import os
 import tempfile
+import warnings
 from dataclasses import dataclass
 
 from tarn_pe.common import Refusal, read_file
@@ -83,11 +84,14 @@ def windows_subject(name):
 
 def issued_by(child, parent):
     """True when parent's key verifies child's signature, False when it does not, None when the
-    library cannot tell for this kind of key."""
-    key = parent.public_key()
+    library cannot tell for this kind of key; Unreadable when it cannot load the key at all."""
     # An RSASSA-PSS signature's parameters are in its algorithm identifier, which the library does not give.
     if child.signature_algorithm_oid == x509.SignatureAlgorithmOID.RSASSA_PSS:
         return None
+    try:
+        key = parent.public_key()
+    except (ValueError, TypeError, UnsupportedAlgorithm) as e:
+        raise Unreadable(f"the key of {common_name(parent.subject)} cannot be loaded ({e})")
     try:
         if isinstance(key, rsa.RSAPublicKey):
             key.verify(child.signature, child.tbs_certificate_bytes, padding.PKCS1v15(),
@@ -166,13 +170,17 @@ def judge_file(data, table):
     judged = []
     for blob in blobs:
         try:
-            certs = pkcs7.load_der_pkcs7_certificates(blob)
+            with warnings.catch_warnings():
+                # Newer releases of the library warn that Authenticode's signed data is not what they
+                # expect, and read it all the same: nothing an administrator could act on.
+                warnings.simplefilter("ignore", UserWarning)
+                certs = pkcs7.load_der_pkcs7_certificates(blob)
         except ValueError as e:
             raise Unreadable(f"its signature is not readable PKCS#7 signed data ({e})")
         try:
             signers = chains(certs)
             judged += [judge_chain(chain, table) for chain in signers]
-        except ValueError as e:         # the library parses extensions and names only when asked
+        except (ValueError, x509.DuplicateExtension) as e:   # the library parses extensions and names only when asked
             raise Unreadable(f"a certificate of its signature is damaged ({e})")
         if not signers:
             raise Unreadable("its signature carries no signer's certificate")
@@ -312,11 +320,11 @@ SECURE_BOOT_OFF = "Machines with Secure Boot off boot either kind."
 
 
 def boot_check_lines(image):
-    """The check's verdict in one line for install and status: a warning where there is something
-    to do, never a reason to stop."""
+    """The check's verdict in one line for install and status, a warning where there is something
+    to do but never a reason to stop, and the test table's notice where one is in force."""
     try:
         found = boot_check(image)
     except (Refusal, OSError, ValueError) as reason:     # install has written the image by now
         return [f"warning: Secure Boot: not checked: {reason} ('tarn-pe check' tells more)"]
     line = f"{'warning: ' if found.status else ''}Secure Boot: {found.verdict} ('tarn-pe check' tells more)"
-    return [line]
+    return [line] + ([f"Secure Boot: {found.notice}"] if found.notice else [])
