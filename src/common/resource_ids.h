@@ -166,5 +166,6 @@
 #define IDS_DEVICE_NOT_STARTED  3230
 #define IDS_DEVICE_UNKNOWN      3231
 #define IDS_DEVICE_NO_IDS       3232
+#define IDS_COLLECT_NO_INDEX    3233
 
 #endif

@@ -159,9 +159,12 @@ bool IsWritableFolder(const std::string& path)
     if (root.empty() || !IsExistingFolder(path)) return false;
     const UINT type = GetDriveTypeA(root.c_str());
     if (type != DRIVE_FIXED && type != DRIVE_REMOVABLE && type != DRIVE_REMOTE && type != DRIVE_RAMDISK) return false;
+    // Decided by the volume alone: Windows does not honour the read-only attribute on a folder
+    // (Explorer sets it on every customised one), and a probe file would write to each folder the
+    // operator passes over. What the volume takes but the folder refuses, the copy reports.
     DWORD flags = 0;
     if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return false;
-    return !(flags & FILE_READ_ONLY_VOLUME) && !(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+    return !(flags & FILE_READ_ONLY_VOLUME);
 }
 
 std::string FirstRemovableDrive()

@@ -17,7 +17,7 @@ std::string BrowseTargetFolder(HWND owner, const std::string& initialPath);
 std::string BrowseDestinationFolder(HWND owner, const std::string& initialPath);
 
 // True when path is an existing folder on a volume that takes writes: a fixed, removable,
-// network or RAM drive, not read-only.
+// network or RAM drive, not mounted read-only. The folder's read-only attribute does not count.
 bool IsWritableFolder(const std::string& path);
 
 // The root ("E:\\") of the first removable drive with a writable medium; empty when there is none.

@@ -8,6 +8,7 @@
 #include "envdialog/folder_browser.h"
 #include "langmodule/langmodule.h"
 #include "session/launch.h"
+#include "session/pe_tools.h"
 
 #include <commctrl.h>
 
@@ -19,7 +20,9 @@ namespace {
 
 constexpr DWORD kChunkBytes = 256 * 1024;
 constexpr DWORD kCancelGraceMs = 1000;  // for a read that ignores the cancel request
+constexpr DWORD kInterruptRepeatMs = 250;
 constexpr UINT kCollectDoneMessage = WM_APP + 41;
+constexpr UINT_PTR kInterruptTimer = 1;
 constexpr int kBarRange = 1000;
 
 struct PlannedFile {
@@ -50,6 +53,7 @@ void Consider(Listing& listing, const std::string& source, const std::string& de
     case CopyDecision::Copy: listing.files.push_back({source, destination, size}); break;
     case CopyDecision::TooLarge: Skip(listing, source, size, TooLargeReason(sizeLimit)); break;
     case CopyDecision::Withheld: Skip(listing, source, size, WithheldReason()); break;
+    case CopyDecision::AnswerFile: Skip(listing, source, size, AnswerFileReason()); break;
     case CopyDecision::ReparsePoint: Skip(listing, source, size, ReparsePointReason()); break;
     }
 }
@@ -95,8 +99,19 @@ void ListSource(Listing& listing, const LogSource& source, const CollectionJob& 
         return;
     }
     const DWORD attributes = GetFileAttributesA(source.path.c_str());
-    // What is not there is no log of this system: nothing to list.
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            listing.entries.push_back({IndexOutcome::Absent, source.path, 0, ""});
+        } else {
+            Skip(listing, source.path, 0, UnreadableReason(SystemErrorText(error)));
+        }
+        return;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        Skip(listing, source.path, 0, UnreadableReason(SystemErrorText(ERROR_DIRECTORY)));
+        return;
+    }
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         Skip(listing, source.path, 0, ReparsePointReason());
         return;
@@ -199,7 +214,15 @@ CopyOutcome CopyOneFile(const PlannedFile& file, const CollectionJob& job, Colle
     for (;;) {
         DWORD got = 0;
         switch (ReadChunk(source.get(), read, copied, progress, got, error)) {
-        case ReadOutcome::End: whole = true; return CopyOutcome::Copied;
+        case ReadOutcome::End:
+            // Counted as copied only once it is on the medium: a stick pulled after the closing
+            // box must not lose what the box and the index promised.
+            if (!FlushFileBuffers(output.get())) {
+                error = GetLastError();
+                return CopyOutcome::Unwritable;
+            }
+            whole = true;
+            return CopyOutcome::Copied;
         case ReadOutcome::Failed: return CopyOutcome::Unreadable;
         case ReadOutcome::Cancelled: return CopyOutcome::Cancelled;
         case ReadOutcome::Data: break;
@@ -215,12 +238,17 @@ CopyOutcome CopyOneFile(const PlannedFile& file, const CollectionJob& job, Colle
     }
 }
 
-bool WriteIndex(const std::string& path, const std::string& text)
+bool WriteIndex(const std::string& path, const std::string& text, unsigned long& error)
 {
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    return file && WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
+    if (file && WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size() && FlushFileBuffers(file.get())) {
+        return true;
+    }
+    error = GetLastError();
+    if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;  // a short write with no error: the medium is full
+    return false;
 }
 
 // ---- the progress dialog ----
@@ -273,9 +301,37 @@ void StartCollection(HWND dialog, CollectionRun& run)
     EndDialog(dialog, IDOK);
 }
 
+bool IsWorkerRunning(const CollectionRun& run)
+{
+    return run.thread && WaitForSingleObject(run.thread.get(), 0) == WAIT_TIMEOUT;
+}
+
+// The cancel event is seen between calls; a call that hangs (opening a file on a failing disk, a
+// folder listing, a write to a stalled stick) is broken off here. A call the worker starts just
+// after one attempt is caught by the next, so this is repeated until the worker has ended.
+void InterruptWorker(CollectionRun& run)
+{
+    // Not found (nothing pending) and a refusal alike leave the cancel event to do its work.
+    if (IsWorkerRunning(run) && run.progress.MayInterrupt()) CancelSynchronousIo(run.thread.get());
+}
+
+// Whatever ends the dialog (the copy's end, a quit message, an error in its procedure), the
+// worker uses the run and the job on the caller's stack: it is stopped and waited for before
+// they go. Nothing is pumped meanwhile, so a quit message stays in the queue for the caller.
+void StopWorker(CollectionRun& run)
+{
+    for (DWORD wait = 0; IsWorkerRunning(run) && WaitForSingleObject(run.thread.get(), wait) == WAIT_TIMEOUT;
+         wait = kInterruptRepeatMs) {
+        SetEvent(run.progress.cancel);
+        InterruptWorker(run);
+    }
+}
+
 void OnCancelCollection(HWND dialog, CollectionRun& run)
 {
     SetEvent(run.progress.cancel);
+    InterruptWorker(run);
+    SetTimer(dialog, kInterruptTimer, kInterruptRepeatMs, nullptr);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
     SetDlgItemTextA(dialog, IDC_COLLECT_CURRENT, LoadLangStringOr(IDS_COLLECT_STOPPING, "Stopping...").c_str());
 }
@@ -291,6 +347,9 @@ INT_PTR CALLBACK CollectionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
     if (!run) return FALSE;
     switch (message) {
     case kCollectProgressMessage: ShowProgress(dialog, *run); return TRUE;
+    case WM_TIMER:
+        if (wParam == kInterruptTimer) InterruptWorker(*run);
+        return TRUE;
     case kCollectDoneMessage:
         // The worker posts this as its last act: the wait is for its return alone.
         WaitForSingleObject(run->thread.get(), INFINITE);
@@ -331,6 +390,14 @@ std::string ComputerName()
 
 std::string CollectionMessage(const CollectionResult& result, const std::string& folder)
 {
+    if (!result.indexWritten) {
+        // The other messages send the reader to index.txt.
+        return FillPlaceholders(LoadLangStringOr(IDS_COLLECT_NO_INDEX, "%1 files (%2 bytes) were copied to %3 and %4 were "
+                                                                       "skipped, but index.txt, the list of them, could "
+                                                                       "not be written there: %5"),
+                                {WithThousands(result.copied), WithThousands(result.bytes), folder,
+                                 WithThousands(result.skipped), SystemErrorText(result.indexError)});
+    }
     const UINT id = result.cancelled ? IDS_COLLECT_CANCELLED : IDS_COLLECT_DONE;
     const char* fallback = result.cancelled
                                ? "The copy was cancelled. Until then %1 files (%2 bytes) were copied to %3 and %4 were "
@@ -381,6 +448,14 @@ void CollectionProgress::AddBytes(unsigned long long bytes, bool fileDone)
     Notify();
 }
 
+void CollectionProgress::StartIndex() { InterlockedExchange(&indexSince_, static_cast<LONG>(GetTickCount() | 1)); }
+
+bool CollectionProgress::MayInterrupt()
+{
+    const DWORD since = static_cast<DWORD>(InterlockedCompareExchange(&indexSince_, 0, 0));
+    return since == 0 || GetTickCount() - since > kCancelGraceMs;
+}
+
 void CollectionProgress::Notify()
 {
     // One notice at a time: a fast copy of small files must not flood the dialog's queue.
@@ -389,6 +464,13 @@ void CollectionProgress::Notify()
 
 CollectionResult CopyLogs(const CollectionJob& job, CollectionProgress& progress)
 {
+    // A drive without a medium or a failing one must not stop the copy with a box nobody on this
+    // thread can answer.
+    DWORD oldMode = 0;
+    const bool modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+    ScopeExit restoreMode([&] {
+        if (modeSet) SetThreadErrorMode(oldMode, nullptr);
+    });
     Listing listing;
     for (const LogSource& source : job.sources) {
         if (IsCancelled(progress)) break;
@@ -422,7 +504,7 @@ CollectionResult CopyLogs(const CollectionJob& job, CollectionProgress& progress
         case CopyOutcome::Linked:
             entries.push_back({IndexOutcome::Skipped, file.source, 0, ReparsePointReason()});
             break;
-        case CopyOutcome::Absent: break;
+        case CopyOutcome::Absent: entries.push_back({IndexOutcome::Absent, file.source, 0, ""}); break;
         case CopyOutcome::Cancelled: result.cancelled = true; break;
         }
         progress.AddBytes(0, true);
@@ -431,13 +513,14 @@ CollectionResult CopyLogs(const CollectionJob& job, CollectionProgress& progress
         if (entry.outcome == IndexOutcome::Copied) {
             ++result.copied;
             result.bytes += entry.size;
-        } else {
+        } else if (entry.outcome == IndexOutcome::Skipped) {
             ++result.skipped;
         }
     }
     IndexHeader header = job.header;
     header.cancelled = result.cancelled;
-    result.indexWritten = WriteIndex(job.folder + "\\index.txt", FormatIndex(header, entries));
+    progress.StartIndex();
+    result.indexWritten = WriteIndex(job.folder + "\\index.txt", FormatIndex(header, entries), result.indexError);
     return result;
 }
 
@@ -446,8 +529,12 @@ CollectionResult RunCollection(HWND owner, const CollectionJob& job)
     CollectionRun run;
     run.job = &job;
     run.progress.cancel = run.cancel.get();
+    ScopeExit stop([&run] { StopWorker(run); });  // when an error in the dialog unwinds this
     EnsureCommonControls(ICC_PROGRESS_CLASS);
-    if (ShowLangDialogOrBuiltIn(IDD_COLLECT_PROGRESS, owner, CollectionDlgProc, reinterpret_cast<LPARAM>(&run)) == -1) {
+    const INT_PTR shown = ShowLangDialogOrBuiltIn(IDD_COLLECT_PROGRESS, owner, CollectionDlgProc, reinterpret_cast<LPARAM>(&run));
+    StopWorker(run);  // before its result is read
+    // No dialog, so no worker either: the copy runs here, unseen, rather than not at all.
+    if (shown == -1 && !run.thread) {
         run.progress.notify = nullptr;
         run.result = CopyLogs(job, run.progress);
     }
@@ -488,7 +575,9 @@ void CollectLogsInto(HWND owner, const std::string& destination, const std::stri
                              caption, MB_OK | MB_ICONWARNING);
         return;
     }
-    job.sources = PlanLogSources(RunLogFilePath(), job.header.peWindows, targetWindows);
+    // The 32-bit build on a 64-bit Windows PE would read SysWOW64 as System32.
+    job.sources = PlanLogSources(RunLogFilePath(), job.header.peWindows, targetWindows,
+                                 WithoutTrailingSlash(SystemToolPath("")));
     LogEvent("collect", {{"action", "start"}, {"folder", job.folder},
                          {"target", targetWindows.empty() ? "none" : targetWindows}});
     const CollectionResult result = RunCollection(owner, job);

@@ -22,6 +22,7 @@ struct CollectionResult {
     unsigned long long bytes = 0;
     bool cancelled = false;
     bool indexWritten = false;
+    unsigned long indexError = 0;  // when not written
 };
 
 // What the copy tells the progress dialog while it runs. The worker writes it under the lock;
@@ -42,6 +43,10 @@ public:
     void SetTotals(size_t files, unsigned long long bytes);
     void StartFile(const std::string& source);
     void AddBytes(unsigned long long bytes, bool fileDone);
+    // index.txt is written also after Cancel: a call hanging there is broken off only once it has
+    // had its second, every other at once.
+    void StartIndex();
+    bool MayInterrupt();
 
     HANDLE cancel = nullptr;  // manual-reset event: set, and the copy stops within a second
     HWND notify = nullptr;
@@ -51,17 +56,20 @@ private:
     CRITICAL_SECTION lock_;
     Snapshot state_;
     LONG posted_ = 0;
+    LONG indexSince_ = 0;  // the tick count (made odd) when index.txt was begun
 };
 
 constexpr UINT kCollectProgressMessage = WM_APP + 40;
 
 // Copies every file the sources name that exists into job.folder, keeping the paths below each
 // source under its destination, and writes index.txt there last, also when cancelled. A file
-// that cannot be read or written is skipped and listed; junctions and links are never followed.
+// that cannot be read or written is skipped and listed, as is a planned one that is not there;
+// junctions and links are never followed. A file counts as copied, and the index as written,
+// only once flushed to the medium.
 CollectionResult CopyLogs(const CollectionJob& job, CollectionProgress& progress);
 
 // CopyLogs on a worker thread under the progress dialog, whose Cancel stops it; returns once the
-// worker has ended.
+// worker has ended, however the dialog ended (a quit message stays in the queue).
 CollectionResult RunCollection(HWND owner, const CollectionJob& job);
 
 // The whole Collect logs command of the environment dialog: asks for the destination (a removable

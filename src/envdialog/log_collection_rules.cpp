@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -39,34 +40,78 @@ std::string FileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The path of a part: below windows, except that System32 is reached through systemFolder when
+// one is given (the 32-bit build's view of System32 on a 64-bit system is another folder; the
+// redirection touches System32 alone).
+std::string PartPath(const std::string& windows, const std::string& systemFolder, const std::string& relative)
+{
+    const std::string system32 = "SYSTEM32\\";
+    if (!systemFolder.empty() && UpperAscii(relative.substr(0, system32.size())) == system32) {
+        return systemFolder + "\\" + relative.substr(system32.size());
+    }
+    return windows + "\\" + relative;
+}
+
 template <size_t N>
 void AddParts(std::vector<LogSource>& sources, const PlannedPart (&parts)[N], const std::string& windows,
-              const std::string& prefix)
+              const std::string& systemFolder, const std::string& prefix)
 {
     for (const PlannedPart& part : parts) {
-        sources.push_back({part.kind, windows + "\\" + part.relative, part.pattern, prefix + part.relative});
+        sources.push_back({part.kind, PartPath(windows, systemFolder, part.relative), part.pattern, prefix + part.relative});
     }
+}
+
+// Names never copied, wherever they lie; upper case, '*' for any run of characters.
+struct WithheldName {
+    const char* pattern;
+    CopyDecision decision;
+};
+constexpr WithheldName kWithheldNames[] = {
+    {"TARN_PASSWORD.TXT", CopyDecision::Withheld},
+    {"TARN_LOGON.INI", CopyDecision::Withheld},
+    // Windows Setup's answer files: Setup keeps the one it ran with in Panther, deployment tools
+    // leave theirs beside it, and they hold the administrator's and AutoLogon passwords and the
+    // account that joins the domain.
+    {"UNATTEND*.XML", CopyDecision::AnswerFile},
+    {"AUTOUNATTEND*.XML", CopyDecision::AnswerFile},
+    {"SYSPREP.INF", CopyDecision::AnswerFile},
+};
+
+bool MatchesName(std::string_view name, std::string_view pattern)
+{
+    const size_t star = pattern.find('*');
+    if (star == std::string_view::npos) return name == pattern;
+    const std::string_view head = pattern.substr(0, star), tail = pattern.substr(star + 1);
+    return name.size() >= head.size() + tail.size() && name.substr(0, head.size()) == head &&
+           name.substr(name.size() - tail.size()) == tail;
 }
 
 }  // namespace
 
 std::vector<LogSource> PlanLogSources(const std::string& runLogPath, const std::string& peWindows,
-                                      const std::string& targetWindows)
+                                      const std::string& targetWindows, const std::string& peSystemFolder)
 {
     std::vector<LogSource> sources;
     if (!runLogPath.empty() && !FileNameOf(runLogPath).empty()) {
         sources.push_back({LogSourceKind::File, runLogPath, "", "PE\\" + FileNameOf(runLogPath)});
     }
-    if (!peWindows.empty()) AddParts(sources, kPeParts, WithoutTrailingSlash(peWindows), "PE\\Windows\\");
-    if (!targetWindows.empty()) AddParts(sources, kTargetParts, WithoutTrailingSlash(targetWindows), "Target\\");
+    if (!peWindows.empty()) {
+        AddParts(sources, kPeParts, WithoutTrailingSlash(peWindows), WithoutTrailingSlash(peSystemFolder),
+                 "PE\\Windows\\");
+    }
+    if (!targetWindows.empty()) AddParts(sources, kTargetParts, WithoutTrailingSlash(targetWindows), "", "Target\\");
     return sources;
 }
 
 CopyDecision DecideCopy(std::string_view fileName, unsigned long long size, bool reparsePoint,
                         unsigned long long sizeLimit)
 {
-    const std::string upper = UpperAscii(fileName);
-    if (upper == "TARN_PASSWORD.TXT" || upper == "TARN_LOGON.INI") return CopyDecision::Withheld;
+    // Judged as Windows opens the name: "unattend.xml. " opens unattend.xml.
+    std::string upper = UpperAscii(fileName);
+    while (!upper.empty() && (upper.back() == '.' || upper.back() == ' ')) upper.pop_back();
+    for (const WithheldName& withheld : kWithheldNames) {
+        if (MatchesName(upper, withheld.pattern)) return withheld.decision;
+    }
     if (reparsePoint) return CopyDecision::ReparsePoint;
     return size > sizeLimit ? CopyDecision::TooLarge : CopyDecision::Copy;
 }
@@ -95,6 +140,7 @@ std::string WithThousands(unsigned long long value)
 
 std::string TooLargeReason(unsigned long long sizeLimit) { return "larger than " + WithThousands(sizeLimit) + " bytes"; }
 std::string WithheldReason() { return "withheld: the password or the settings file"; }
+std::string AnswerFileReason() { return "withheld: a Windows Setup answer file, which may hold passwords"; }
 std::string ReparsePointReason() { return "a junction or link, not followed"; }
 std::string UnreadableReason(const std::string& errorText) { return "unreadable: " + errorText; }
 std::string NotWrittenReason(const std::string& errorText) { return "not written: " + errorText; }
@@ -118,11 +164,19 @@ std::string FormatIndex(const IndexHeader& header, const std::vector<IndexEntry>
     for (const IndexEntry& entry : entries) {
         if (entry.outcome == IndexOutcome::Copied) text += "  " + entry.source + "  (" + WithThousands(entry.size) + " bytes)\r\n";
     }
-    text += "\r\nSkipped: " + std::to_string(entries.size() - copied) + " files\r\n";
+    const auto skipped = std::count_if(entries.begin(), entries.end(),
+                                       [](const IndexEntry& entry) { return entry.outcome == IndexOutcome::Skipped; });
+    text += "\r\nSkipped: " + std::to_string(skipped) + " files\r\n";
     for (const IndexEntry& entry : entries) {
         if (entry.outcome == IndexOutcome::Skipped) {
             text += "  " + entry.source + "  (" + WithThousands(entry.size) + " bytes): " + entry.reason + "\r\n";
         }
+    }
+    const size_t absent = entries.size() - copied - static_cast<size_t>(skipped);
+    if (absent == 0) return text;
+    text += "\r\nNot found: " + std::to_string(absent) + " of the planned files and folders\r\n";
+    for (const IndexEntry& entry : entries) {
+        if (entry.outcome == IndexOutcome::Absent) text += "  " + entry.source + "\r\n";
     }
     return text;
 }

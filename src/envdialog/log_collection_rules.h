@@ -25,14 +25,17 @@ struct LogSource {
 
 // The sources in the order they are copied: the run log (when there is one) and the Windows PE
 // folders under PE\, then the installation's under Target\ (when one is selected). A File's
-// destination names the file; the others name a folder.
+// destination names the file; the others name a folder. peSystemFolder, when given, is the
+// folder through which this program reaches Windows PE's System32 ("X:\Windows\Sysnative" for
+// the 32-bit build on a 64-bit Windows PE); the copies keep the System32 name.
 std::vector<LogSource> PlanLogSources(const std::string& runLogPath, const std::string& peWindows,
-                                      const std::string& targetWindows);
+                                      const std::string& targetWindows, const std::string& peSystemFolder = "");
 
 enum class CopyDecision {
     Copy,
     TooLarge,
     Withheld,      // the password or the settings file, by name, wherever it is found
+    AnswerFile,    // a Windows Setup answer file, by name, wherever it is found
     ReparsePoint,  // a junction or link: what it points to lies outside the collected folders
 };
 
@@ -44,7 +47,11 @@ CopyDecision DecideCopy(std::string_view fileName, unsigned long long size, bool
 std::string CollectionFolderName(std::string_view computerName, int year, int month, int day, int hour, int minute,
                                  int second);
 
-enum class IndexOutcome { Copied, Skipped };
+enum class IndexOutcome {
+    Copied,
+    Skipped,
+    Absent,  // a planned file or folder that is not there
+};
 
 struct IndexEntry {
     IndexOutcome outcome = IndexOutcome::Copied;
@@ -70,6 +77,7 @@ std::string WithThousands(unsigned long long value);
 // The index's reason for a skipped file (the error text only for Unreadable).
 std::string TooLargeReason(unsigned long long sizeLimit);
 std::string WithheldReason();
+std::string AnswerFileReason();
 std::string ReparsePointReason();
 std::string UnreadableReason(const std::string& errorText);
 std::string NotWrittenReason(const std::string& errorText);

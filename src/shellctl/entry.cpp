@@ -52,6 +52,15 @@ std::string RunLogPath(const std::string& setting) { return setting == "NO" ? st
     }
 }
 
+// After the PE start-up: until wpeinit has installed the Plug and Play devices, hardly any has a
+// driver, and the count would say nothing about the drivers the image lacks.
+void LogDeviceCount()
+{
+    const std::vector<DeviceEntry> devices = ReadDevices();
+    LogEvent("devices", {{"action", "counted"}, {"present", std::to_string(devices.size())},
+                         {"no-driver", std::to_string(CountWithoutDriver(devices))}});
+}
+
 }  // namespace
 
 bool RunShellPass(unsigned long* exitCode)
@@ -64,8 +73,7 @@ void RunLogonShell(bool setPasswordMode)
 {
     LogEvent("start", {{"version", TARN_VERSION_TEXT}, {"arch", kArchitecture}, {"exe", ExecutablePath()},
                        {"mode", setPasswordMode ? "setpass" : "logon"},
-                       {"windows-pe", IsWindowsPE() ? "yes" : "no"},
-                       {"no-driver", std::to_string(CountWithoutDriver(ReadDevices()))}});
+                       {"windows-pe", IsWindowsPE() ? "yes" : "no"}});
     LogFirmware();
     ReadSettings();
     StartRunLog(RunLogPath(Shared().Settings.LogFile));
@@ -93,6 +101,7 @@ void RunLogonShell(bool setPasswordMode)
 
     // Before the autorun and the password: the unattend keyboard and the drivers in force.
     RunWindowsPeStartUp();
+    LogDeviceCount();
 
     if (IsAutorunWanted()) {
         // Once-only entries first, as Windows runs them: they may prepare what Run entries need.

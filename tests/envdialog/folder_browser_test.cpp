@@ -1,5 +1,6 @@
 #include "envdialog/folder_browser.h"
 
+#include "common/guards.h"
 #include "common/registry.h"
 #include "common/resource_ids.h"
 #include "common/window.h"
@@ -8,6 +9,7 @@
 #include "session/shared_state.h"
 #include "support/dialog_driver.h"
 #include "support/logon_case.h"
+#include "support/test_support.h"
 #include "support/wine_drives.h"
 
 #include <gtest/gtest.h>
@@ -226,6 +228,28 @@ TEST_F(FolderBrowserTest, OffersOnlyFoldersOnFixedDisksWithHiveFiles)
     EXPECT_EQ(BrowseTargetFolder(nullptr, windows), "");
     EXPECT_TRUE(cancel.Finished());
     EXPECT_FALSE(OpenRegKey("\\TARN_ERD", KEY_READ)) << "a mount point was left behind";
+}
+
+// Windows does not honour the read-only attribute on a folder (Explorer sets it on every
+// customised one): the destination of Collect logs is judged by its volume.
+TEST_F(FolderBrowserTest, TakesAFolderMarkedReadOnlyAsAWritableDestination)
+{
+    CaseFolder folder;
+    const std::string marked = folder.Path() + "Customised";
+    ASSERT_TRUE(CreateDirectoryA(marked.c_str(), nullptr));
+    ASSERT_TRUE(SetFileAttributesA(marked.c_str(), FILE_ATTRIBUTE_READONLY));
+    ScopeExit unmark([&] { SetFileAttributesA(marked.c_str(), FILE_ATTRIBUTE_NORMAL); });
+    // Wine keeps no such mark on a folder, but shows a Unix folder without write bits with it (and
+    // lets root write there all the same). It starts the Unix program without a handle to wait on.
+    std::string removeWriteBits = "/bin/sh -c \"chmod a-w '" + UnixPathOf(marked) + "'\"";
+    ProcessInfo chmod;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    CreateProcessA(nullptr, removeWriteBits.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, chmod.put());
+    ASSERT_TRUE(WaitUntil([&] { return (GetFileAttributesA(marked.c_str()) & FILE_ATTRIBUTE_READONLY) != 0; },
+                          std::chrono::seconds(10)));
+    EXPECT_TRUE(IsWritableFolder(marked));
+    EXPECT_FALSE(IsWritableFolder(marked + "\\missing"));
 }
 
 class BrowserLogonTest : public LogonCase {

@@ -34,16 +34,50 @@ TEST(LogCollectionRules, PlansThePeFoldersTheRunLogAndTheInstallation)
     // Without a run log or an installation, their parts are left out.
     EXPECT_EQ(PlanLogSources("", "X:\\Windows", "").size(), 4u);
     EXPECT_EQ(PlanLogSources("X:\\logs\\", "X:\\Windows", "").size(), 4u) << "a folder is no log file";
+    // The 32-bit build on a 64-bit Windows PE reaches System32 through Sysnative; nothing else moves.
+    planned.clear();
+    for (const LogSource& source : PlanLogSources("", "X:\\Windows", "D:\\Windows", "X:\\Windows\\Sysnative\\")) {
+        planned.push_back(Describe(source));
+    }
+    EXPECT_EQ(planned[0], "tree X:\\Windows\\Logs -> PE\\Windows\\Logs");
+    EXPECT_EQ(planned[2], "file X:\\Windows\\Sysnative\\wpeinit.log -> PE\\Windows\\System32\\wpeinit.log");
+    EXPECT_EQ(planned.back(),
+              "file D:\\Windows\\System32\\LogFiles\\Srt\\SrtTrail.txt -> Target\\System32\\LogFiles\\Srt\\SrtTrail.txt")
+        << "the installation's System32 is no redirected folder";
 }
 
 TEST(LogCollectionRules, SkipsLargeLinkedAndSecretFiles)
 {
-    EXPECT_EQ(DecideCopy("dism.log", 100, false, 100), CopyDecision::Copy);
-    EXPECT_EQ(DecideCopy("MEMORY.DMP", 101, false, 100), CopyDecision::TooLarge);
-    EXPECT_EQ(DecideCopy("x.log", 0, true, 100), CopyDecision::ReparsePoint);
-    EXPECT_EQ(DecideCopy("Tarn_Password.TXT", 10, false, 100), CopyDecision::Withheld);
-    EXPECT_EQ(DecideCopy("tarn_logon.ini", 1000, true, 100), CopyDecision::Withheld) << "withheld before all else";
-    EXPECT_EQ(DecideCopy("tarn_logon.ini.bak", 10, false, 100), CopyDecision::Copy);
+    struct Row {
+        const char* name;
+        unsigned long long size;
+        bool link;
+        CopyDecision expected;
+    };
+    const Row rows[] = {
+        {"dism.log", 100, false, CopyDecision::Copy},
+        {"MEMORY.DMP", 101, false, CopyDecision::TooLarge},
+        {"x.log", 0, true, CopyDecision::ReparsePoint},
+        {"Tarn_Password.TXT", 10, false, CopyDecision::Withheld},
+        {"tarn_logon.ini", 1000, true, CopyDecision::Withheld},  // withheld before all else
+        {"tarn_logon.ini.bak", 10, false, CopyDecision::Copy},
+        {"unattend.xml", 10, false, CopyDecision::AnswerFile},
+        {"Unattend.XML", 1000, true, CopyDecision::AnswerFile},
+        {"unattend-original.xml", 10, false, CopyDecision::AnswerFile},
+        {"autounattend.xml", 10, false, CopyDecision::AnswerFile},
+        {"AutoUnattend_x64.xml", 10, false, CopyDecision::AnswerFile},
+        {"sysprep.inf", 10, false, CopyDecision::AnswerFile},
+        {"SYSPREP.INF", 10, false, CopyDecision::AnswerFile},
+        {"unattend.xml. ", 10, false, CopyDecision::AnswerFile},  // Windows opens it as unattend.xml
+        {"tarn_logon.ini.", 10, false, CopyDecision::Withheld},
+        {"unattend.log", 10, false, CopyDecision::Copy},
+        {"unattend.xm", 10, false, CopyDecision::Copy},
+        {"sysprep.inf.log", 10, false, CopyDecision::Copy},
+        {"setupact.log", 10, false, CopyDecision::Copy},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(DecideCopy(row.name, row.size, row.link, 100), row.expected) << row.name;
+    }
     EXPECT_EQ(kLogSizeLimit, 268435456ull);
 }
 
@@ -74,6 +108,15 @@ TEST(LogCollectionRules, IndexListsCopiedAndSkippedWithTheirReasons)
                     "\r\n"
                     "Skipped: 1 files\r\n"
                     "  C:\\MEMORY.DMP  (300 bytes): larger than 256 bytes\r\n");
+    // A planned file that is not there is neither copied nor skipped, but named.
+    const std::string withAbsent = FormatIndex(header, {{IndexOutcome::Absent, "X:\\Windows\\System32\\wpeinit.log", 0, ""},
+                                                        {IndexOutcome::Skipped, "C:\\MEMORY.DMP", 300, TooLargeReason(256)}});
+    EXPECT_NE(withAbsent.find("Copied: 0 files, 0 bytes\r\n"), std::string::npos) << withAbsent;
+    EXPECT_NE(withAbsent.find("\r\nSkipped: 1 files\r\n  C:\\MEMORY.DMP"), std::string::npos) << withAbsent;
+    EXPECT_NE(withAbsent.find("\r\n\r\nNot found: 1 of the planned files and folders\r\n"
+                              "  X:\\Windows\\System32\\wpeinit.log\r\n"),
+              std::string::npos)
+        << withAbsent;
     EXPECT_EQ(WithThousands(0), "0");
     EXPECT_EQ(WithThousands(999), "999");
     EXPECT_EQ(WithThousands(1000), "1,000");
