@@ -17,6 +17,13 @@ const char* const kForms[] = {
     "/Pwd %",          "\"/p:a %\"",    "net use Z: \\\\srv\\share %",
     "net.exe use \\\\srv\\x /user:dom\\u %",  "cmd /c NET1 use * \"\\\\s\\a b\" /savecred \"% x\"",
     "net use Z: \\\\s\\x /user:u:%",  "curl ftp://u:%@host/",
+    "net user bob %",  "NET1.EXE user /add \"Jane Doe\" %",
+    "cmd.exe /c \"net use Z: \\\\srv\\share % /user:CORP\\svc\"",  "CMD /S /C \"net user bob %",
+    "cmd /k\"cmd /c \"plink -pw % host\"\"",
+    "manage-bde -unlock D: -RecoveryPassword %",  "X:\\MANAGE-BDE.EXE -rp %",
+    "\"C:\\t\\pscp.exe\" -pw % f h:",  "schtasks /create /ru u /rp %",  "SCHTASKS /s pc /u a /P %",
+    "curl -u admin:% http://h/",  "curl.exe --user a:%",  "curl -Uproxy:%",
+    "7z x -p% a.7z",  "\"C:\\7-Zip\\7za.exe\" a \"-p% x\" b.7z",  "rar a -hp% a.rar",  "UnRAR.exe x -p% a.rar",
 };
 
 // Blanks stay (they separate the parts from the form), quotes go: a quote left open before the
