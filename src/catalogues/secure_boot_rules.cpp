@@ -44,12 +44,6 @@ uint32_t LittleEndian32(std::string_view bytes, size_t at)
 // 64-bit numbers, so no sum of 32-bit fields can wrap around into a list that seems to fit.
 std::string ListProblem(std::string_view rest, uint64_t listSize, uint64_t headerSize, uint64_t entrySize)
 {
-    // A hash entry of another size cannot be read as the firmware reads it: where its hash ends
-    // and what it revokes are not known.
-    const size_t hashBytes = TbsHashBytes(rest.substr(0, kX509Type.size()));
-    if (hashBytes != 0 && entrySize != kSignatureOwnerBytes + hashBytes + kRevocationTimeBytes) {
-        return "a signature list's entries are not of the size its hash type gives them";
-    }
     if (listSize < kSignatureListHeaderBytes) return "a signature list is shorter than its own header";
     if (listSize > rest.size()) return "a signature list runs past the end of the variable";
     const uint64_t body = listSize - kSignatureListHeaderBytes;
@@ -57,7 +51,23 @@ std::string ListProblem(std::string_view rest, uint64_t listSize, uint64_t heade
     if (entrySize <= kSignatureOwnerBytes) return "a signature list's entries are too small for an owner and data";
     if (body == headerSize) return "a signature list holds no entries";
     if ((body - headerSize) % entrySize != 0) return "a signature list does not hold whole entries";
+    // A hash entry of another size cannot be read as the firmware reads it: where its hash ends
+    // and what it revokes are not known.
+    const size_t hashBytes = TbsHashBytes(rest.substr(0, kX509Type.size()));
+    if (hashBytes != 0 && entrySize != kSignatureOwnerBytes + hashBytes + kRevocationTimeBytes) {
+        return "a signature list's entries are not of the size its hash type gives them";
+    }
     return std::string();
+}
+
+// Any entry counts, whatever its time of revocation: from that time on the firmware refuses what
+// the CA signs, and whether an older, time-stamped signature still passes is the firmware's to weigh.
+bool IsRevokedByHash(const std::vector<std::string>& tbsHashes, const KnownCa& ca)
+{
+    for (const std::string& hash : tbsHashes) {
+        if (hash == ca.tbsSha256 || hash == ca.tbsSha384 || hash == ca.tbsSha512) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -80,8 +90,9 @@ SignatureListWalk WalkSignatureLists(std::string_view db)
         const std::string_view type = rest.substr(0, kX509Type.size());
         const size_t hashBytes = TbsHashBytes(type);
         for (size_t entry = at + kSignatureListHeaderBytes + headerSize; entry < at + listSize; entry += entrySize) {
-            if (type == kX509Type) walk.certificates.push_back({entry + kSignatureOwnerBytes, entrySize - kSignatureOwnerBytes});
-            if (hashBytes != 0) walk.tbsHashes.push_back({entry + kSignatureOwnerBytes, hashBytes});
+            const size_t data = entry + kSignatureOwnerBytes;
+            if (type == kX509Type) walk.certificates.push_back({data, entrySize - kSignatureOwnerBytes});
+            if (hashBytes != 0) walk.tbsHashes.push_back({data, hashBytes});
         }
         at += listSize;
         ++walk.lists;
@@ -133,20 +144,6 @@ CaPresence FindCa(const std::vector<DbCertificate>& certificates, const KnownCa&
     }
     return found;
 }
-
-namespace {
-
-// Any entry counts, whatever its time of revocation: from that time on the firmware refuses what
-// the CA signs, and whether an older, time-stamped signature still passes is the firmware's to weigh.
-bool IsRevokedByHash(const std::vector<std::string>& tbsHashes, const KnownCa& ca)
-{
-    for (const std::string& hash : tbsHashes) {
-        if (hash == ca.tbsSha256 || hash == ca.tbsSha384 || hash == ca.tbsSha512) return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 std::string CaTrustText(const CertificateList& db, const CertificateList& dbx, const KnownCa& ca)
 {

@@ -9,8 +9,8 @@ namespace {
 
 constexpr std::string_view kMask = "***";
 
-// How many command lines quoted after cmd /c one line may hold that are split again: real lines
-// hold one or two, and the bound keeps a line of nested quotes from costing more than a few passes.
+// At most this many command lines quoted after cmd /c are split again in one line: real lines hold
+// one or two, and the bound keeps a line of nested quotes from costing more than a few passes.
 constexpr int kMaxInnerCommands = 8;
 
 // One argument: its stretch of the line, and its text without the quotes, each character of
@@ -216,9 +216,10 @@ void MaskValue(const Argument& argument, size_t index, bool afterColon, std::vec
 void MaskProgramSwitches(const std::vector<Argument>& arguments, size_t program, const ProgramSecrets& secrets,
                          std::vector<Span>& spans)
 {
+    const std::vector<std::string_view> names = Words(secrets.switches);
     for (size_t i = program + 1; i < arguments.size() && !IsCommandBreak(arguments[i]); ++i) {
         const std::string upper = UpperAscii(arguments[i].text);
-        for (const std::string_view name : Words(secrets.switches)) {
+        for (const std::string_view name : names) {
             if (upper.compare(0, name.size(), name) != 0) continue;
             if (upper.size() > name.size() && secrets.at != SecretAt::NextArgument) {
                 MaskValue(arguments[i], name.size(), secrets.afterColon, spans);
@@ -243,7 +244,12 @@ void MaskCmdCommand(std::string_view line, const std::vector<Argument>& argument
         if (upper.empty() || upper[0] != '/') return;
         if (upper.compare(0, 2, "/C") != 0 && upper.compare(0, 2, "/K") != 0) continue;
         // The command may follow in the next argument or glued to the switch: /c"net use ...".
-        const size_t start = upper.size() > 2 ? arguments[i].at[1] + 1 : i + 1 < arguments.size() ? arguments[i + 1].begin : line.size();
+        size_t start = line.size();
+        if (upper.size() > 2) {
+            start = arguments[i].at[1] + 1;
+        } else if (i + 1 < arguments.size()) {
+            start = arguments[i + 1].begin;
+        }
         if (start >= line.size() || line[start] != '"' || innerCommands == 0) return;
         --innerCommands;
         const size_t last = line.find_last_of('"');

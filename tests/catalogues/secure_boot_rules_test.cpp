@@ -65,7 +65,7 @@ TEST(SignatureListWalkTest, StopsAtTheFirstListThatDoesNotFitAndSaysWhy)
         {"a part of an entry left over", RawList(kX509Type, 28 + 32, 0, 20, oneEntry), "does not hold whole entries"},
         {"a certificate hash without its time", RawList(kX509Sha256Type, 28 + 48, 0, 48, kOwner + std::string(32, 'h')),
          "not of the size its hash type gives them"},
-        {"a SHA-256 certificate hash in a SHA-384 list", RawList(kX509Sha384Type, 28 + 64, 0, 64, kOwner + std::string(48, 'h')),
+        {"a SHA-384 list with entries of SHA-256 size", RawList(kX509Sha384Type, 28 + 64, 0, 64, kOwner + std::string(48, 'h')),
          "not of the size its hash type gives them"},
     };
     for (const auto& c : cases) {
@@ -80,7 +80,7 @@ TEST(SignatureListWalkTest, StopsAtTheFirstListThatDoesNotFitAndSaysWhy)
 
 TEST(KnownCaTest, IsRecognisedByNameAndThumbprintBoth)
 {
-    const KnownCa ca{"Test CA 2023", "00112233445566778899aabbccddeeff00112233"};
+    const KnownCa ca{"Test CA 2023", "00112233445566778899aabbccddeeff00112233", {}, {}, {}};
     const DbCertificate real{"Test CA 2023", std::string(ca.sha1)};
     const DbCertificate impostor{"Test CA 2023", "ffeeddccbbaa99887766554433221100ffeeddcc"};
     const DbCertificate renamed{"Test CA 2011", std::string(ca.sha1)};
@@ -99,11 +99,11 @@ TEST(KnownCaTest, TrustNeedsTheCaInDbAndNotInDbx)
 {
     const std::string sha256(64, '2'), sha384(96, '3'), sha512(128, '5');
     const KnownCa ca{"Test CA 2011", "00112233445566778899aabbccddeeff00112233", sha256, sha384, sha512};
-    const CertificateList holds{{{"Test CA 2011", std::string(ca.sha1)}}, true};
-    const CertificateList impostor{{{"Test CA 2011", "ffeeddccbbaa99887766554433221100ffeeddcc"}}, true};
-    const CertificateList none{{}, true};
-    const CertificateList unread{{}, false};
-    const CertificateList heldThenBroken{holds.certificates, false};
+    const CertificateList holds{{{"Test CA 2011", std::string(ca.sha1)}}, true, {}};
+    const CertificateList impostor{{{"Test CA 2011", "ffeeddccbbaa99887766554433221100ffeeddcc"}}, true, {}};
+    const CertificateList none{{}, true, {}};
+    const CertificateList unread{{}, false, {}};
+    const CertificateList heldThenBroken{holds.certificates, false, {}};
 
     EXPECT_EQ(CaTrustText(holds, none, ca), "yes");
     EXPECT_EQ(CaTrustText(holds, holds, ca), "revoked");
@@ -129,10 +129,10 @@ TEST(KnownCaTest, IsRevokedByTheHashOfItsToBeSignedPartAsDbxHoldsIt)
     const std::string hash("\x00\x7f\x80\xff\x4e\x80\xbe\x10\x7c\x86\x0d\xe8\x96\x38\x4b\x3e"
                            "\xff\x50\x50\x4d\xc2\xd7\x6a\xc7\x15\x1d\xf3\x10\x2a\x44\x50\x63", 32);
     const KnownCa ca{"Test CA 2011", "00112233445566778899aabbccddeeff00112233",
-                     "007f80ff4e80be107c860de896384b3eff50504dc2d76ac7151df3102a445063"};
+                     "007f80ff4e80be107c860de896384b3eff50504dc2d76ac7151df3102a445063", {}, {}};
     const std::string dbx = List(kX509Type, {"other-ca"}) + List(kX509Sha256Type, {hash + kRevokedAlways});
     const SignatureListWalk walk = WalkSignatureLists(dbx);
-    const CertificateList db{{{"Test CA 2011", std::string(ca.sha1)}}, true};
+    const CertificateList db{{{"Test CA 2011", std::string(ca.sha1)}}, true, {}};
 
     EXPECT_EQ(CaTrustText(db, CertificateList{{}, walk.problem.empty(), TbsHashTexts(dbx, walk)}, ca), "revoked");
     const std::string imageHash = List(kSha256Type, {hash});

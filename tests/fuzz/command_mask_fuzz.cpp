@@ -1,7 +1,7 @@
 // Credential masking over arbitrary command lines. The first byte picks a form that carries a
 // secret, the next ones the secret; the rest, split at the first zero byte, is text before and
-// after it. The secret starts with a byte found nowhere else, so any trace of it in the log line
-// is a leak.
+// after it. The secret starts and ends with bytes found nowhere else, so any trace of either end
+// in the log line is a leak, and a mask that covers both ends covers what lies between.
 #include "common/command_mask.h"
 
 #include "fuzz_check.h"
@@ -11,6 +11,7 @@
 namespace {
 
 constexpr char kMarker = '\x01';
+constexpr char kEndMarker = '\x02';
 
 const char* const kForms[] = {
     "/password:%",     "-p %",          "--pwd=%",           "PASS=%",
@@ -30,7 +31,8 @@ const char* const kForms[] = {
 // form would glue it to the text before, which is no longer an argument of its own.
 std::string Surrounding(std::string text)
 {
-    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '"' || c == kMarker; }), text.end());
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '"' || c == kMarker || c == kEndMarker; }),
+               text.end());
     return text;
 }
 
@@ -52,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const unsigned char c = i + 2 < size ? data[i + 2] : 'x';
         secret += static_cast<char>('a' + c % 26);
     }
+    secret += kEndMarker;
     const std::string rest = whole.substr(std::min(size, length + 2));
     const size_t split = rest.find('\0');
     const std::string before = Surrounding(rest.substr(0, split));
@@ -60,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     carried.replace(carried.find('%'), 1, secret);
     const std::string line = before + " " + carried + " " + after;
     const std::string masked = MaskCommandCredentials(line);
-    Require(masked.find(kMarker) == std::string::npos, "no byte of the secret reaches the log");
+    Require(masked.find_first_of(std::string{kMarker, kEndMarker}) == std::string::npos,
+            "no byte of the secret reaches the log");
     return 0;
 }
