@@ -4,6 +4,7 @@
 #include "common/privileges.h"
 #include "common/program.h"
 #include "common/run_log.h"
+#include "common/text.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -124,15 +125,17 @@ CertificateList ReadDatabase(const char* name, std::string& state, FirmwareLine&
     }
     const DbCertificates contents = ReadDbCertificates(*bytes);
     list.certificates = contents.certificates;
+    list.tbsHashes = TbsHashTexts(*bytes, contents.walk);
     list.complete = contents.walk.problem.empty();
     state = list.complete ? "read" : "malformed";
     if (!list.complete) line.Fail(std::string(name) + ": " + contents.walk.problem);
     return list;
 }
 
-// db lists what the firmware may start; dbx what it refuses although db trusts it. The last step
-// of Microsoft's mitigations for CVE-2023-24932 revokes the 2011 CA that way, so db alone would
-// report a machine that refuses every 2011-signed boot manager as trusting them.
+// db lists what the firmware may start; dbx what it refuses although db trusts it, a certificate
+// by itself or by a hash of its TBSCertificate. The last step of Microsoft's mitigations for
+// CVE-2023-24932 revokes the 2011 CA that way, so db alone would report a machine that refuses
+// every 2011-signed boot manager as trusting them.
 void ReadDatabases(FirmwareLine& line)
 {
     const CertificateList db = ReadDatabase("db", line.db, line);
@@ -143,17 +146,6 @@ void ReadDatabases(FirmwareLine& line)
     }
     line.ca2023 = CaTrustText(db, dbx, kWindowsUefiCa2023);
     line.pca2011 = CaTrustText(db, dbx, kWindowsProductionPca2011);
-}
-
-std::string HexText(const BYTE* bytes, DWORD count)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (DWORD i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
-    return text;
 }
 
 DbCertificate DecodeCertificate(std::string_view der)
@@ -173,7 +165,7 @@ DbCertificate DecodeCertificate(std::string_view der)
     BYTE hash[20];
     DWORD hashSize = sizeof hash;
     if (CertGetCertificateContextProperty(context.get(), CERT_SHA1_HASH_PROP_ID, hash, &hashSize)) {
-        certificate.sha1 = HexText(hash, hashSize);
+        certificate.sha1 = LowerHex(std::string_view(reinterpret_cast<const char*>(hash), hashSize));
     }
     return certificate;
 }

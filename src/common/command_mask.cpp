@@ -9,6 +9,10 @@ namespace {
 
 constexpr std::string_view kMask = "***";
 
+// At most this many command lines quoted after cmd /c are split again in one line: real lines hold
+// one or two, and the bound keeps a line of nested quotes from costing more than a few passes.
+constexpr int kMaxInnerCommands = 8;
+
 // One argument: its stretch of the line, and its text without the quotes, each character of
 // which remembers where it stands in the line.
 struct Argument {
@@ -25,10 +29,11 @@ struct Span {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::vector<Argument> SplitArguments(std::string_view line)
+// The arguments of line from the offset on, each placed in the whole line.
+std::vector<Argument> SplitArguments(std::string_view line, size_t from)
 {
     std::vector<Argument> arguments;
-    size_t i = 0;
+    size_t i = from;
     while (i < line.size()) {
         while (i < line.size() && IsBlank(line[i])) ++i;
         if (i == line.size()) break;
@@ -83,11 +88,13 @@ void MaskSwitch(const std::vector<Argument>& arguments, size_t index, std::vecto
     }
 }
 
-bool IsNetProgram(const std::string& text)
+// The program an argument names, as the rules below know it: without its folder and .exe, upper case.
+std::string ProgramName(const std::string& text)
 {
     const size_t slash = text.find_last_of("\\/");
-    const std::string name = UpperAscii(slash == std::string::npos ? text : text.substr(slash + 1));
-    return name == "NET" || name == "NET.EXE" || name == "NET1" || name == "NET1.EXE";
+    std::string name = UpperAscii(slash == std::string::npos ? text : text.substr(slash + 1));
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".EXE") == 0) name.resize(name.size() - 4);
+    return name;
 }
 
 bool IsUserSwitch(const std::string& text, size_t& colon)
@@ -122,6 +129,19 @@ void MaskNetUse(const std::vector<Argument>& arguments, size_t use, std::vector<
     }
 }
 
+// NET USER [username [password | *] [options]]: the password is the positional after the name.
+void MaskNetUser(const std::vector<Argument>& arguments, size_t user, std::vector<Span>& spans)
+{
+    size_t positionals = 0;
+    for (size_t i = user + 1; i < arguments.size() && !IsCommandBreak(arguments[i]); ++i) {
+        const std::string& text = arguments[i].text;
+        if (!text.empty() && text[0] == '/') continue;
+        if (++positionals < 2) continue;
+        if (text != "*") spans.push_back({arguments[i].begin, arguments[i].end});
+        return;
+    }
+}
+
 void MaskUrlPassword(const Argument& argument, std::vector<Span>& spans)
 {
     const std::string& text = argument.text;
@@ -133,6 +153,127 @@ void MaskUrlPassword(const Argument& argument, std::vector<Span>& spans)
     const size_t colon = text.find(':', authority);
     if (colon == std::string::npos || colon + 1 >= at) return;
     spans.push_back({argument.at[colon + 1], argument.at[at]});
+}
+
+// Where a program's own switch carries its password.
+enum class SecretAt {
+    NextArgument,  // -pw Secret
+    Glued,         // -pSecret; the switch alone asks for the password
+    NextOrGlued,   // -u user:Secret or -uuser:Secret
+};
+
+// Switches documented as taking a password under names the general rule does not know. Each is
+// masked only behind its own program: -rp or -pw mean other things to other tools.
+struct ProgramSecrets {
+    std::string_view programs;  // as ProgramName gives them, separated by blanks
+    std::string_view switches;  // upper case with their - or /, separated by blanks
+    SecretAt at;
+    bool afterColon;  // the value is user:password, and the user stays
+};
+
+const ProgramSecrets kProgramSecrets[] = {
+    {"MANAGE-BDE", "-RP -RECOVERYPASSWORD /RP /RECOVERYPASSWORD", SecretAt::NextArgument, false},
+    {"PLINK PSCP PSFTP", "-PW", SecretAt::NextArgument, false},
+    {"SCHTASKS", "/RP /P -RP -P", SecretAt::NextArgument, false},
+    {"CURL", "-U", SecretAt::NextOrGlued, true},  // -u and -U, the proxy's user
+    {"CURL", "--USER --PROXY-USER", SecretAt::NextArgument, true},
+    {"7Z 7ZA 7ZR", "-P", SecretAt::Glued, false},
+    {"RAR UNRAR WINRAR", "-P -HP", SecretAt::Glued, false},
+};
+
+std::vector<std::string_view> Words(std::string_view list)
+{
+    std::vector<std::string_view> words;
+    for (size_t start = 0; start < list.size();) {
+        const size_t end = std::min(list.find(' ', start), list.size());
+        words.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+bool IsListed(std::string_view list, std::string_view word)
+{
+    const std::vector<std::string_view> words = Words(list);
+    return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+// The value from index of the argument's text on. A * asks for the password and rar's -p- turns
+// the question off: neither is one.
+void MaskValue(const Argument& argument, size_t index, bool afterColon, std::vector<Span>& spans)
+{
+    const std::string& text = argument.text;
+    const std::string_view value = std::string_view(text).substr(index);
+    if (value.empty() || value == "*" || value == "-") return;
+    if (afterColon) {
+        const size_t colon = text.find(':', index);
+        if (colon == std::string::npos || colon + 1 == text.size()) return;
+        index = colon + 1;
+    }
+    spans.push_back(index == 0 ? Span{argument.begin, argument.end} : RestOf(argument, index));
+}
+
+void MaskProgramSwitches(const std::vector<Argument>& arguments, size_t program, const ProgramSecrets& secrets,
+                         std::vector<Span>& spans)
+{
+    const std::vector<std::string_view> names = Words(secrets.switches);
+    for (size_t i = program + 1; i < arguments.size() && !IsCommandBreak(arguments[i]); ++i) {
+        const std::string upper = UpperAscii(arguments[i].text);
+        for (const std::string_view name : names) {
+            if (upper.compare(0, name.size(), name) != 0) continue;
+            if (upper.size() > name.size() && secrets.at != SecretAt::NextArgument) {
+                MaskValue(arguments[i], name.size(), secrets.afterColon, spans);
+            } else if (upper.size() == name.size() && secrets.at != SecretAt::Glued && i + 1 < arguments.size() &&
+                       !IsCommandBreak(arguments[i + 1])) {
+                MaskValue(arguments[i + 1], 0, secrets.afterColon, spans);
+            }
+        }
+    }
+}
+
+void CollectSpans(std::string_view line, size_t from, int& innerCommands, std::vector<Span>& spans);
+
+// cmd /c and /k (after any of cmd's other switches) run the rest of the line. When that starts
+// with a quote, cmd drops it and the line's last quote and splits what lies between anew, so a
+// net use quoted whole is a command line of its own, not one argument.
+void MaskCmdCommand(std::string_view line, const std::vector<Argument>& arguments, size_t cmd, int& innerCommands,
+                    std::vector<Span>& spans)
+{
+    for (size_t i = cmd + 1; i < arguments.size(); ++i) {
+        const std::string upper = UpperAscii(arguments[i].text);
+        if (upper.empty() || upper[0] != '/') return;
+        if (upper.compare(0, 2, "/C") != 0 && upper.compare(0, 2, "/K") != 0) continue;
+        // The command may follow in the next argument or glued to the switch: /c"net use ...".
+        size_t start = line.size();
+        if (upper.size() > 2) {
+            start = arguments[i].at[1] + 1;
+        } else if (i + 1 < arguments.size()) {
+            start = arguments[i + 1].begin;
+        }
+        if (start >= line.size() || line[start] != '"' || innerCommands == 0) return;
+        --innerCommands;
+        const size_t last = line.find_last_of('"');
+        CollectSpans(line.substr(0, last > start ? last : line.size()), start + 1, innerCommands, spans);
+        return;
+    }
+}
+
+void CollectSpans(std::string_view line, size_t from, int& innerCommands, std::vector<Span>& spans)
+{
+    const std::vector<Argument> arguments = SplitArguments(line, from);
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i].text.empty()) continue;
+        MaskSwitch(arguments, i, spans);
+        MaskUrlPassword(arguments[i], spans);
+        const std::string program = ProgramName(arguments[i].text);
+        const std::string verb = i + 1 < arguments.size() ? UpperAscii(arguments[i + 1].text) : std::string();
+        if ((program == "NET" || program == "NET1") && verb == "USE") MaskNetUse(arguments, i + 1, spans);
+        if ((program == "NET" || program == "NET1") && verb == "USER") MaskNetUser(arguments, i + 1, spans);
+        if (program == "CMD") MaskCmdCommand(line, arguments, i, innerCommands, spans);
+        for (const ProgramSecrets& secrets : kProgramSecrets) {
+            if (IsListed(secrets.programs, program)) MaskProgramSwitches(arguments, i, secrets, spans);
+        }
+    }
 }
 
 // A quote the mask takes away is put back behind it, so that the rest of the line keeps its
@@ -147,16 +288,9 @@ std::string Replacement(std::string_view line, const Span& span)
 
 std::string MaskCommandCredentials(std::string_view commandLine)
 {
-    const std::vector<Argument> arguments = SplitArguments(commandLine);
     std::vector<Span> spans;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i].text.empty()) continue;
-        MaskSwitch(arguments, i, spans);
-        MaskUrlPassword(arguments[i], spans);
-        if (IsNetProgram(arguments[i].text) && i + 1 < arguments.size() && UpperAscii(arguments[i + 1].text) == "USE") {
-            MaskNetUse(arguments, i + 1, spans);
-        }
-    }
+    int innerCommands = kMaxInnerCommands;
+    CollectSpans(commandLine, 0, innerCommands, spans);
     std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.begin < b.begin; });
     std::vector<Span> merged;
     for (const Span& span : spans) {

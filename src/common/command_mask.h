@@ -15,5 +15,12 @@
 // - in `net use` (net, net1, with or without .exe and a folder, also behind cmd /c), the
 //   password positional, the first argument after the share that is no switch, wherever it
 //   stands (a * asks for it and stays), and the part after a second colon of /user:name:pass;
-// - the password of a URL's user:pass@.
+//   in `net user`, the positional after the user name (again not a *);
+// - the password of a URL's user:pass@;
+// - behind their own programs only: manage-bde's -rp and -RecoveryPassword, plink's, pscp's and
+//   psftp's -pw, schtasks' /rp and /p (the next argument each); the part after the first colon
+//   of curl's -u, -U, --user and --proxy-user (also glued: -uname:pass); the password glued to
+//   7z's, 7za's and 7zr's -p and to rar's, unrar's and WinRAR's -p and -hp (-pSecret);
+// - all of this also inside a command line quoted after cmd's /c or /k (any letter case, cmd's
+//   other switches such as /s before it, the closing quote there or not), which cmd splits anew.
 std::string MaskCommandCredentials(std::string_view commandLine);

@@ -44,6 +44,18 @@ std::string UpperAscii(std::string_view text)
     return result;
 }
 
+std::string LowerHex(std::string_view bytes)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text;
+}
+
 std::string FillPlaceholders(std::string text, std::initializer_list<std::string_view> values)
 {
     // One pass over the template, so a value that holds a mark itself is never filled again.

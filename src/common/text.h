@@ -16,6 +16,9 @@ std::vector<std::string> SplitLines(std::string_view text);
 // Byte-wise ASCII upper case; other bytes are left as they are.
 std::string UpperAscii(std::string_view text);
 
+// Each byte as two lower-case hexadecimal digits, as thumbprints and hashes are written.
+std::string LowerHex(std::string_view bytes);
+
 // The text with every %1 replaced by the first value, %2 by the second, and so on up to %9; a
 // mark without a value stays as it is.
 std::string FillPlaceholders(std::string text, std::initializer_list<std::string_view> values);

@@ -63,7 +63,7 @@ TEST(ReadDbCertificatesTest, NamesEachCertificateByCommonNameAndThumbprintAndTel
     EXPECT_EQ(contents.certificates[1].sha1, "") << "undecodable, and no crash";
 
     EXPECT_EQ(FindCa(contents.certificates, kWindowsUefiCa2023), CaPresence::NameOnly) << "the name, not the CA";
-    EXPECT_EQ(FindCa(contents.certificates, KnownCa{"Windows UEFI CA 2023", kTestCa2023Sha1}), CaPresence::Present);
+    EXPECT_EQ(FindCa(contents.certificates, KnownCa{"Windows UEFI CA 2023", kTestCa2023Sha1, {}, {}, {}}), CaPresence::Present);
     EXPECT_EQ(FindCa(contents.certificates, kWindowsProductionPca2011), CaPresence::Absent);
 }
 

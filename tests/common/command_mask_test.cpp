@@ -16,7 +16,7 @@ void ExpectMasked(std::initializer_list<Case> cases)
 
 }  // namespace
 
-TEST(MaskCommandCredentials, NetUsePasswordWhereverItStands)
+TEST(MaskCommandCredentials, NetPasswordsWhereverTheyStand)
 {
     ExpectMasked({
         {"net use Z: \\\\srv\\share Secret1 /user:admin", "net use Z: \\\\srv\\share *** /user:admin"},
@@ -33,6 +33,20 @@ TEST(MaskCommandCredentials, NetUsePasswordWhereverItStands)
         {"net view \\\\srv secret", "net view \\\\srv secret"},
         {"netsh use \\\\srv\\share word", "netsh use \\\\srv\\share word"},
         {"net use Z: \\\\srv\\share \"\" /user:guest", "net use Z: \\\\srv\\share *** /user:guest"},
+        // net user NAME password: switches are no password, and a * asks for it.
+        {"net user svc Secret1 /add", "net user svc *** /add"},
+        {"NET1.EXE USER /domain \"Jane Doe\" Secret1", "NET1.EXE USER /domain \"Jane Doe\" ***"},
+        {"net user svc * /add", "net user svc * /add"},
+        {"net user svc /add /fullname:\"Service Account\"", "net user svc /add /fullname:\"Service Account\""},
+        // cmd runs a command line quoted after /c or /k as one of its own.
+        {"cmd.exe /c \"net use Z: \\\\srv\\share Secret /user:CORP\\svc\"",
+         "cmd.exe /c \"net use Z: \\\\srv\\share *** /user:CORP\\svc\""},
+        {"CMD /S /C \"net use * \"\\\\srv\\my share\" \"pass word\"\" & echo done",
+         "CMD /S /C \"net use * \"\\\\srv\\my share\" ***\" & echo done"},
+        {"C:\\Windows\\System32\\cmd.exe /q /K\"net user svc Secret1 /add", "C:\\Windows\\System32\\cmd.exe /q /K\"net user svc *** /add"},
+        {"cmd /c \"cmd /k \"plink -pw Secret1 host\"\"", "cmd /c \"cmd /k \"plink -pw *** host\"\""},
+        {"cmd /c \"\"C:\\Program Files\\PuTTY\\plink.exe\" -pw Secret1 host\"",
+         "cmd /c \"\"C:\\Program Files\\PuTTY\\plink.exe\" -pw *** host\""},
     });
 }
 
@@ -51,6 +65,20 @@ TEST(MaskCommandCredentials, SwitchesNamedForAPassword)
         {"copy p:\\x y", "copy p:\\x y"},
         {"tool /path:c:\\x /passive -password", "tool /path:c:\\x /passive -password"},
         {"tool -p & echo done", "tool -p & echo done"},
+        // A program's own switches, masked behind that program only.
+        {"manage-bde -unlock D: -RecoveryPassword 111111-222222-333333", "manage-bde -unlock D: -RecoveryPassword ***"},
+        {"X:\\Windows\\System32\\MANAGE-BDE.EXE -unlock D: -rp 111111-222222", "X:\\Windows\\System32\\MANAGE-BDE.EXE -unlock D: -rp ***"},
+        {"plink -ssh -pw Secret1 admin@host", "plink -ssh -pw *** admin@host"},
+        {"\"C:\\Tools\\pscp.exe\" -pw \"two words\" f host:", "\"C:\\Tools\\pscp.exe\" -pw *** f host:"},
+        {"schtasks /create /tn t /ru CORP\\svc /rp Secret1 /s pc /u a /p Secret2",
+         "schtasks /create /tn t /ru CORP\\svc /rp *** /s pc /u a /p ***"},
+        {"curl -u admin:Secret1 https://h/ --user admin:Secret2 -Uproxy:Secret3",
+         "curl -u admin:*** https://h/ --user admin:*** -Uproxy:***"},
+        {"7z x -pSecret1 a.7z & \"C:\\Program Files\\7-Zip\\7za.exe\" a \"-ptwo words\" b.7z",
+         "7z x -p*** a.7z & \"C:\\Program Files\\7-Zip\\7za.exe\" a \"-p***\" b.7z"},
+        {"rar a -hpSecret1 a.rar & unrar.exe x -pSecret2 a.rar & WinRAR x -pSecret3 b.rar",
+         "rar a -hp*** a.rar & unrar.exe x -p*** a.rar & WinRAR x -p*** b.rar"},
+        {"robocopy a b /rp x & tool -pw y & 7zip -pSecret", "robocopy a b /rp x & tool -pw y & 7zip -pSecret"},
     });
 }
 
@@ -63,5 +91,12 @@ TEST(MaskCommandCredentials, UrlUserInfoAndTheRestUntouched)
         {"   ", "   "},
         {"\"C:\\Program Files\\x.exe\"\t /a  \"unterminated", "\"C:\\Program Files\\x.exe\"\t /a  \"unterminated"},
         {"tool /p:\"open", "tool /p:\"***"},
+        // Ordinary commands of the same programs: no password there.
+        {"7z x archive.7z -o\"C:\\out\" -p", "7z x archive.7z -o\"C:\\out\" -p"},
+        {"rar x -p- -y a.rar", "rar x -p- -y a.rar"},
+        {"curl -o file https://h/ -u admin --user-agent x -u admin:", "curl -o file https://h/ -u admin --user-agent x -u admin:"},
+        {"manage-bde -unlock D: -rk E:\\key.bek", "manage-bde -unlock D: -rk E:\\key.bek"},
+        {"schtasks /run /tn \"Nightly /p job\"", "schtasks /run /tn \"Nightly /p job\""},
+        {"cmd /c \"echo net user\" secret", "cmd /c \"echo net user\" secret"},
     });
 }

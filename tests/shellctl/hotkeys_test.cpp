@@ -407,7 +407,8 @@ TEST_F(AutorunLogonTest, AutorunComesFirstTheChordsWorkOnlyAfterThePasswordAndTh
     {
         UniqueKey section = CreateRegKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx\\001", KEY_ALL_ACCESS);
         WriteRegString(section.get(), "1",
-                       "\"" + BinFolder() + "probe.exe\" sleep=1500 tag=autorun net use Z: \\\\srv\\share " + share);
+                       "\"" + BinFolder() + "probe.exe\" sleep=1500 tag=autorun cmd /c \"net use Z: \\\\srv\\share " + share +
+                           " /user:CORP\\svc\"");
         UniqueKey password = CreateRegKey("\\Software\\Quillon\\TarnDesk\\1.5", KEY_ALL_ACCESS);
         WriteRegDword(password.get(), "PassHash", PasswordHash(right));
     }
