@@ -166,5 +166,8 @@
 #define IDS_DEVICE_NOT_STARTED  3230
 #define IDS_DEVICE_UNKNOWN      3231
 #define IDS_DEVICE_NO_IDS       3232
+/* The shell loop: a shell that could not be started. Later than the 1.5 module contract: a module
+   without it gets the program's English text. */
+#define IDS_SHELL_NOT_STARTED   3240
 
 #endif
