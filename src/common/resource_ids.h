@@ -167,5 +167,8 @@
 #define IDS_DEVICE_UNKNOWN      3231
 #define IDS_DEVICE_NO_IDS       3232
 #define IDS_COLLECT_NO_INDEX    3233
+/* The shell loop: a shell that could not be started. Later than the 1.5 module contract: a module
+   without it gets the program's English text. */
+#define IDS_SHELL_NOT_STARTED   3240
 
 #endif

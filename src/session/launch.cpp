@@ -13,16 +13,38 @@ constexpr DWORD kPollIntervalMs = 10;
 // CreateProcess and ExpandEnvironmentStrings take at most this many characters, the zero included.
 constexpr DWORD kMaxCommandLineChars = 32767;
 
-// Creates the process with the given window state; the caller owns the handles.
-bool CreateProgram(std::string expanded, WORD showWindow, ProcessInfo& process)
+// Debian's 64-bit Wine 8 fails about one start in 4,000 with ERROR_INTERNAL_ERROR: the new
+// process dies in its own start-up, before any of its code has run ("failed to map the shared
+// user data": the heap that the system placed at random above Wine's loader covers 0x7ffe0000),
+// and a process gone before its start-up ended is reported as STATUS_INTERNAL_ERROR. The next
+// attempt starts it. Windows documents no such failure, and there a second attempt costs nothing.
+constexpr int kStartAttempts = 2;
+
+// Expands the command line into expanded and creates the process with the given window state;
+// the caller owns the handles. A text whose expansion comes out empty would have been too long
+// (ExpandCommand) and fails as such a command line does, not as an empty one.
+bool CreateProgram(const std::string& commandLine, WORD showWindow, ProcessInfo& process, std::string& expanded)
 {
+    expanded = ExpandCommand(commandLine);
+    if (expanded.empty() && !commandLine.empty()) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = showWindow;
-    // CreateProcessA may write into the command line, so it gets a private, terminated copy.
-    return CreateProcessA(nullptr, expanded.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          process.put()) != FALSE;
+    for (int attempt = 1;; ++attempt) {
+        // CreateProcessA may write into the command line, so it gets a private, terminated copy.
+        std::string writable = expanded;
+        if (CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           process.put())) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == kStartAttempts) return false;
+        LogEvent("start-retry", {{"command", MaskCommandCredentials(expanded)}, {"error", SystemErrorText(error)}});
+    }
 }
 
 // At most one message per pass, as a burst of messages must not starve the process check.
@@ -87,14 +109,16 @@ std::string ExpandCommand(const std::string& text)
 StartOutcome StartHidden(const std::string& commandLine)
 {
     ProcessInfo process;
-    bool created = CreateProgram(ExpandCommand(commandLine), SW_HIDE, process);
+    std::string expanded;
+    bool created = CreateProgram(commandLine, SW_HIDE, process, expanded);
     return Started(process, created);
 }
 
 StartOutcome RunHiddenLimited(const std::string& commandLine)
 {
     ProcessInfo process;
-    StartOutcome outcome = Started(process, CreateProgram(ExpandCommand(commandLine), SW_HIDE, process));
+    std::string expanded;
+    StartOutcome outcome = Started(process, CreateProgram(commandLine, SW_HIDE, process, expanded));
     if (!outcome.processId) return outcome;
     if (WaitForSingleObject(process.Process(), kRunOnceExLimitMs) == WAIT_TIMEOUT) {
         TerminateProcess(process.Process(), 0);
@@ -108,10 +132,11 @@ StartOutcome RunHiddenLimited(const std::string& commandLine)
 bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode)
 {
     ProcessInfo process;
-    std::string expanded = ExpandCommand(commandLine);
-    if (!CreateProgram(expanded, SW_SHOW, process)) {
+    std::string expanded;
+    if (!CreateProgram(commandLine, SW_SHOW, process, expanded)) {
         DWORD error = GetLastError();
-        LogEvent("shell-start", {{"command", MaskCommandCredentials(expanded)}, {"result", "failed"}, {"error", SystemErrorText(error)}});
+        const std::string& command = expanded.empty() ? commandLine : expanded;
+        LogEvent("shell-start", {{"command", MaskCommandCredentials(command)}, {"result", "failed"}, {"error", SystemErrorText(error)}});
         SetLastError(error);  // the caller's message names the start's error, not the log's
         return false;
     }

@@ -1,6 +1,7 @@
 // Expanding command lines and starting the programs the system runs. Every program starts with
-// the system's own environment (TARGET_ROOT included) and current folder; failures to start
-// are never reported to the operator.
+// the system's own environment (TARGET_ROOT included) and current folder. A start that fails with
+// ERROR_INTERNAL_ERROR is tried once more (launch.cpp says why). Nothing here speaks to the
+// operator: a failed start is on record in the run log, and the caller decides about a message.
 #pragma once
 
 #include <string>
@@ -25,9 +26,10 @@ StartOutcome StartHidden(const std::string& commandLine);
 StartOutcome RunHiddenLimited(const std::string& commandLine);
 
 // Starts the shell with a normal window and waits for it to end, dispatching the thread's
-// messages meanwhile and otherwise asleep. False, at once, when the program
-// could not be started; otherwise its exit code goes to exitCode when given. Start and end are
-// on record in the run log.
+// messages meanwhile and otherwise asleep. False, at once, when the program could not be
+// started, with the start's error as the thread's last error (ERROR_FILENAME_EXCED_RANGE for a
+// command line too long once expanded); otherwise its exit code goes to exitCode when given.
+// Start and end are on record in the run log.
 bool RunShellAndWait(const std::string& commandLine, unsigned long* exitCode = nullptr);
 
 // Dispatches the thread's messages for about the given time, asleep between them.

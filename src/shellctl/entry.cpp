@@ -6,6 +6,7 @@
 #include "common/program.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
+#include "common/text.h"
 #include "common/window.h"
 #include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
@@ -40,6 +41,10 @@ constexpr const char* kArchitecture = "arm64";
 constexpr const char* kArchitecture = sizeof(void*) == 8 ? "x64" : "x86";
 #endif
 
+// Until the operator has read it, a shell that cannot be started holds the loop: the dialog
+// comes back after OK, and no unattended machine restarts a failing shell for ever.
+constexpr const char* kShellNotStarted = "The shell could not be started (error %1): %2";
+
 // The log's place as LogFile= gives it, references expanded; empty for no log.
 std::string RunLogPath(const std::string& setting) { return setting == "NO" ? std::string() : ExpandCommand(setting); }
 
@@ -66,7 +71,12 @@ void LogDeviceCount()
 bool RunShellPass(unsigned long* exitCode)
 {
     RunEnvironmentDialog(GetDesktopWindow());
-    return RunShellAndWait(Shared().ShellCommand, exitCode);
+    if (RunShellAndWait(Shared().ShellCommand, exitCode)) return true;
+    const DWORD error = GetLastError();
+    ShowErrorBox(nullptr, FillPlaceholders(LoadLangStringOr(IDS_SHELL_NOT_STARTED, kShellNotStarted),
+                                           {std::to_string(error), SystemErrorText(error)}));
+    SetLastError(error);  // the caller asks about the start, not the box
+    return false;
 }
 
 void RunLogonShell(bool setPasswordMode)

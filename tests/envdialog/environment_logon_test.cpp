@@ -203,9 +203,10 @@ TEST_F(EnvironmentLogonTest, NoTargetDeletesTheValueAndTheShortFormCarriesOver)
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(next, IDC_ENV_LAYOUT_LABEL))) << "opens in the short form again";
 }
 
-TEST_F(EnvironmentLogonTest, AShellThatCannotStartBringsTheDialogBackAtOnce)
+TEST_F(EnvironmentLogonTest, AShellThatCannotStartIsReportedAndTheDialogComesBack)
 {
-    Install("tarn_logon.exe", kSettings);
+    const std::string log = folder_.Path() + "run.log";
+    Install("tarn_logon.exe", ("LogFile=" + log + "\r\n" + kSettings).c_str());
     InstallLanguage("LangPack.dll", "LangPack.dll");
     Start();
     HWND dialog = WaitForDialog();
@@ -213,6 +214,13 @@ TEST_F(EnvironmentLogonTest, AShellThatCannotStartBringsTheDialogBackAtOnce)
     SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_SETCURSEL, 0, 0);
     auto pressed = std::chrono::steady_clock::now();
     Command(dialog, IDOK);
+    // The box has the dialog's caption: it is looked for once the dialog is gone.
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, std::chrono::seconds(5)));
+    const std::string box = AnswerBox("Tarn Logon");
+    EXPECT_EQ(box.rfind("The shell could not be started (error 2): ", 0), 0u) << box;
+    EXPECT_NE(box.find("Check the disks"), std::string::npos) << "the module's hint follows";
+    EXPECT_NE(ReadBytes(log).find("shell-start command=C:\\no\\such\\shell.exe result=failed"), std::string::npos)
+        << ReadBytes(log);
     ASSERT_TRUE(WaitForDialog(dialog));
     EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::seconds(3));
     EXPECT_TRUE(ShellRuns().empty());

@@ -416,8 +416,8 @@ TEST_F(BadInputLogonTest, TenThousandShellEntries)
     EXPECT_LT(shown, 30.0);
 }
 
-// A command line at the platform's limit starts; one expanded beyond it cannot, and the dialog
-// comes back at once.
+// A command line at the platform's limit starts; one expanded beyond it cannot, is reported as
+// too long, and the dialog comes back at once.
 TEST_F(BadInputLogonTest, CommandLinesAtAndBeyondThePlatformLimit)
 {
     const std::string shell = "%windir%\\system32\\cmd.exe ";
@@ -440,6 +440,10 @@ TEST_F(BadInputLogonTest, CommandLinesAtAndBeyondThePlatformLimit)
     SendDlgItemMessageA(dialog, IDC_ENV_SHELL, CB_SETCURSEL, 1, 0);
     auto pressed = steady_clock::now();
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    HWND box = WaitForBox("CAPTION");
+    ASSERT_TRUE(box) << "the failed start is reported";
+    EXPECT_EQ(BoxText(box).rfind("The shell could not be started (error 206): ", 0), 0u) << BoxText(box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
     dialog = WaitForDialog(dialog);
     ASSERT_TRUE(dialog) << "the dialog comes back";
     EXPECT_LT(steady_clock::now() - pressed, seconds(3));
