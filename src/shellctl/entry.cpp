@@ -7,7 +7,7 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "common/window.h"
-#include "envdialog/environment_dialog.h"
+#include "envdialog/environment_pass.h"
 #include "langmodule/langmodule.h"
 #include "password/password_dialog.h"
 #include "session/launch.h"
