@@ -1,5 +1,5 @@
 # Front door for building, testing and trying Tarn Logon. Every target installs what is missing first.
-.PHONY: all deps build test bench fuzz demo package clean
+.PHONY: all deps build test check bench fuzz demo package clean
 
 all: build
 
@@ -12,6 +12,11 @@ build: deps
 
 test: deps
 	tools/run-tests.sh
+
+# The quick inner loop: the sanitizer tests, tarn-pe's and install-deps' Python tests and the x86
+# suite under Wine; no fuzz pass, no x64, x64-clang or ARM64 builds. make test is what CI runs.
+check: deps
+	TARN_CI_FUZZ_SECONDS=0 TARN_ARCHS=x86 TARN_ARM64_SMOKE=0 tools/run-tests.sh
 
 bench: deps
 	tools/bench.sh

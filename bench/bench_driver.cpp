@@ -311,16 +311,18 @@ void BringUpDisplayDriver()
 }
 
 template <class List>
-double TimeBuilder(std::unique_ptr<List>& list, void (*builder)(), size_t* count = nullptr)
+double TimeBuilder(void (*builder)(List&), size_t* count = nullptr)
 {
-    list = std::make_unique<List>();
+    List list;
     double start = NowMs();
-    builder();
+    builder(list);
     double ms = NowMs() - start;
-    if (count) *count = list->Count();
-    list.reset();
+    if (count) *count = list.Count();
     return ms;
 }
+
+// The scan without a scan dialog to show its progress in.
+void BuildTargets(TTargetList& list) { BuildTargetList(list, ScanProgress()); }
 
 // Each side runs kScanRounds times, alternating, and the fastest round counts: the figure is
 // what the code costs, not what other processes on the machine took from it meanwhile.
@@ -340,7 +342,7 @@ int RunScan(const std::string& label, int run)
             bare = std::min(bare, NowMs() - start);
         } else {
             ForgetInstallationNames();  // every round a first pass, which mounts every hive
-            build = std::min(build, TimeBuilder(Shared().TargetList, BuildTargetList, &entries));
+            build = std::min(build, TimeBuilder(BuildTargets, &entries));
         }
     }
     Report("scan_bare_" + label + "_ms", bare);
@@ -355,9 +357,9 @@ int RunRepeatScan()
 {
     LoadLangModule();
     size_t entries = 0;
-    Report("scan_first_pass_ms", TimeBuilder(Shared().TargetList, BuildTargetList, &entries));
+    Report("scan_first_pass_ms", TimeBuilder(BuildTargets, &entries));
     double later = 1e30;
-    for (int round = 0; round < kScanRounds; ++round) later = std::min(later, TimeBuilder(Shared().TargetList, BuildTargetList));
+    for (int round = 0; round < kScanRounds; ++round) later = std::min(later, TimeBuilder(BuildTargets));
     Report("scan_later_pass_ms", later);
     Report("scan_entries_repeat", static_cast<double>(entries));
     return 0;
@@ -369,10 +371,9 @@ int RunCatalogues()
     // In the program the scan dialog is up before the builders run, so the display driver is
     // not the display-mode builder's cost.
     BringUpDisplayDriver();
-    SharedState& shared = Shared();
-    Report("catalogue_display_modes_ms", TimeBuilder(shared.DisplayModeList, BuildDisplayModeList));
-    Report("catalogue_layouts_ms", TimeBuilder(shared.LayoutList, BuildLayoutList));
-    Report("catalogue_time_zones_ms", TimeBuilder(shared.TimeZoneList, BuildTimeZoneList));
+    Report("catalogue_display_modes_ms", TimeBuilder(BuildDisplayModeList));
+    Report("catalogue_layouts_ms", TimeBuilder(BuildLayoutList));
+    Report("catalogue_time_zones_ms", TimeBuilder(BuildTimeZoneList));
     return 0;
 }
 
@@ -381,12 +382,12 @@ int RunCatalogues()
 INT_PTR CALLBACK EmptyDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 // Creates the environment dialog as the driver's modal loop would and shows it: the work before
-// it becomes visible, with the given procedure.
-double TimeShownDialog(DLGPROC procedure)
+// it becomes visible, with the given procedure and its creation parameter.
+double TimeShownDialog(DLGPROC procedure, LPARAM parameter)
 {
     double start = NowMs();
-    HWND dialog =
-        CreateDialogParamA(LoadLangModule(), MAKEINTRESOURCEA(IDD_ENVIRONMENT), GetDesktopWindow(), procedure, 0);
+    HWND dialog = CreateDialogParamA(LoadLangModule(), MAKEINTRESOURCEA(IDD_ENVIRONMENT), GetDesktopWindow(), procedure,
+                                     parameter);
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
     double ms = NowMs() - start;
@@ -401,7 +402,6 @@ int RunStartup()
         work();
         Report(std::string("startup_") + name + "_ms", NowMs() - start);
     };
-    SharedState& shared = Shared();
     step("settings", ReadSettings);
     step("run_log", [] { StartRunLog(ExpandCommand(Shared().Settings.LogFile)); });
     step("language_module", [] { LoadLangModule(); });
@@ -417,27 +417,22 @@ int RunStartup()
     HWND scan = nullptr;
     step("scan_dialog", [&] {
         scan = CreateLangDialog(IDD_SCAN, GetDesktopWindow());
-        shared.ScanDialogWindow = scan;
         SendDlgItemMessageA(scan, IDC_SCAN_ANIMATION, ACM_PLAY, static_cast<WPARAM>(-1), MakeLong(0, 8));
     });
-    shared.TargetList = std::make_unique<TTargetList>();
-    shared.LayoutList = std::make_unique<TLayoutList>();
-    shared.TimeZoneList = std::make_unique<TTimeZoneList>();
-    shared.DisplayModeList = std::make_unique<TDisplayModeList>();
-    step("display_modes", BuildDisplayModeList);
-    step("layouts", BuildLayoutList);
-    step("time_zones", BuildTimeZoneList);
-    step("targets", BuildTargetList);
-    step("scan_dialog_close", [&] {
-        DestroyWindow(scan);
-        shared.ScanDialogWindow = nullptr;
+    EnvironmentPass pass;
+    step("display_modes", [&] { BuildDisplayModeList(pass.DisplayModes); });
+    step("layouts", [&] { BuildLayoutList(pass.Layouts); });
+    step("time_zones", [&] { BuildTimeZoneList(pass.TimeZones); });
+    step("targets", [&] {
+        BuildTargetList(pass.Targets, [scan](const std::string& text) { SetDlgItemTextA(scan, IDC_SCAN_STATUS, text.c_str()); });
     });
+    step("scan_dialog_close", [&] { DestroyWindow(scan); });
     // The dialog asks these while it fills its lists; timed apart, they tell the platform's share.
-    step("find_current_layout", [] { FindCurrentLayout(); });
-    step("find_current_display_mode", [] { FindCurrentDisplayMode(); });
-    step("find_current_time_zone", [] { FindCurrentTimeZone(); });
-    Report("startup_environment_dialog_ms", TimeShownDialog(EnvironmentDlgProc));
-    Report("startup_empty_dialog_ms", TimeShownDialog(EmptyDialogProc));
+    step("find_current_layout", [&] { FindCurrentLayout(pass.Layouts); });
+    step("find_current_display_mode", [&] { FindCurrentDisplayMode(pass.DisplayModes); });
+    step("find_current_time_zone", [&] { FindCurrentTimeZone(pass.TimeZones); });
+    Report("startup_environment_dialog_ms", TimeShownDialog(EnvironmentDlgProc, reinterpret_cast<LPARAM>(&pass)));
+    Report("startup_empty_dialog_ms", TimeShownDialog(EmptyDialogProc, 0));
     return 0;
 }
 

@@ -9,6 +9,7 @@ set(TARN_PORTABLE_SOURCES
     catalogues/secure_boot_rules.cpp
     catalogues/layout_rules.cpp
     catalogues/timezone_rules.cpp
+    envdialog/form_rules.cpp
     envdialog/hive_names.cpp
     envdialog/network_rules.cpp
     common/command_mask.cpp

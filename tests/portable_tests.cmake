@@ -17,6 +17,7 @@ set(TARN_PORTABLE_TEST_SOURCES
     catalogues/display_mode_rules_test.cpp
     catalogues/installation_rules_test.cpp
     catalogues/secure_boot_rules_test.cpp
+    envdialog/form_rules_test.cpp
     envdialog/hive_names_test.cpp
     envdialog/network_rules_test.cpp
     envdialog/log_collection_rules_test.cpp

@@ -114,7 +114,11 @@ done
 # test program under arm64 Wine (tools/run-arm64-smoke.sh). A run filtered to some tests is
 # a focused one and leaves it out unless TARN_ARM64_SMOKE=1; TARN_ARM64_SMOKE=0 always does.
 arm64_smoke="${TARN_ARM64_SMOKE:-auto}"
-if [ "$arm64_smoke" = auto ]; then arm64_smoke=$([ $# -eq 0 ] && echo 1 || echo 0); fi
+smoke_left_out="TARN_ARM64_SMOKE=$arm64_smoke"
+if [ "$arm64_smoke" = auto ]; then
+    arm64_smoke=$([ $# -eq 0 ] && echo 1 || echo 0)
+    smoke_left_out="a filtered run; TARN_ARM64_SMOKE=1 runs it"
+fi
 if [ "$arm64_smoke" = 1 ]; then
     echo "=== the ARM64 build under emulation ==="
     if cmake --preset arm64 >/dev/null && cmake --build --preset arm64; then
@@ -124,7 +128,7 @@ if [ "$arm64_smoke" = 1 ]; then
         status=1
     fi
 else
-    echo "ARM64 smoke: left out (a filtered run; TARN_ARM64_SMOKE=1 runs it)"
+    echo "ARM64 smoke: left out ($smoke_left_out)"
 fi
 if [ -s "$retries_file" ]; then
     echo "Retried: $(paste -sd, "$retries_file" | sed 's/,/, /g')"

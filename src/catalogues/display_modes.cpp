@@ -6,7 +6,6 @@
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
 #include "session/message_pump.h"
-#include "session/shared_state.h"
 
 #include <windows.h>
 
@@ -67,25 +66,14 @@ TCurrentMode ReadCurrentMode()
 
 }  // namespace
 
-void BuildDisplayModeList()
-{
-    TDisplayModeList* list = Shared().DisplayModeList.get();
-    if (!list) return;
-    FillDisplayModeList(*list, EnumerateDriverModes());
-}
+void BuildDisplayModeList(TDisplayModeList& list) { FillDisplayModeList(list, EnumerateDriverModes()); }
 
-int FindCurrentDisplayMode()
-{
-    const TDisplayModeList* list = Shared().DisplayModeList.get();
-    if (!list) return -1;
-    return FindDisplayModeIndex(*list, ReadCurrentMode());
-}
+int FindCurrentDisplayMode(const TDisplayModeList& list) { return FindDisplayModeIndex(list, ReadCurrentMode()); }
 
-void ApplyDisplayModeAt(int index)
+void ApplyDisplayModeAt(const TDisplayModeList& list, int index)
 {
-    const TDisplayModeList* list = Shared().DisplayModeList.get();
-    if (!list || index < 0 || static_cast<size_t>(index) >= list->Count()) return;
-    const TScrResInfo& mode = list->At(index);
+    if (index < 0 || static_cast<size_t>(index) >= list.Count()) return;
+    const TScrResInfo& mode = list.At(index);
     ApplyDisplayMode(mode.Width, mode.Height, mode.BitsPerPixel, mode.Frequency);
 }
 

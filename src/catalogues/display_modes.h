@@ -16,11 +16,11 @@ struct TScrResInfo {
 
 using TDisplayModeList = RecordList<TScrResInfo>;
 
-// Fills Shared().DisplayModeList, which the environment dialog has created empty.
-void BuildDisplayModeList();
-int FindCurrentDisplayMode();  // an index into the list, or -1
+// Fills the list, which the caller has made empty.
+void BuildDisplayModeList(TDisplayModeList& list);
+int FindCurrentDisplayMode(const TDisplayModeList& list);  // an index into the list, or -1
 // Applies the entry's mode; an index outside the list (-1: nothing selected) does nothing.
-void ApplyDisplayModeAt(int index);
+void ApplyDisplayModeAt(const TDisplayModeList& list, int index);
 // Tests the mode with the driver first, then applies and stores it as the display setting. A
 // mode the driver refuses changes nothing and shows an ownerless warning box.
 void ApplyDisplayMode(int32_t width, int32_t height, uint8_t bitsPerPixel, int32_t frequency);

@@ -6,7 +6,6 @@
 #include "common/registry.h"
 #include "common/run_log.h"
 #include "session/launch.h"
-#include "session/shared_state.h"
 
 #include <windows.h>
 
@@ -24,9 +23,8 @@ void LogLayoutApplied(const TLayoutInfo& layout, bool loaded, DWORD loadError, c
 
 }  // namespace
 
-void BuildLayoutList()
+void BuildLayoutList(TLayoutList& list)
 {
-    TLayoutList& list = *Shared().LayoutList;
     const std::string systemFolder = ExpandCommand("%windir%\\system32\\");
 
     std::vector<std::string> names;
@@ -49,16 +47,15 @@ void BuildLayoutList()
     }
 }
 
-int FindCurrentLayout()
+int FindCurrentLayout(const TLayoutList& list)
 {
     char name[KL_NAMELENGTH] = {};
     if (!GetKeyboardLayoutNameA(name)) return -1;
-    return FindLayoutIndex(*Shared().LayoutList, std::string(name, strnlen(name, KL_NAMELENGTH - 1)));
+    return FindLayoutIndex(list, std::string(name, strnlen(name, KL_NAMELENGTH - 1)));
 }
 
-void ApplyLayout(int index)
+void ApplyLayout(const TLayoutList& list, int index)
 {
-    const TLayoutList& list = *Shared().LayoutList;
     if (index < 0 || static_cast<size_t>(index) >= list.Count()) return;
     const TLayoutInfo& layout = list.At(index);
 

@@ -14,6 +14,8 @@ struct TLayoutInfo {
 
 using TLayoutList = RecordList<TLayoutInfo>;
 
-void BuildLayoutList();
-int FindCurrentLayout();  // an index into the list, or -1
-void ApplyLayout(int index);
+// Fills the list, which the caller has made empty.
+void BuildLayoutList(TLayoutList& list);
+int FindCurrentLayout(const TLayoutList& list);  // an index into the list, or -1
+// Activates the entry's layout; an index outside the list (-1: nothing selected) does nothing.
+void ApplyLayout(const TLayoutList& list, int index);

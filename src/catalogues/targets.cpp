@@ -12,7 +12,6 @@
 #include "langmodule/langmodule.h"
 #include "session/message_pump.h"
 #include "session/pe_tools.h"
-#include "session/shared_state.h"
 
 #include <windows.h>
 
@@ -63,12 +62,6 @@ std::map<std::string, RememberedZone> g_rememberedZones;
 // afresh before each drive so that pressing it mid-scan stops at the next one. The physical
 // state: the thread's own key state changes only as it takes keyboard messages.
 bool IsLeftShiftDown() { return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0; }
-
-void ShowScanningDrive(char lowerLetter)
-{
-    std::string text = LoadLangString(IDS_SCANNING_DRIVE) + lowerLetter + ":\\";
-    SetDlgItemTextA(Shared().ScanDialogWindow, IDC_SCAN_STATUS, text.c_str());
-}
 
 // Wine leaves an empty key behind when a load fails (Windows leaves nothing), and that key
 // makes every later load under the same name fail with ERROR_ALREADY_EXISTS. The name was free
@@ -275,10 +268,11 @@ const char* DriveTypeName(UINT type)
 
 }  // namespace
 
-void BuildTargetList()
+long long NoTargetIndex(const TTargetList& list) { return static_cast<long long>(list.Count()) - 1; }
+
+void BuildTargetList(TTargetList& list, const ScanProgress& progress)
 {
     StartHivePass();
-    TTargetList& list = *Shared().TargetList;
     DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if (!(drives & (1u << i))) continue;
@@ -289,14 +283,14 @@ void BuildTargetList()
             break;
         }
         char lower = static_cast<char>('a' + i);
-        ShowScanningDrive(lower);
+        if (progress) progress(LoadLangString(IDS_SCANNING_DRIVE) + lower + ":\\");
         // Removable, optical and network drives are left alone: searching them can take long
         // or wake a device, and Windows is not run from them.
         const char root[] = {lower, ':', '\\', '\0'};
         DWORD scanStart = GetTickCount();
         size_t before = list.Count();
         UINT type = GetDriveTypeA(root);
-        if (type == DRIVE_FIXED) ScanDrive(static_cast<char>('A' + i));
+        if (type == DRIVE_FIXED) ScanDrive(list, static_cast<char>('A' + i));
         LogEvent("scan", {{"drive", drive}, {"type", DriveTypeName(type)},
                           {"result", type == DRIVE_FIXED ? "searched" : "skipped"},
                           {"found", std::to_string(list.Count() - before)},
@@ -308,16 +302,16 @@ void BuildTargetList()
     none.Description = LoadLangString(IDS_NO_TARGET_DESCRIPTION);
 }
 
-void ListLockedDrive(char letter)
+void ListLockedDrive(TTargetList& list, char letter)
 {
-    TLokInfo& locked = Shared().TargetList->Add();
+    TLokInfo& locked = list.Add();
     locked.Path = std::string(1, letter) + ":\\";
     locked.Description = LoadLangStringOr(IDS_LOCKED_DESCRIPTION, "Locked by BitLocker");
     locked.Locked = true;
     LogEvent("bitlocker", {{"drive", std::string(1, letter) + ":"}, {"state", "locked"}});
 }
 
-void ScanDrive(char letter)
+void ScanDrive(TTargetList& list, char letter)
 {
     const std::string root = std::string(1, letter) + ":\\";
     WIN32_FIND_DATAA entry;
@@ -325,12 +319,12 @@ void ScanDrive(char letter)
     if (!find) {
         // A drive BitLocker keeps locked lists nothing; it is offered for unlocking instead of
         // being passed by without a word.
-        if (IsLockedVolume(letter)) ListLockedDrive(letter);
+        if (IsLockedVolume(letter)) ListLockedDrive(list, letter);
         return;
     }
     // A BitLocker To Go volume reads as a small discovery volume: its first sector tells.
     if (IsLockedVolume(letter)) {
-        ListLockedDrive(letter);
+        ListLockedDrive(list, letter);
         return;
     }
     // Each installation is read whole within one iteration, its hive unmounted again before the
@@ -342,7 +336,7 @@ void ScanDrive(char letter)
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         std::string path = root + entry.cFileName;
         if (!IsExistingFolder(path + "\\system32\\config\\")) continue;
-        TLokInfo& target = Shared().TargetList->Add();
+        TLokInfo& target = list.Add();
         target.Path = path;
         const bool running = IsRunningSystem(path);
         target.Description = running ? LoadLangStringOr(IDS_RUNNING_PE, "Windows PE (running now)")

@@ -4,6 +4,7 @@
 
 #include "common/record_list.h"
 
+#include <functional>
 #include <string>
 
 struct TLokInfo {
@@ -20,14 +21,21 @@ struct TLokInfo {
 
 using TTargetList = RecordList<TLokInfo>;
 
-// Fills Shared().TargetList (which must exist and be empty) while the scan dialog
-// (Shared().ScanDialogWindow) shows the drive being searched. Holding the left Shift key stops
-// the scan; the no-target entry is appended in every case. The thread's messages are handled
-// between drives and between the folders of a drive, so the keyboard hook keeps working.
-void BuildTargetList();
+// The no-target entry is always the list's last, and it is known by that position alone: its
+// index, which every installation's is below; -1 for an empty list (no built list is empty).
+long long NoTargetIndex(const TTargetList& list);
+
+// Told the text to show for each drive as its search begins ("Searching c:\").
+using ScanProgress = std::function<void(const std::string& text)>;
+
+// Fills the list, which the caller has made empty, and reports each drive searched through
+// progress (which may be empty). Holding the left Shift key stops the scan; the no-target entry
+// is appended in every case. The thread's messages are handled between drives and between the
+// folders of a drive, so the keyboard hook keeps working.
+void BuildTargetList(TTargetList& list, const ScanProgress& progress);
 
 // Appends the installations found directly below the root of one drive (upper-case letter).
-void ScanDrive(char letter);
+void ScanDrive(TTargetList& list, char letter);
 
 // The description of the installation folder (see DescribeInstallation): its name and version
 // from its SOFTWARE hive, mounted for a moment under HKLM\TARN_ERD, and its processor from the

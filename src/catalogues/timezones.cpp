@@ -8,7 +8,6 @@
 #include "common/registry.h"
 #include "common/run_log.h"
 #include "common/window.h"
-#include "session/shared_state.h"
 
 #include <windows.h>
 
@@ -129,9 +128,8 @@ DYNAMIC_TIME_ZONE_INFORMATION DynamicZoneInformation(const TTimeZoneInformationE
     return dynamic;
 }
 
-void BuildTimeZoneList()
+void BuildTimeZoneList(TTimeZoneList& list)
 {
-    TTimeZoneList& list = *Shared().TimeZoneList;
     if (UniqueKey zones = OpenRegKey(kZonesKey, KEY_READ)) {
         for (const std::string& name : RegSubKeyNames(zones.get())) {
             UniqueKey zone = OpenRegKey(zones.get(), name, KEY_READ);
@@ -144,11 +142,10 @@ void BuildTimeZoneList()
     AppendLocalTime(list);
 }
 
-int FindCurrentTimeZone() { return FindZoneIndex(*Shared().TimeZoneList, ZoneNameInForce()); }
+int FindCurrentTimeZone(const TTimeZoneList& list) { return FindZoneIndex(list, ZoneNameInForce()); }
 
-void ApplyTimeZone(int index)
+void ApplyTimeZone(const TTimeZoneList& list, int index)
 {
-    const TTimeZoneList& list = *Shared().TimeZoneList;
     if (index < 0 || static_cast<size_t>(index) >= list.Count()) return;
     const TTimeZoneInformationEx& zone = list.At(index);
     // The privilege is in an administrator's token but disabled by default (SetTimeZoneInformation,

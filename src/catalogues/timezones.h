@@ -24,6 +24,8 @@ struct TTimeZoneInformationEx {
 
 using TTimeZoneList = RecordList<TTimeZoneInformationEx>;
 
-void BuildTimeZoneList();
-int FindCurrentTimeZone();  // an index into the list, or -1
-void ApplyTimeZone(int index);
+// Fills the list, which the caller has made empty.
+void BuildTimeZoneList(TTimeZoneList& list);
+int FindCurrentTimeZone(const TTimeZoneList& list);  // an index into the list, or -1
+// Sets the entry's zone; an index outside the list (-1: nothing selected) does nothing.
+void ApplyTimeZone(const TTimeZoneList& list, int index);

@@ -28,13 +28,6 @@ const int kPlacementWidth = ScaleForDpi(800);  // the browser is placed in a fix
 const int kPlacementHeight = ScaleForDpi(600);
 const int kPlacementLift = ScaleForDpi(20);
 
-// Only one browser is open at a time; these belong to the latest one and are used only while it is.
-HWND g_browser = nullptr;
-HWND g_treeView = nullptr;
-HWND g_pathLine = nullptr;
-HWND g_hiveList = nullptr;
-HWND g_descriptionBox = nullptr;
-
 // The window rectangle in the browser's client coordinates.
 RECT ClientRectOf(HWND browser, HWND child)
 {
@@ -49,10 +42,10 @@ void AddStyle(HWND window, LONG bits)
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) | bits);
 }
 
-HWND CreateColumnWindow(DWORD exStyle, const char* className, const std::string& text, DWORD style, int x, int y,
-                        int height, HFONT font)
+HWND CreateColumnWindow(HWND browser, DWORD exStyle, const char* className, const std::string& text, DWORD style,
+                        int x, int y, int height, HFONT font)
 {
-    HWND window = CreateWindowExA(exStyle, className, text.c_str(), style, x, y, kColumnWidth, height, g_browser,
+    HWND window = CreateWindowExA(exStyle, className, text.c_str(), style, x, y, kColumnWidth, height, browser,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return window;
@@ -65,24 +58,24 @@ std::string RootOf(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-void OnSelectionChanged(HWND browser, LPCITEMIDLIST item)
+void OnSelectionChanged(HWND browser, const TargetBrowser& state, LPCITEMIDLIST item)
 {
     int okDecision = 0;
     char path[MAX_PATH] = "";
     if (!SHGetPathFromIDListA(item, path)) path[0] = '\0';  // a virtual item (the drive list) has no path
-    SetWindowTextA(g_pathLine, path);
+    SetWindowTextA(state.PathLine, path);
 
     // GetDriveTypeA("") would judge the current folder's drive, not the selection.
     const std::string root = RootOf(path);
     if (!root.empty() && GetDriveTypeA(root.c_str()) == DRIVE_FIXED) okDecision = 1;
-    FillHiveList(g_hiveList, path, "\\*.");
-    const std::string status = UpdateFolderStatus(okDecision, path);
-    SetWindowTextA(g_descriptionBox, status.c_str());
+    FillHiveList(state.HiveList, path, "\\*.");
+    const std::string status = UpdateFolderStatus(state, okDecision, path);
+    SetWindowTextA(state.DescriptionBox, status.c_str());
     SendMessageA(browser, BFFM_ENABLEOK, 0, okDecision);
 }
 
-// The platform's folder browser, rooted at the drive list, with the given callback and flags.
-std::string RunFolderBrowser(HWND owner, const std::string& initialPath, BFFCALLBACK callback, UINT flags)
+// The platform's folder browser, rooted at the drive list, with the given callback, its data and flags.
+std::string RunFolderBrowser(HWND owner, BFFCALLBACK callback, LPARAM data, UINT flags)
 {
     // SHBrowseForFolder requires COM in an apartment on the calling thread (its page says so);
     // Wine's browser works without it, Windows' does not. Declared first, so it ends last.
@@ -102,7 +95,7 @@ std::string RunFolderBrowser(HWND owner, const std::string& initialPath, BFFCALL
     info.pszDisplayName = static_cast<char*>(buffer.get());
     info.ulFlags = flags;
     info.lpfn = callback;
-    info.lParam = reinterpret_cast<LPARAM>(initialPath.c_str());
+    info.lParam = data;
     ShellMemory chosen(allocator.get(), SHBrowseForFolderA(&info));
     RethrowCallbackError();  // one the callback held
     if (!chosen) return std::string();
@@ -145,12 +138,16 @@ int CALLBACK DestinationCallback(HWND browser, UINT message, LPARAM lParam, LPAR
 
 std::string BrowseTargetFolder(HWND owner, const std::string& initialPath)
 {
-    return RunFolderBrowser(owner, initialPath, BrowserCallback, BIF_RETURNONLYFSDIRS);
+    TargetBrowser state;
+    state.InitialPath = initialPath;
+    return RunFolderBrowser(owner, BrowserCallback, reinterpret_cast<LPARAM>(&state), BIF_RETURNONLYFSDIRS);
 }
 
+// The initial path's characters are the destination browser's callback data.
 std::string BrowseDestinationFolder(HWND owner, const std::string& initialPath)
 {
-    return RunFolderBrowser(owner, initialPath, DestinationCallback, BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT);
+    return RunFolderBrowser(owner, DestinationCallback, reinterpret_cast<LPARAM>(initialPath.c_str()),
+                            BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT);
 }
 
 bool IsWritableFolder(const std::string& path)
@@ -184,15 +181,16 @@ std::string FirstRemovableDrive()
 int CALLBACK BrowserCallback(HWND browser, UINT message, LPARAM lParam, LPARAM lpData)
 {
     // An error here is held and the browser closed; BrowseTargetFolder throws it again.
-    if (IsCallbackErrorHeld()) return 0;
+    auto* state = reinterpret_cast<TargetBrowser*>(lpData);
+    if (IsCallbackErrorHeld() || !state) return 0;
     AtCallbackBoundary(0, [&] {
         switch (message) {
         case BFFM_INITIALIZED:
-            CustomiseBrowser(browser);
-            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, lpData);
+            CustomiseBrowser(browser, *state);
+            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(state->InitialPath.c_str()));
             break;
         case BFFM_SELCHANGED:
-            OnSelectionChanged(browser, reinterpret_cast<LPCITEMIDLIST>(lParam));
+            OnSelectionChanged(browser, *state, reinterpret_cast<LPCITEMIDLIST>(lParam));
             break;
         }
         return 0;
@@ -201,47 +199,50 @@ int CALLBACK BrowserCallback(HWND browser, UINT message, LPARAM lParam, LPARAM l
     return 0;
 }
 
-void CustomiseBrowser(HWND browser)
+void CustomiseBrowser(HWND browser, TargetBrowser& state)
 {
-    g_browser = browser;
-    g_hiveList = nullptr;
-    g_descriptionBox = nullptr;
-    g_treeView = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
-    g_pathLine = FindWindowExA(browser, nullptr, "Static", nullptr);  // the (empty) title line
+    state.Browser = browser;
+    state.HiveList = nullptr;
+    state.DescriptionBox = nullptr;
+    HWND treeView = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+    state.PathLine = FindWindowExA(browser, nullptr, "Static", nullptr);  // the (empty) title line
     const std::string title = LoadLangString(IDS_BROWSE_TITLE);
-    if (!g_treeView || !g_pathLine) {  // a browser of another layout: leave its shape alone
+    if (!treeView || !state.PathLine) {  // a browser of another layout: leave its shape alone
         SetWindowTextA(browser, title.c_str());
         return;
     }
     const int browserWidth = WindowWidth(browser);
     const int browserHeight = WindowHeight(browser);
 
-    const RECT tree = ClientRectOf(browser, g_treeView);
-    AddStyle(g_treeView, TVS_SHOWSELALWAYS);
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(g_treeView, WM_GETFONT, 0, 0));
-    const int pathTop = ControlPosition(g_pathLine).y;
-    AddStyle(g_pathLine, SS_LEFTNOWORDWRAP);  // a long path is cut at the right, not wrapped
+    const RECT tree = ClientRectOf(browser, treeView);
+    AddStyle(treeView, TVS_SHOWSELALWAYS);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(treeView, WM_GETFONT, 0, 0));
+    const int pathTop = ControlPosition(state.PathLine).y;
+    AddStyle(state.PathLine, SS_LEFTNOWORDWRAP);  // a long path is cut at the right, not wrapped
 
     const int offset = tree.top - pathTop - kPathLineHeight;
-    EnumChildWindows(browser, ShiftBrowserChild, offset);
+    BrowserShift shift{&state, offset};
+    EnumChildWindows(browser, ShiftBrowserChild, reinterpret_cast<LPARAM>(&shift));
     RethrowCallbackError();
-    SetWindowPos(g_pathLine, nullptr, 0, 0, tree.right - tree.left, kPathLineHeight, SWP_NOMOVE | SWP_NOOWNERZORDER);
+    SetWindowPos(state.PathLine, nullptr, 0, 0, tree.right - tree.left, kPathLineHeight,
+                 SWP_NOMOVE | SWP_NOOWNERZORDER);
     // A browser without a title may keep its title line hidden (Wine does); as the path line it
     // must be seen.
-    ShowWindow(g_pathLine, SW_SHOWNA);
+    ShowWindow(state.PathLine, SW_SHOWNA);
 
     // Created after the shift, so they stay where they are put.
     const int columnX = tree.right + kColumnGap;
     const int listTop = pathTop + kListBelowPathLine;
     const int listHeight = tree.bottom - tree.top - kListShorterThanTree;
-    g_hiveList = CreateColumnWindow(WS_EX_STATICEDGE, "listbox", "",
-                                    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOSEL | LBS_NOINTEGRALHEIGHT |
-                                        LBS_SORT | LBS_NOTIFY,
-                                    columnX, listTop, listHeight, font);
-    CreateColumnWindow(0, "static", LoadLangString(IDS_BROWSE_HIVE_LABEL), WS_CHILD | WS_VISIBLE | SS_SIMPLE, columnX,
-                       pathTop, kPathLineHeight, font);
-    g_descriptionBox = CreateColumnWindow(WS_EX_STATICEDGE, "static", "", WS_CHILD | WS_VISIBLE | SS_LEFT, columnX,
-                                          listTop + listHeight + kDescriptionGap, kDescriptionHeight, font);
+    state.HiveList = CreateColumnWindow(browser, WS_EX_STATICEDGE, "listbox", "",
+                                        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOSEL |
+                                            LBS_NOINTEGRALHEIGHT | LBS_SORT | LBS_NOTIFY,
+                                        columnX, listTop, listHeight, font);
+    CreateColumnWindow(browser, 0, "static", LoadLangString(IDS_BROWSE_HIVE_LABEL), WS_CHILD | WS_VISIBLE | SS_SIMPLE,
+                       columnX, pathTop, kPathLineHeight, font);
+    state.DescriptionBox =
+        CreateColumnWindow(browser, WS_EX_STATICEDGE, "static", "", WS_CHILD | WS_VISIBLE | SS_LEFT, columnX,
+                           listTop + listHeight + kDescriptionGap, kDescriptionHeight, font);
 
     SetWindowPos(browser, nullptr, (kPlacementWidth - (browserWidth + kWidening)) / 2,
                  (kPlacementHeight - browserHeight) / 2 - kPlacementLift, browserWidth + kWidening,
@@ -249,24 +250,25 @@ void CustomiseBrowser(HWND browser)
     SetWindowTextA(browser, title.c_str());
 }
 
-static BOOL ShiftOneChild(HWND child, LPARAM offset);
+static BOOL ShiftOneChild(HWND child, const BrowserShift& shift);
 
-BOOL CALLBACK ShiftBrowserChild(HWND child, LPARAM offset)
+BOOL CALLBACK ShiftBrowserChild(HWND child, LPARAM shift)
 {
-    return AtCallbackBoundary(FALSE, [&]() -> BOOL { return ShiftOneChild(child, offset); });
+    return AtCallbackBoundary(FALSE, [&]() -> BOOL {
+        return ShiftOneChild(child, *reinterpret_cast<const BrowserShift*>(shift));
+    });
 }
 
-static BOOL ShiftOneChild(HWND child, LPARAM offset)
+static BOOL ShiftOneChild(HWND child, const BrowserShift& shift)
 {
     // Grandchildren are placed by their own parents; moving them in browser coordinates would
     // throw them off.
-    if (child == g_pathLine || GetParent(child) != g_browser) return TRUE;
+    if (child == shift.state->PathLine || GetParent(child) != shift.state->Browser) return TRUE;
     const POINT corner = ControlPosition(child);
     char className[10] = "";
     GetClassNameA(child, className, sizeof className);
     const int dx = UpperAscii(className) == "BUTTON" ? kWidening : 0;
-    SetWindowPos(child, nullptr, corner.x + dx, corner.y - static_cast<int>(offset), 0, 0,
-                 SWP_NOSIZE | SWP_NOOWNERZORDER);
+    SetWindowPos(child, nullptr, corner.x + dx, corner.y - shift.offset, 0, 0, SWP_NOSIZE | SWP_NOOWNERZORDER);
     return TRUE;
 }
 
@@ -286,10 +288,10 @@ void FillHiveList(HWND list, const std::string& folder, const std::string& patte
     } while (FindNextFileA(find.get(), &entry));
 }
 
-std::string UpdateFolderStatus(int& okDecision, const std::string& folder)
+std::string UpdateFolderStatus(const TargetBrowser& state, int& okDecision, const std::string& folder)
 {
     if (okDecision == 0) return LoadLangString(IDS_BROWSE_NOT_FIXED);
-    if (SendMessageA(g_hiveList, LB_GETCOUNT, 0, 0) <= 0) {  // LB_ERR (no list) counts as empty
+    if (SendMessageA(state.HiveList, LB_GETCOUNT, 0, 0) <= 0) {  // LB_ERR (no list) counts as empty
         okDecision = 0;
         return LoadLangString(IDS_BROWSE_NO_HIVES);
     }

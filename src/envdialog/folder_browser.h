@@ -9,7 +9,7 @@
 #include <string>
 
 // The chosen folder's path, or empty text when the operator cancelled or no browser could be shown.
-// initialPath is selected when the browser opens; it must live until the call returns.
+// initialPath is selected when the browser opens.
 std::string BrowseTargetFolder(HWND owner, const std::string& initialPath);
 
 // The same browser in a plain-folder mode, for the destination of Collect logs: OK is offered for
@@ -23,15 +23,29 @@ bool IsWritableFolder(const std::string& path);
 // The root ("E:\\") of the first removable drive with a writable medium; empty when there is none.
 std::string FirstRemovableDrive();
 
-// The browser's callback; lpData is the initial path's characters. Always returns 0.
+// What one open target browser works on: BrowseTargetFolder's, handed to the callback as its
+// lpData (BROWSEINFO's lParam). The windows are the browser's, found or made as it opens.
+struct TargetBrowser {
+    std::string InitialPath;  // selected when the browser opens
+    HWND Browser = nullptr;
+    HWND PathLine = nullptr;        // the browser's title line, showing the selection's path
+    HWND HiveList = nullptr;        // the hive files of the selection
+    HWND DescriptionBox = nullptr;  // what the selection is
+};
+
+// The browser's callback; lpData is the TargetBrowser. Always returns 0.
 int CALLBACK BrowserCallback(HWND browser, UINT message, LPARAM lParam, LPARAM lpData);
 
-// Reshapes the browser once, when it opens, and keeps the handles of the windows the callback
-// updates until the next browser opens.
-void CustomiseBrowser(HWND browser);
+// Reshapes the browser once, when it opens, and records the windows the callback updates.
+void CustomiseBrowser(HWND browser, TargetBrowser& state);
 
-// Moves one child of the browser being customised up by offset (and buttons 135 to the right).
-BOOL CALLBACK ShiftBrowserChild(HWND child, LPARAM offset);
+// One child of the browser being customised, moved up by the shift's offset (and buttons 135 to
+// the right); lParam is a BrowserShift.
+struct BrowserShift {
+    const TargetBrowser* state;
+    int offset;
+};
+BOOL CALLBACK ShiftBrowserChild(HWND child, LPARAM shift);
 
 // Refills the list box with the hive files found by folder + "\system32\config\" + pattern,
 // upper-cased.
@@ -39,4 +53,4 @@ void FillHiveList(HWND list, const std::string& folder, const std::string& patte
 
 // The description of the selected folder for an OK decision of 1 (fixed disk) or 0; clears the
 // decision when the open browser's hive list is empty.
-std::string UpdateFolderStatus(int& okDecision, const std::string& folder);
+std::string UpdateFolderStatus(const TargetBrowser& state, int& okDecision, const std::string& folder);

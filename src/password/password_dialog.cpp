@@ -1,6 +1,5 @@
 #include "password/password_dialog.h"
 
-#include "catalogues/layouts.h"
 #include "common/errors.h"
 #include "common/guards.h"
 #include "common/program.h"
@@ -12,12 +11,9 @@
 #include "password/password_hash.h"
 #include "password/password_store.h"
 #include "session/message_pump.h"
-#include "session/shared_state.h"
 
-#include <exception>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace {
 
@@ -26,16 +22,6 @@ constexpr int kEntryBuffer = 256;    // 255 characters and the terminator, so pa
 constexpr size_t kLegacyLength = 29;  // all that stored PassHash values were ever made from
 const int kRowHeight = ScaleForDpi(25);  // the template's user row and repeat row, scaled
 constexpr int kAttempts = 5;
-
-int g_attemptsLeft = 0;
-// A failure of the platform's cryptography inside the dialog procedure, raised again once the
-// dialog has ended: an exception must not unwind through the system's dialog code.
-std::exception_ptr g_failure;
-constexpr INT_PTR kFailed = -2;
-// The procedure's own record of the decision, set only where it is made. RunPasswordDialog
-// believes a result only with its mark, so no other way out of the dialog loop opens anything.
-enum class Decision { None, RightPassword, NewPassword };
-Decision g_decision = Decision::None;
 
 // The mode is not stored: logon mode is exactly while the user name is shown.
 bool IsLogonMode(HWND dialog) { return IsControlShown(dialog, IDC_PASSWORD_USER); }
@@ -95,43 +81,41 @@ void ShrinkByOneRow(HWND dialog)
 }
 
 // The keyboard comes before the password: the layouts installed, the one in force selected. The
-// environment dialog's pass builds the list anew.
-void FillLayoutCombo(HWND dialog)
+// environment dialog's pass builds its own list.
+void FillLayoutCombo(HWND dialog, PasswordPrompt& prompt)
 {
-    SharedState& shared = Shared();
-    if (!shared.LayoutList) {
-        shared.LayoutList = std::make_unique<TLayoutList>();
-        BuildLayoutList();
-    }
-    for (size_t i = 0; i < shared.LayoutList->Count(); ++i) {
-        const TLayoutInfo& layout = shared.LayoutList->At(static_cast<long long>(i));
+    prompt.Layouts.Clear();
+    BuildLayoutList(prompt.Layouts);
+    for (size_t i = 0; i < prompt.Layouts.Count(); ++i) {
+        const TLayoutInfo& layout = prompt.Layouts.At(static_cast<long long>(i));
         std::string text = layout.Id + " " + layout.Text;
         SendDlgItemMessageA(dialog, IDC_PASSWORD_LAYOUT, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    SendDlgItemMessageA(dialog, IDC_PASSWORD_LAYOUT, CB_SETCURSEL, static_cast<WPARAM>(FindCurrentLayout()), 0);
+    SendDlgItemMessageA(dialog, IDC_PASSWORD_LAYOUT, CB_SETCURSEL,
+                        static_cast<WPARAM>(FindCurrentLayout(prompt.Layouts)), 0);
 }
 
-void OnLayoutChosen(HWND dialog)
+void OnLayoutChosen(HWND dialog, const PasswordPrompt& prompt)
 {
     int index = static_cast<int>(SendDlgItemMessageA(dialog, IDC_PASSWORD_LAYOUT, CB_GETCURSEL, 0, 0));
-    if (index < 0 || !Shared().LayoutList || static_cast<size_t>(index) >= Shared().LayoutList->Count()) return;
-    LogEvent("password", {{"layout", Shared().LayoutList->At(index).Id}, {"action", "chosen"}});
-    ApplyLayout(index);
+    if (index < 0 || static_cast<size_t>(index) >= prompt.Layouts.Count()) return;
+    LogEvent("password", {{"layout", prompt.Layouts.At(index).Id}, {"action", "chosen"}});
+    ApplyLayout(prompt.Layouts, index);
     SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
 }
 
-void InitPasswordDialog(HWND dialog, LPARAM mode)
+void InitPasswordDialog(HWND dialog, PasswordPrompt& prompt)
 {
     AddMissingControls(dialog, IDD_PASSWORD);
-    FillLayoutCombo(dialog);
-    if ((mode & 0xFF) != 0) {
+    FillLayoutCombo(dialog, prompt);
+    if (prompt.Mode == PasswordMode::Set) {
         LayoutSetMode(dialog);
     } else {
         LayoutLogonMode(dialog);
         char user[254] = "";
         DWORD size = sizeof user;
         SetDlgItemTextA(dialog, IDC_PASSWORD_USER, GetUserNameA(user, &size) ? user : "");
-        g_attemptsLeft = kAttempts;
+        prompt.AttemptsLeft = kAttempts;
         LogEvent("password", {{"prompt", "shown"}});
     }
     // Typing stops where reading would cut the entry.
@@ -141,18 +125,18 @@ void InitPasswordDialog(HWND dialog, LPARAM mode)
     SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
 }
 
-void OnLogonOk(HWND dialog)
+void OnLogonOk(HWND dialog, PasswordPrompt& prompt)
 {
     // Only the attempt's number and its outcome go on record, never the typed text or its hash.
-    std::string attempt = std::to_string(kAttempts - g_attemptsLeft + 1);
-    if (CheckPassword(dialog)) {
+    std::string attempt = std::to_string(kAttempts - prompt.AttemptsLeft + 1);
+    if (CheckPassword(dialog, prompt.Stored)) {
         LogEvent("password", {{"attempt", attempt}, {"result", "right"}});
-        g_decision = Decision::RightPassword;
+        prompt.Decision = PasswordDecision::RightPassword;
         EndDialog(dialog, kLogonAccepted);
         return;
     }
     LogEvent("password", {{"attempt", attempt}, {"result", "wrong"}});
-    if (--g_attemptsLeft <= 0) {
+    if (--prompt.AttemptsLeft <= 0) {
         LogEvent("password", {{"result", "given-up"}, {"attempts", std::to_string(kAttempts)}});
         ShowBox(dialog, IDS_LOGON_LAST_WRONG, MB_ICONERROR);
         EndDialog(dialog, kEndProgram);
@@ -162,11 +146,11 @@ void OnLogonOk(HWND dialog)
     SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
 }
 
-void OnSetOk(HWND dialog)
+void OnSetOk(HWND dialog, PasswordPrompt& prompt)
 {
     if (EntriesMatch(dialog)) {
-        AcceptNewPassword(dialog);
-        g_decision = Decision::NewPassword;
+        prompt.NewKey = AcceptNewPassword(dialog);
+        prompt.Decision = PasswordDecision::NewPassword;
         EndDialog(dialog, kNewPasswordAccepted);
         return;
     }
@@ -223,22 +207,19 @@ void LayoutLogonMode(HWND dialog)
     ShrinkByOneRow(dialog);
 }
 
-bool CheckPassword(HWND dialog)
+bool CheckPassword(HWND dialog, const StoredPassword& stored)
 {
     SecretEntry entry(dialog, IDC_PASSWORD_EDIT);
-    const SharedState& shared = Shared();
-    if (shared.StoredKey) return RunLongStep([&] { return PassKeyMatches(*shared.StoredKey, entry.Text()); });
-    return PasswordHash(entry.Text().substr(0, kLegacyLength)) == shared.StoredHash;
+    if (stored.Key) return RunLongStep([&] { return PassKeyMatches(*stored.Key, entry.Text()); });
+    return PasswordHash(entry.Text().substr(0, kLegacyLength)) == stored.Hash;
 }
 
-void AcceptNewPassword(HWND dialog)
+std::optional<TPassKey> AcceptNewPassword(HWND dialog)
 {
     SecretEntry entry(dialog, IDC_PASSWORD_EDIT);
-    Shared().StoredHash = 0;
-    Shared().StoredKey.reset();
     // The empty password means "no password": it gets no key, and the legacy file says so.
-    if (entry.Text().empty()) return;
-    Shared().StoredKey = RunLongStep([&] { return MakePassKey(entry.Text()); });
+    if (entry.Text().empty()) return std::nullopt;
+    return RunLongStep([&] { return MakePassKey(entry.Text()); });
 }
 
 bool EntriesMatch(HWND dialog)
@@ -248,28 +229,27 @@ bool EntriesMatch(HWND dialog)
     return first.Text() == second.Text();
 }
 
+// A failure of the platform's cryptography in a handler ends the dialog, and RunPasswordDialog
+// raises it once the dialog has gone (ShowLangDialog's callback boundary).
 INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
-        InitPasswordDialog(dialog, lParam);
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        InitPasswordDialog(dialog, *reinterpret_cast<PasswordPrompt*>(lParam));
         return FALSE;  // the focus set above stays
     }
-    if (message != WM_COMMAND) return FALSE;
+    auto* prompt = reinterpret_cast<PasswordPrompt*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (message != WM_COMMAND || !prompt) return FALSE;
 
     switch (LOWORD(wParam)) {
     case IDOK:
-        try {
-            IsLogonMode(dialog) ? OnLogonOk(dialog) : OnSetOk(dialog);
-        } catch (...) {
-            g_failure = std::current_exception();
-            EndDialog(dialog, kFailed);
-        }
+        IsLogonMode(dialog) ? OnLogonOk(dialog, *prompt) : OnSetOk(dialog, *prompt);
         return TRUE;
     case IDCANCEL:
         OnCancel(dialog);
         return TRUE;
     case IDC_PASSWORD_LAYOUT:
-        if (HIWORD(wParam) == CBN_SELCHANGE) OnLayoutChosen(dialog);
+        if (HIWORD(wParam) == CBN_SELCHANGE) OnLayoutChosen(dialog, *prompt);
         return TRUE;
     case IDC_PASSWORD_EDIT:
     case IDC_PASSWORD_REPEAT:
@@ -279,43 +259,39 @@ INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     return FALSE;
 }
 
-void RunPasswordDialog(HWND owner, PasswordMode mode)
+StoredPassword RunPasswordDialog(HWND owner, PasswordMode mode)
 {
-    Shared().StoredHash = 0;
-    Shared().StoredKey.reset();
+    PasswordPrompt prompt;
+    prompt.Mode = mode;
     if (mode == PasswordMode::Logon) {
         try {
-            ReadStoredPassword();
+            prompt.Stored = ReadStoredPassword();
         } catch (const AppError& e) {
             LogEvent("password", {{"result", "failed-closed"}, {"reason", e.what()}});
             throw;
         }
-        if (!Shared().StoredKey && Shared().StoredHash == 0) {
+        if (!prompt.Stored.IsSet()) {
             LogEvent("password", {{"prompt", "skipped"}, {"reason", "no password is stored"}});
-            return;
+            return prompt.Stored;
         }
     }
 
-    g_failure = nullptr;
-    g_decision = Decision::None;
     SetLastError(ERROR_SUCCESS);
-    INT_PTR result = ShowLangDialog(IDD_PASSWORD, owner, PasswordDlgProc, static_cast<LPARAM>(mode));
+    INT_PTR result = ShowLangDialog(IDD_PASSWORD, owner, PasswordDlgProc, reinterpret_cast<LPARAM>(&prompt));
     const DWORD error = GetLastError();
-    const Decision decision = std::exchange(g_decision, Decision::None);
-    if (g_failure) std::rethrow_exception(std::exchange(g_failure, nullptr));
     const bool logon = mode == PasswordMode::Logon;
-    if (logon && result == kLogonAccepted && decision == Decision::RightPassword) return;
-    if (!logon && result == kNewPasswordAccepted && decision == Decision::NewPassword) {
+    if (logon && result == kLogonAccepted && prompt.Decision == PasswordDecision::RightPassword) return prompt.Stored;
+    if (!logon && result == kNewPasswordAccepted && prompt.Decision == PasswordDecision::NewPassword) {
         // Written first: when it cannot be, the error box is all the operator sees, never a
         // message that the password was set.
-        WritePasswordFile();
+        WritePasswordFile(prompt.NewKey);
         LogEvent("password", {{"mode", "set"}, {"result", "file-written"}, {"file", PasswordFilePath()}});
         ShowBox(owner, IDS_SETPASS_DONE, MB_ICONWARNING);
-        return;
+        return StoredPassword{0, prompt.NewKey};
     }
     if (!logon && result == kSetCancelled) {
         ShowBox(owner, IDS_SETPASS_UNCHANGED, MB_ICONWARNING);
-        return;
+        return StoredPassword();
     }
     if (result == kEndProgram) EndProgram();
 
@@ -335,4 +311,5 @@ void RunPasswordDialog(HWND owner, PasswordMode mode)
                           {"error", std::to_string(error)}});
     if (notShown) ShowPromptUnavailable(owner);
     if (logon) EndProgram();
+    return StoredPassword();
 }

@@ -4,27 +4,12 @@
 //                       dialog, whenever the operator collapses or expands it)
 //   ShellCommand        the environment dialog on OK; the shell loop starts it
 //   TargetRoot          the environment dialog on OK; published as TARGET_ROOT
-//   StoredHash          the password flow (the registry's legacy PassHash in logon mode; 0 in
-//                       set mode, which never makes one)
-//   StoredKey           the password flow (the registry's PassKey in logon mode, the new key in
-//                       set mode); written to the password file. The password itself is never kept.
-//   ScanDialogWindow    the environment dialog while the catalogues are built
-//   the four catalogues created empty and destroyed by the environment dialog once per pass,
-//                       filled by their builders; absent between passes
+// What lives for less than the run is not here: the catalogues belong to one pass of the
+// environment dialog, the stored password to the password flow that reads it.
 #pragma once
 
-#include "catalogues/display_modes.h"
-#include "catalogues/layouts.h"
-#include "catalogues/targets.h"
-#include "catalogues/timezones.h"
-#include "password/pass_key.h"
 #include "session/settings_text.h"
 
-#include <windows.h>
-
-#include <cstdint>
-#include <memory>
-#include <optional>
 #include <string>
 
 struct SharedState {
@@ -32,13 +17,6 @@ struct SharedState {
     // Runs when the environment dialog cannot be shown on the first pass.
     std::string ShellCommand = "%windir%\\system32\\cmd.exe";
     std::string TargetRoot;
-    uint32_t StoredHash = 0;  // 0: no legacy hash
-    std::optional<TPassKey> StoredKey;  // when set, it alone decides
-    HWND ScanDialogWindow = nullptr;
-    std::unique_ptr<TTargetList> TargetList;
-    std::unique_ptr<TLayoutList> LayoutList;
-    std::unique_ptr<TTimeZoneList> TimeZoneList;
-    std::unique_ptr<TDisplayModeList> DisplayModeList;
 };
 
 SharedState& Shared();

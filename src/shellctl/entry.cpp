@@ -8,7 +8,7 @@
 #include "common/run_log.h"
 #include "common/text.h"
 #include "common/window.h"
-#include "envdialog/environment_dialog.h"
+#include "envdialog/environment_pass.h"
 #include "langmodule/langmodule.h"
 #include "password/password_dialog.h"
 #include "session/launch.h"

@@ -159,16 +159,11 @@ bool Decide(const KBDLLHOOKSTRUCT& event) noexcept
 // as a password, since the logon then fails closed.
 bool IsPasswordConfigured()
 {
-    bool configured = true;
     try {
-        ReadStoredPassword();
-        configured = Shared().StoredKey || Shared().StoredHash != 0;
+        return ReadStoredPassword().IsSet();
     } catch (const AppError&) {
-        // configured stays true
+        return true;
     }
-    Shared().StoredHash = 0;
-    Shared().StoredKey.reset();
-    return configured;
 }
 
 // Without the hook no chord starts a program; before a configured password, Ctrl+Shift+Esc is

@@ -45,9 +45,6 @@ protected:
     {
         Shared().Settings.LangModuleName = "LangPack.dll";
         ForgetLangModule();
-        Shared().LayoutList = std::make_unique<TLayoutList>();
-        Shared().TimeZoneList = std::make_unique<TTimeZoneList>();
-        Shared().DisplayModeList = std::make_unique<TDisplayModeList>();
         // The program runs with the case folder as its Windows folder, where a layout's file is
         // looked up; so must the expected list, or a layout another test left behind counts here
         // and not there.
@@ -55,9 +52,9 @@ protected:
         GetEnvironmentVariableA("WINDIR", windir, MAX_PATH);
         savedWindir_ = windir;
         SetEnvironmentVariableA("WINDIR", (folder_.Path() + "win").c_str());
-        BuildLayoutList();
-        BuildTimeZoneList();
-        BuildDisplayModeList();
+        BuildLayoutList(layouts_);
+        BuildTimeZoneList(zones_);
+        BuildDisplayModeList(modes_);
     }
     void TearDown() override
     {
@@ -67,6 +64,9 @@ protected:
         ForgetLangModule();
     }
     std::string savedWindir_;
+    TLayoutList layouts_;
+    TTimeZoneList zones_;
+    TDisplayModeList modes_;
 };
 
 }  // namespace
@@ -78,12 +78,12 @@ TEST_F(CataloguesLogonTest, CombosHoldTheCataloguesAndApplyingKeepsTheDialogOpen
         std::vector<std::string> lines;
         int current;
     } combos[] = {
-        {IDC_ENV_LAYOUT, Lines(*Shared().LayoutList, [](const TLayoutInfo& l) { return l.Id + " " + l.Text; }),
-         FindCurrentLayout()},
-        {IDC_ENV_TIMEZONE, Lines(*Shared().TimeZoneList, [](const TTimeZoneInformationEx& z) { return z.Display; }),
-         FindCurrentTimeZone()},
-        {IDC_ENV_DISPLAY, Lines(*Shared().DisplayModeList, [](const TScrResInfo& m) { return m.Text; }),
-         FindCurrentDisplayMode()},
+        {IDC_ENV_LAYOUT, Lines(layouts_, [](const TLayoutInfo& l) { return l.Id + " " + l.Text; }),
+         FindCurrentLayout(layouts_)},
+        {IDC_ENV_TIMEZONE, Lines(zones_, [](const TTimeZoneInformationEx& z) { return z.Display; }),
+         FindCurrentTimeZone(zones_)},
+        {IDC_ENV_DISPLAY, Lines(modes_, [](const TScrResInfo& m) { return m.Text; }),
+         FindCurrentDisplayMode(modes_)},
     };
     ASSERT_TRUE(IsTheTestDisplay());
     ASSERT_EQ(combos[2].lines, FallbackModeLines());

@@ -24,11 +24,9 @@ protected:
     {
         hadLayoutsKey_ = static_cast<bool>(OpenRegKey(kLayoutsKey, KEY_READ));
         WriteBytes(ExpandCommand("%windir%\\system32\\") + kTestFile, "MZ");
-        Shared().LayoutList = std::make_unique<TLayoutList>();
     }
     void TearDown() override
     {
-        Shared() = SharedState();
         for (const std::string& name : added_) DeleteRegTree(std::string(kLayoutsKey) + "\\" + name);
         if (!hadLayoutsKey_) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kLayoutsKey + 1);
         DeleteFileA((ExpandCommand("%windir%\\system32\\") + kTestFile).c_str());
@@ -44,9 +42,10 @@ protected:
         if (text) WriteRegString(layout.get(), "Layout Text", text);
         return layout;
     }
-    static int IndexOf(const std::string& id) { return FindLayoutIndex(*Shared().LayoutList, id); }
-    static const TLayoutInfo& Layout(const std::string& id) { return Shared().LayoutList->At(IndexOf(id)); }
+    int IndexOf(const std::string& id) const { return FindLayoutIndex(layouts_, id); }
+    const TLayoutInfo& Layout(const std::string& id) const { return layouts_.At(IndexOf(id)); }
 
+    TLayoutList layouts_;
     bool hadLayoutsKey_ = false;
     std::vector<std::string> added_;
 };
@@ -60,7 +59,7 @@ TEST_F(LayoutCatalogueTest, LayoutsWhoseFileIsInTheSystemFolderAreListed)
     WriteRegDword(AddLayout("0000F405", nullptr).get(), "Layout File", 1);
     RegSetValueExA(AddLayout("0000F406").get(), "Layout Text", 0, REG_BINARY, reinterpret_cast<const BYTE*>("Tarn"), 4);
 
-    BuildLayoutList();
+    BuildLayoutList(layouts_);
     EXPECT_EQ(Layout("A000F409").Text, "Tarn High");
     EXPECT_EQ(Layout("A000F409").FileName, kTestFile);
     EXPECT_EQ(Layout("0000F401").Text + Layout("0000F406").Text, "");
@@ -77,8 +76,8 @@ TEST_F(LayoutCatalogueTest, TheActiveLayoutIsFoundByItsExactName)
     AddLayout(active);
     AddLayout("0000f40a");
     AddLayout("A000F409");
-    BuildLayoutList();
-    EXPECT_EQ(FindCurrentLayout(), IndexOf(active));
+    BuildLayoutList(layouts_);
+    EXPECT_EQ(FindCurrentLayout(layouts_), IndexOf(active));
     EXPECT_NE(IndexOf(active), -1);
 }
 
@@ -86,16 +85,16 @@ TEST_F(LayoutCatalogueTest, ApplyingWhereThePlatformRefusesChangesNothing)
 {
     AddLayout("A000F409");
     AddLayout("Tarn Not Hex");
-    BuildLayoutList();
-    const int count = static_cast<int>(Shared().LayoutList->Count());
+    BuildLayoutList(layouts_);
+    const int count = static_cast<int>(layouts_.Count());
     // Wine switches neither the layout nor the default input language: the calls fail there and
     // must leave the program and the active layout as they were, also for a name that is no number.
-    const int before = FindCurrentLayout();
-    ApplyLayout(-1);
-    ApplyLayout(count);
-    ApplyLayout(IndexOf("A000F409"));
-    ApplyLayout(IndexOf("Tarn Not Hex"));
-    EXPECT_EQ(FindCurrentLayout(), before);
+    const int before = FindCurrentLayout(layouts_);
+    ApplyLayout(layouts_, -1);
+    ApplyLayout(layouts_, count);
+    ApplyLayout(layouts_, IndexOf("A000F409"));
+    ApplyLayout(layouts_, IndexOf("Tarn Not Hex"));
+    EXPECT_EQ(FindCurrentLayout(layouts_), before);
 }
 
 }  // namespace

@@ -54,18 +54,18 @@ protected:
         ASSERT_NE(WaitForSingleObject(turn_.get(), 120000), WAIT_TIMEOUT);
         Shared().Settings.LangModuleName = "LangPack.dll";
         ForgetLangModule();
-        Shared().ScanDialogWindow = CreateLangDialog(IDD_SCAN, nullptr);
-        ASSERT_TRUE(Shared().ScanDialogWindow);
-        HWND status = GetDlgItem(Shared().ScanDialogWindow, IDC_SCAN_STATUS);
+        scan_ = CreateLangDialog(IDD_SCAN, nullptr);
+        ASSERT_TRUE(scan_);
+        HWND status = GetDlgItem(scan_, IDC_SCAN_STATUS);
         g_staticProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingStaticProc)));
     }
     void TearDown() override
     {
         PressKey(VK_LSHIFT, false);
-        DestroyWindow(Shared().ScanDialogWindow);
-        Shared().ScanDialogWindow = nullptr;
-        Shared().TargetList.reset();
+        DestroyWindow(scan_);
+        scan_ = nullptr;
+        targets_.Clear();
         Shared().Settings = TSettings();
         ForgetLangModule();
         ForgetInstallationNames();
@@ -76,11 +76,12 @@ protected:
     std::vector<std::string> Scan(const std::string& root)
     {
         g_shownTexts.clear();
-        Shared().TargetList = std::make_unique<TTargetList>();
-        BuildTargetList();
+        targets_.Clear();
+        BuildTargetList(targets_,
+                        [this](const std::string& text) { SetDlgItemTextA(scan_, IDC_SCAN_STATUS, text.c_str()); });
         std::vector<std::string> found;
-        for (size_t i = 0; i < Shared().TargetList->Count(); ++i) {
-            const TLokInfo& target = Shared().TargetList->At(i);
+        for (size_t i = 0; i < targets_.Count(); ++i) {
+            const TLokInfo& target = targets_.At(i);
             if (target.Path.compare(0, root.size(), root) == 0) found.push_back(target.Path + "|" + target.Description);
         }
         return found;
@@ -92,6 +93,8 @@ protected:
     }
 
     UniqueHandle turn_{CreateMutexA(nullptr, FALSE, "TarnTargetScanTests")};
+    HWND scan_ = nullptr;
+    TTargetList targets_;
 };
 
 }  // namespace
@@ -181,7 +184,7 @@ TEST_F(TargetScanTest, SearchesOnlyFixedDrivesShowsEveryDriveAndEndsWithTheNoTar
     std::vector<std::string> own = Scan(std::string(windows, 3));
     EXPECT_NE(std::find(own.begin(), own.end(), std::string(windows) + "|" + LoadLangString(IDS_RUNNING_PE)), own.end());
 
-    const TLokInfo& last = Shared().TargetList->At(Shared().TargetList->Count() - 1);
+    const TLokInfo& last = targets_.At(targets_.Count() - 1);
     EXPECT_EQ(last.Path, LoadLangString(IDS_NO_TARGET_FOLDER));
     EXPECT_EQ(last.Description, LoadLangString(IDS_NO_TARGET_DESCRIPTION));
     EXPECT_FALSE(last.Path.empty());
@@ -199,7 +202,7 @@ TEST_F(TargetScanTest, LeftShiftStopsTheScanAtTheNextDrive)
     PumpMessagesFor(200);
     PressKey(VK_LSHIFT, true);
     Scan("M:\\");
-    EXPECT_EQ(Shared().TargetList->Count(), 1u) << "only the no-target entry";
+    EXPECT_EQ(targets_.Count(), 1u) << "only the no-target entry";
     EXPECT_TRUE(g_shownTexts.empty());
     PressKey(VK_LSHIFT, false);
 
@@ -400,9 +403,9 @@ TEST_F(TargetScanTest, ZoneOfTheCurrentControlSetReadOncePerChangeOfTheHive)
         StartRunLog(std::string());
         return ReadLines(logs.File(log));
     };
-    auto target = [](const std::string& path) -> const TLokInfo& {
-        for (size_t i = 0; i < Shared().TargetList->Count(); ++i) {
-            if (Shared().TargetList->At(i).Path == path) return Shared().TargetList->At(i);
+    auto target = [this](const std::string& path) -> const TLokInfo& {
+        for (size_t i = 0; i < targets_.Count(); ++i) {
+            if (targets_.At(i).Path == path) return targets_.At(i);
         }
         static const TLokInfo none;
         ADD_FAILURE() << path << " not listed";
@@ -467,8 +470,8 @@ TEST_F(TargetScanTest, VolumeColumnGivesLabelAndSizeReadOncePerDrive)
     Scan("M:\\");
     StartRunLog(std::string());
     std::map<std::string, std::string> volumes;
-    for (size_t i = 0; i < Shared().TargetList->Count(); ++i) {
-        volumes[Shared().TargetList->At(i).Path] = Shared().TargetList->At(i).Volume;
+    for (size_t i = 0; i < targets_.Count(); ++i) {
+        volumes[targets_.At(i).Path] = targets_.At(i).Volume;
     }
     EXPECT_EQ(volumes["M:\\Windows"], "OS, " + sizeOf("M:\\"));
     EXPECT_EQ(volumes["M:\\Windows.old"], "OS, " + sizeOf("M:\\"));

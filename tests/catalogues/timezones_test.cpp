@@ -62,11 +62,9 @@ protected:
             WriteRegDword(CreateRegKey(kZonesBackup, KEY_ALL_ACCESS).get(), "Complete", 1);
             ASSERT_TRUE(DeleteRegTree(kZonesKey));
         }
-        Shared().TimeZoneList = std::make_unique<TTimeZoneList>();
     }
     void TearDown() override
     {
-        Shared() = SharedState();
         if (!hadZones_) DeleteRegTree(kZonesKey);
         else RestoreZones();
     }
@@ -93,20 +91,21 @@ protected:
     {
         ASSERT_EQ(RegSetValueExA(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
     }
-    static const TTimeZoneInformationEx& Zone(int index) { return Shared().TimeZoneList->At(index); }
+    const TTimeZoneInformationEx& Zone(int index) const { return zones_.At(index); }
 
     bool hadZones_ = false;
+    TTimeZoneList zones_;
 };
 
 TEST_F(TimeZoneCatalogueTest, WithoutTheKeyOnlyLocalTimeIsListed)
 {
-    BuildTimeZoneList();
-    ASSERT_EQ(Shared().TimeZoneList->Count(), 1u);
+    BuildTimeZoneList(zones_);
+    ASSERT_EQ(zones_.Count(), 1u);
     EXPECT_EQ(Zone(0).Display, "Local time");
     EXPECT_EQ(Zone(0).StandardName, "Local time");
     EXPECT_EQ(Zone(0).DaylightName, "Local time");
     ExpectNumbers(Zone(0), 0, 0);
-    EXPECT_EQ(FindCurrentTimeZone(), -1);
+    EXPECT_EQ(FindCurrentTimeZone(zones_), -1);
 }
 
 TEST_F(TimeZoneCatalogueTest, EverySubkeyGivesAZoneWhateverItsValues)
@@ -119,8 +118,8 @@ TEST_F(TimeZoneCatalogueTest, EverySubkeyGivesAZoneWhateverItsValues)
     SetRaw(wrong.get(), "Dlt", REG_MULTI_SZ, {'D', 0, 0});
     SetRaw(wrong.get(), "Tzi", REG_DWORD, {0xc4, 0xff, 0xff, 0xff});
 
-    BuildTimeZoneList();
-    ASSERT_EQ(Shared().TimeZoneList->Count(), 4u);
+    BuildTimeZoneList(zones_);
+    ASSERT_EQ(zones_.Count(), 4u);
     EXPECT_EQ(Zone(0).Display, "Tarn A Full");
     EXPECT_EQ(Zone(0).StandardName, "Tarn Standard");
     EXPECT_EQ(Zone(0).DaylightName, "Tarn Daylight");
@@ -138,8 +137,8 @@ TEST_F(TimeZoneCatalogueTest, TheFirstZoneWithTheNameInForceIsFound)
     AddZone("Tarn 1", inForce + " Elsewhere");
     AddZone("Tarn 2", inForce);
     AddZone("Tarn 3", inForce);
-    BuildTimeZoneList();
-    EXPECT_EQ(FindCurrentTimeZone(), 1);
+    BuildTimeZoneList(zones_);
+    EXPECT_EQ(FindCurrentTimeZone(zones_), 1);
 }
 
 TEST_F(TimeZoneCatalogueTest, AnAppliedZoneReachesThePlatformInItsForm)
@@ -147,8 +146,8 @@ TEST_F(TimeZoneCatalogueTest, AnAppliedZoneReachesThePlatformInItsForm)
     const std::string longName = "Tarn Standard Time Of A Very Long Name";
     AddZone("Tarn A", "Tarn Standard");
     AddZone("Tarn B", longName);
-    BuildTimeZoneList();
-    const TTimeZoneList& zones = *Shared().TimeZoneList;
+    BuildTimeZoneList(zones_);
+    const TTimeZoneList& zones = zones_;
     ASSERT_EQ(zones.Count(), 3u);
 
     TIME_ZONE_INFORMATION first = ZoneInformation(zones.At(0));
@@ -173,9 +172,9 @@ TEST_F(TimeZoneCatalogueTest, AnAppliedZoneReachesThePlatformInItsForm)
     const std::string before = NameInForce();
     CaseFolder folder;
     StartRunLog(folder.File("run.log"));
-    ApplyTimeZone(-1);
-    ApplyTimeZone(3);
-    ApplyTimeZone(0);
+    ApplyTimeZone(zones_, -1);
+    ApplyTimeZone(zones_, 3);
+    ApplyTimeZone(zones_, 0);
     StartRunLog(std::string());
     EXPECT_EQ(NameInForce(), before);
     const std::vector<std::string> lines = ReadLines(folder.File("run.log"));

@@ -1,5 +1,4 @@
 #include "common/files.h"
-#include "common/registry.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "common/window.h"
@@ -23,11 +22,6 @@ protected:
     void SetUp() override
     {
         UseModule("LangPack.dll");
-        SharedState& shared = Shared();
-        shared.TargetList = std::make_unique<TTargetList>();
-        shared.LayoutList = std::make_unique<TLayoutList>();
-        shared.TimeZoneList = std::make_unique<TTimeZoneList>();
-        shared.DisplayModeList = std::make_unique<TDisplayModeList>();
         AddTarget("C:\\Windows", "Windows 10 Pro ", "OS, 237 GB");
         AddTarget("D:\\WINNT", "Windows XP Professional Service Pack 3");
         AddTarget("(none)", "no target");
@@ -46,10 +40,10 @@ protected:
         ForgetLangModule();
         ASSERT_TRUE(LoadLangModule());
     }
-    static TLokInfo& AddTarget(const std::string& path, const std::string& description,
-                               const std::string& volume = std::string())
+    TLokInfo& AddTarget(const std::string& path, const std::string& description,
+                        const std::string& volume = std::string())
     {
-        TLokInfo& target = Shared().TargetList->Add();
+        TLokInfo& target = pass_.Targets.Add();
         target.Path = path;
         target.Description = description;
         target.Volume = volume;
@@ -64,10 +58,11 @@ protected:
     INT_PTR Run(std::vector<DriverStep> steps)
     {
         DialogDriver driver(std::move(steps));
-        INT_PTR result = ShowLangDialog(IDD_ENVIRONMENT, nullptr, EnvironmentDlgProc, 0);
+        INT_PTR result = ShowLangDialog(IDD_ENVIRONMENT, nullptr, EnvironmentDlgProc, reinterpret_cast<LPARAM>(&pass_));
         EXPECT_TRUE(driver.Finished());
         return result;
     }
+    EnvironmentPass pass_;
 };
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
@@ -187,16 +182,16 @@ TEST_F(EnvironmentDialogTest, SelectingAnInstallationSelectsAndMarksItsOwnZone)
 {
     UseModule("TestLang.dll");
     for (const char* key : {"Tarn A", "Tarn B"}) {
-        TTimeZoneInformationEx& zone = Shared().TimeZoneList->Add();
+        TTimeZoneInformationEx& zone = pass_.TimeZones.Add();
         zone.Display = std::string("(UTC) ") + key;
         zone.KeyName = key;
         zone.StandardName = std::string(key) + " Standard";
     }
-    Shared().TimeZoneList->Add().Display = "Local time";
-    Shared().TargetList->At(0).TimeZoneKey = "tarn b";  // key names are compared without case
-    Shared().TargetList->At(1).TimeZoneName = "Tarn A Standard";  // Windows XP has no key name
+    pass_.TimeZones.Add().Display = "Local time";
+    pass_.Targets.At(0).TimeZoneKey = "tarn b";  // key names are compared without case
+    pass_.Targets.At(1).TimeZoneName = "Tarn A Standard";  // Windows XP has no key name
     AddTarget("E:\\Windows", "unknown zone").TimeZoneKey = "Nowhere Standard Time";
-    std::swap(Shared().TargetList->At(2), Shared().TargetList->At(3));  // the no-target entry stays last
+    std::swap(pass_.Targets.At(2), pass_.Targets.At(3));  // the no-target entry stays last
 
     CaseFolder folder;
     StartRunLog(folder.File("run.log"));
@@ -370,46 +365,4 @@ TEST_F(EnvironmentDialogTest, BrowsingWithoutAChoiceEmptiesTheFolderAndDisablesO
              EXPECT_FALSE(IsWindowEnabled(Item(dialog, IDOK)));
          }),
          EndWith(5)});
-}
-
-TEST(RunEnvironmentDialog, WithoutTheDialogPublishesTheTargetInForceAndFreesTheCatalogues)
-{
-    Shared().Settings.LangModuleName = "NoSuchModule.dll";
-    ForgetLangModule();
-    Shared().TargetRoot = "E:\\Kept";
-    RunEnvironmentDialog(GetDesktopWindow());
-    EXPECT_FALSE(Shared().TargetList);
-    EXPECT_FALSE(Shared().LayoutList);
-    EXPECT_FALSE(Shared().ScanDialogWindow);
-    char value[64] = "";
-    GetEnvironmentVariableA("TARGET_ROOT", value, sizeof value);
-    EXPECT_STREQ(value, "E:\\Kept");
-    EXPECT_EQ(Shared().ShellCommand, "%windir%\\system32\\cmd.exe");
-    PublishSystemVariable("TARGET_ROOT", "");
-    Shared() = SharedState();
-}
-
-namespace {
-const char* kEnvironmentKey = "\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
-}
-
-TEST(PublishSystemVariable, WritesExpandableTextOrDeletesAndSetsTheOwnEnvironment)
-{
-    const std::string name = "TARN_TEST_PUBLISH";
-    ASSERT_TRUE(PublishSystemVariable(name, "%SystemDrive%\\Target"));
-    UniqueKey key = OpenRegKey(kEnvironmentKey, KEY_READ);
-    ASSERT_TRUE(key);
-    DWORD type = 0;
-    DWORD size = 0;
-    ASSERT_EQ(RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
-    EXPECT_EQ(size, std::string("%SystemDrive%\\Target").size() + 1) << "with its terminating zero";
-    char own[64] = "";
-    GetEnvironmentVariableA(name.c_str(), own, sizeof own);
-    EXPECT_STREQ(own, "%SystemDrive%\\Target");
-
-    ASSERT_TRUE(PublishSystemVariable(name, ""));
-    EXPECT_FALSE(RegValueExists(key.get(), name));
-    EXPECT_EQ(GetEnvironmentVariableA(name.c_str(), own, sizeof own), 0u);
-    EXPECT_TRUE(PublishSystemVariable(name, "")) << "deleting what is not there is no error";
 }

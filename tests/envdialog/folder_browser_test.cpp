@@ -83,12 +83,18 @@ std::string Shown(HWND browser)
 }
 
 // The program's own verdict on a folder: Wine's browser enables OK after the program's callback
-// by its own rule, so the callback is run here directly, with no browser code after it.
+// by its own rule, so the callback is run here directly, with no browser code after it, on the
+// windows of the open browser.
 std::string Judged(HWND browser, const std::string& folder)
 {
     LPITEMIDLIST item = ILCreateFromPathA(folder.c_str());
     EXPECT_TRUE(item) << folder;
-    BrowserCallback(browser, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(item), 0);
+    TargetBrowser open;
+    open.Browser = browser;
+    open.PathLine = FindWindowExA(browser, nullptr, "Static", nullptr);
+    open.HiveList = Child(browser, "ListBox");
+    open.DescriptionBox = Child(browser, "Static", WS_EX_STATICEDGE);
+    BrowserCallback(browser, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(item), reinterpret_cast<LPARAM>(&open));
     ILFree(item);
     return Shown(browser);
 }
@@ -184,7 +190,8 @@ TEST_F(FolderBrowserTest, ReshapesThePlatformBrowser)
     info.pidlRoot = drives;
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = RecordingCallback;
-    info.lParam = reinterpret_cast<LPARAM>("");
+    TargetBrowser state;
+    info.lParam = reinterpret_cast<LPARAM>(&state);
     DialogDriver driver({IsOpenBrowser, Check(CheckReshaped), Click(IDCANCEL)});
     EXPECT_FALSE(SHBrowseForFolderA(&info));
     EXPECT_TRUE(driver.Finished());

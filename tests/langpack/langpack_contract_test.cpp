@@ -747,17 +747,15 @@ void SelectTarget(HWND dialog, int index)
 void ExpectEnvironmentKeysOnce(HMODULE module, bool builtInTexts, const std::string& form)
 {
     SharedState& shared = Shared();
-    shared.TargetList = std::make_unique<TTargetList>();
-    shared.LayoutList = std::make_unique<TLayoutList>();
-    shared.TimeZoneList = std::make_unique<TTimeZoneList>();
-    shared.DisplayModeList = std::make_unique<TDisplayModeList>();
-    shared.TargetList->Add().Path = "C:\\Windows";
-    TLokInfo& locked = shared.TargetList->Add();
+    EnvironmentPass pass;
+    pass.Targets.Add().Path = "C:\\Windows";
+    TLokInfo& locked = pass.Targets.Add();
     locked.Path = "E:\\";
     locked.Locked = true;
-    shared.TargetList->Add().Path = "(none)";
+    pass.Targets.Add().Path = "(none)";
     shared.Settings.ShellList.Add().Name = "Prompt";
-    HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_ENVIRONMENT), nullptr, EnvironmentDlgProc, 0);
+    HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_ENVIRONMENT), nullptr, EnvironmentDlgProc,
+                                     reinterpret_cast<LPARAM>(&pass));
     ASSERT_NE(dialog, nullptr) << form;
     if (builtInTexts) UseBuiltInTexts(dialog, IDD_ENVIRONMENT);
     for (bool collapsed : {false, true}) {

@@ -66,12 +66,14 @@ protected:
     }
     INT_PTR Run(PasswordMode mode, std::vector<DriverStep> steps)
     {
+        prompt.Mode = mode;
         DialogDriver driver(std::move(steps));
-        INT_PTR result = ShowLangDialog(IDD_PASSWORD, nullptr, PasswordDlgProc, static_cast<LPARAM>(mode));
+        ScopeExit keepBoxes([&] { boxes = driver.boxes; });
+        INT_PTR result = ShowLangDialog(IDD_PASSWORD, nullptr, PasswordDlgProc, reinterpret_cast<LPARAM>(&prompt));
         EXPECT_TRUE(driver.Finished());
-        boxes = driver.boxes;
         return result;
     }
+    PasswordPrompt prompt;
     std::vector<std::string> boxes;
 };
 
@@ -175,8 +177,7 @@ TEST_F(PasswordDialogTest, KeyboardRowIsAddedToAnOldTemplateAndAppliesTheChoice)
         DeleteFileA(file.c_str());
     });
     for (PasswordMode mode : {PasswordMode::Logon, PasswordMode::Set}) {
-        Shared().LayoutList.reset();
-        Run(mode, {Check([](HWND dialog) {
+        Run(mode, {Check([this](HWND dialog) {
                        ScopeExit end([dialog] { EndDialog(dialog, 42); });
                        HWND combo = GetDlgItem(dialog, IDC_PASSWORD_LAYOUT);
                        ASSERT_TRUE(combo);
@@ -193,11 +194,10 @@ TEST_F(PasswordDialogTest, KeyboardRowIsAddedToAnOldTemplateAndAppliesTheChoice)
                        EXPECT_GT(rect.top, ControlPosition(GetDlgItem(dialog, IDOK)).y) << "below the template's controls";
                        ExpectCentred(dialog);
 
-                       ASSERT_TRUE(Shared().LayoutList);
                        const auto count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-                       EXPECT_EQ(static_cast<size_t>(count), Shared().LayoutList->Count());
+                       EXPECT_EQ(static_cast<size_t>(count), prompt.Layouts.Count());
                        ASSERT_GE(count, 2) << "the prefix's layouts are listed";
-                       const int current = FindCurrentLayout();
+                       const int current = FindCurrentLayout(prompt.Layouts);
                        EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), current);
                        const int other = (current + 1) % static_cast<int>(count);
                        SendMessageA(combo, CB_SETCURSEL, other, 0);
@@ -206,8 +206,8 @@ TEST_F(PasswordDialogTest, KeyboardRowIsAddedToAnOldTemplateAndAppliesTheChoice)
                        char name[KL_NAMELENGTH] = "";
                        GetKeyboardLayoutNameA(name);
                        // Wine may refuse the switch; where it makes it, the layout in force follows.
-                       if (std::string(name) == Shared().LayoutList->At(other).Id) {
-                           EXPECT_EQ(FindCurrentLayout(), other);
+                       if (std::string(name) == prompt.Layouts.At(other).Id) {
+                           EXPECT_EQ(FindCurrentLayout(prompt.Layouts), other);
                        }
                        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_PASSWORD_EDIT)) << "back to the password";
                    })});
@@ -218,7 +218,7 @@ TEST_F(PasswordDialogTest, KeyboardRowIsAddedToAnOldTemplateAndAppliesTheChoice)
 TEST_F(PasswordDialogTest, FifthWrongPasswordEndsTheProgram)
 {
     UseModule("TestLang.dll");
-    Shared().StoredHash = PasswordHash("right");
+    prompt.Stored.Hash = PasswordHash("right");
     std::vector<DriverStep> steps;
     for (int attempt = 0; attempt < 4; ++attempt) {
         steps.push_back(TypeInto(IDC_PASSWORD_EDIT, attempt == 0 ? "Right" : "wrong"));
@@ -237,8 +237,8 @@ TEST_F(PasswordDialogTest, RightPasswordAtTheFifthTryIsAccepted)
 {
     UseModule("TestLang.dll");
     std::string longPassword = "rescue-100-abcdefghijklmnopqrstuvwxyz";  // 37 characters, 29 count
-    Shared().StoredHash = PasswordHash(longPassword.substr(0, 29));
-    ASSERT_GE(Shared().StoredHash, 0x80000000u) << "a hash with the top bit set";
+    prompt.Stored.Hash = PasswordHash(longPassword.substr(0, 29));
+    ASSERT_GE(prompt.Stored.Hash, 0x80000000u) << "a hash with the top bit set";
     std::vector<DriverStep> steps;
     for (int attempt = 0; attempt < 4; ++attempt) {
         steps.push_back(TypeInto(IDC_PASSWORD_EDIT, longPassword.substr(0, 28)));
@@ -256,8 +256,9 @@ TEST_F(PasswordDialogTest, RightPasswordAtTheFifthTryIsAccepted)
 TEST_F(PasswordDialogTest, AKeyThatCannotBeDerivedEndsThePrompt)
 {
     UseModule("TestLang.dll");
-    Shared().StoredKey = TPassKey{0, {1}, {2}};
-    INT_PTR result = Run(PasswordMode::Logon, {TypeInto(IDC_PASSWORD_EDIT, "right"), Click(IDOK)});
+    prompt.Stored.Key = TPassKey{0, {1}, {2}};
+    INT_PTR result = -1;
+    EXPECT_THROW(result = Run(PasswordMode::Logon, {TypeInto(IDC_PASSWORD_EDIT, "right"), Click(IDOK)}), AppError);
     EXPECT_NE(result, kLogonAccepted);
     EXPECT_TRUE(boxes.empty()) << "no wrong-password message";
 }
@@ -272,17 +273,17 @@ TEST_F(PasswordDialogTest, SetModeWantsTwoIdenticalEntries)
                                              TypeInto(IDC_PASSWORD_REPEAT, longPassword), Click(IDOK)});
     EXPECT_EQ(result, kNewPasswordAccepted);
     EXPECT_EQ(boxes, std::vector<std::string>{"Tarn Logon|MISMATCH|warning"});
-    ASSERT_TRUE(Shared().StoredKey);
-    EXPECT_EQ(Shared().StoredKey->Iterations, 600000u);
-    EXPECT_TRUE(PassKeyMatches(*Shared().StoredKey, longPassword)) << "the whole entry counts";
-    EXPECT_FALSE(PassKeyMatches(*Shared().StoredKey, longPassword.substr(0, 29)));
-    EXPECT_EQ(Shared().StoredHash, 0u) << "no legacy hash is made";
+    ASSERT_TRUE(prompt.NewKey);
+    EXPECT_EQ(prompt.NewKey->Iterations, 600000u);
+    EXPECT_TRUE(PassKeyMatches(*prompt.NewKey, longPassword)) << "the whole entry counts";
+    EXPECT_FALSE(PassKeyMatches(*prompt.NewKey, longPassword.substr(0, 29)));
+    EXPECT_EQ(prompt.Stored.Hash, 0u) << "no legacy hash is made";
 }
 
 TEST_F(PasswordDialogTest, CancelAtLogonOffersTheShutdownChoice)
 {
     UseModule("TestLang.dll");
-    Shared().StoredHash = PasswordHash("right");
+    prompt.Stored.Hash = PasswordHash("right");
     SetEnvironmentVariableA("TARN_TESTLANG_RESULT", "7");
     INT_PTR result = Run(PasswordMode::Logon,
                          {Click(IDCANCEL),
@@ -310,24 +311,25 @@ TEST_F(PasswordDialogTest, SetpassFlowReportsAndWritesThePasswordFile)
         EXPECT_EQ(driver.boxes, std::vector<std::string>{"Tarn Logon|UNCHANGED|warning"});
         EXPECT_TRUE(ReadBytes(path).empty()) << "no file after Esc";
     }
+    StoredPassword set;
     {
         DialogDriver driver({TypeInto(IDC_PASSWORD_EDIT, "ab"), TypeInto(IDC_PASSWORD_REPEAT, "ab"), Click(IDOK),
                              ExpectBox("DONE")});
-        RunPasswordDialog(nullptr, PasswordMode::Set);
+        set = RunPasswordDialog(nullptr, PasswordMode::Set);
         EXPECT_TRUE(driver.Finished());
         EXPECT_EQ(driver.boxes, std::vector<std::string>{"Tarn Logon|DONE|warning"});
     }
     std::string text = ReadBytes(path);
-    ASSERT_TRUE(Shared().StoredKey);
-    EXPECT_EQ(text, PassKeyFileText(*Shared().StoredKey));
+    ASSERT_TRUE(set.Key);
+    EXPECT_EQ(text, PassKeyFileText(*set.Key));
 
     // The empty password means none: the legacy file says so, as it always did.
     {
         DialogDriver driver({Click(IDOK), ExpectBox("DONE")});
-        RunPasswordDialog(nullptr, PasswordMode::Set);
+        set = RunPasswordDialog(nullptr, PasswordMode::Set);
         EXPECT_TRUE(driver.Finished());
     }
-    EXPECT_FALSE(Shared().StoredKey);
+    EXPECT_FALSE(set.Key);
     EXPECT_EQ(ReadBytes(path), PasswordFileText("", 0));
 }
 

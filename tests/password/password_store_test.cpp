@@ -2,7 +2,6 @@
 #include "common/registry.h"
 #include "password/password_hash.h"
 #include "password/password_store.h"
-#include "session/shared_state.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +11,7 @@ namespace {
 class StoredHashTest : public testing::Test {
 protected:
     void SetUp() override { DeleteRegTree("\\Software\\Quillon"); }
-    void TearDown() override
-    {
-        DeleteRegTree("\\Software\\Quillon");
-        Shared() = SharedState();
-    }
+    void TearDown() override { DeleteRegTree("\\Software\\Quillon"); }
     void SetRaw(DWORD type, const std::string& bytes)
     {
         UniqueKey key = CreateRegKey(kPasswordKey, KEY_ALL_ACCESS);
@@ -30,20 +25,15 @@ protected:
 
 TEST_F(StoredHashTest, MissingKeyOrValueMeansNoPassword)
 {
-    Shared().StoredHash = 123;
-    ReadStoredPassword();
-    EXPECT_EQ(Shared().StoredHash, 0u);
+    EXPECT_EQ(ReadStoredPassword().Hash, 0u);
     ASSERT_TRUE(CreateRegKey(kPasswordKey, KEY_ALL_ACCESS));
-    Shared().StoredHash = 123;
-    ReadStoredPassword();
-    EXPECT_EQ(Shared().StoredHash, 0u);
+    EXPECT_EQ(ReadStoredPassword().Hash, 0u);
 }
 
 TEST_F(StoredHashTest, KeepsAllThirtyTwoBits)
 {
     SetRaw(REG_DWORD, std::string("\xC4\xEA\xBF\x8F", 4));  // 0x8FBFEAC4, negative as a signed value
-    ReadStoredPassword();
-    EXPECT_EQ(Shared().StoredHash, 0x8FBFEAC4u);
+    EXPECT_EQ(ReadStoredPassword().Hash, 0x8FBFEAC4u);
 }
 
 TEST_F(StoredHashTest, AValueOfAnotherTypeOrSizeIsAnError)
@@ -70,10 +60,10 @@ TEST_F(StoredHashTest, APassKeyAloneDecidesAndAPassHashBesideItIsNotEvenRead)
         UniqueKey open = CreateRegKey(kPasswordKey, KEY_ALL_ACCESS);
         WriteRegBinary(open.get(), kPassKeyValue, std::string(bytes.begin(), bytes.end()));
     }
-    ReadStoredPassword();
-    ASSERT_TRUE(Shared().StoredKey);
-    EXPECT_EQ(PassKeyBytes(*Shared().StoredKey), bytes);
-    EXPECT_EQ(Shared().StoredHash, 0u);
+    const StoredPassword stored = ReadStoredPassword();
+    ASSERT_TRUE(stored.Key);
+    EXPECT_EQ(PassKeyBytes(*stored.Key), bytes);
+    EXPECT_EQ(stored.Hash, 0u);
 }
 
 TEST(PasswordFile, IsWrittenNextToTheExecutableAndReplacedEachTime)
@@ -83,18 +73,17 @@ TEST(PasswordFile, IsWrittenNextToTheExecutableAndReplacedEachTime)
     ScopeExit remove([&] {
         DeleteFileA(path.c_str());
         RemoveDirectoryA(path.c_str());
-        Shared() = SharedState();
     });
     WriteBytes(path, std::string(5000, 'x'));
-    Shared().StoredKey = TPassKey{600000, {1}, {2}};
-    WritePasswordFile();
-    EXPECT_EQ(ReadBytes(path), PassKeyFileText(*Shared().StoredKey));
+    const TPassKey key{600000, {1}, {2}};
+    WritePasswordFile(key);
+    EXPECT_EQ(ReadBytes(path), PassKeyFileText(key));
 
     // A folder in the file's place cannot be replaced by a file (read-only files can be, for root under Wine).
     DeleteFileA(path.c_str());
     ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
     try {
-        WritePasswordFile();
+        WritePasswordFile(key);
         FAIL() << "no error";
     } catch (const FileError& e) {
         EXPECT_NE(std::string(e.what()).find("\"" + path + "\""), std::string::npos) << e.what();

@@ -180,8 +180,8 @@ TEST_F(BadRegistryValueTest, StoredHashOfAnyOtherTypeOrSizeFailsClosed)
                       ERROR_SUCCESS);
         }
         try {
-            ReadStoredPassword();
-            ADD_FAILURE() << "type " << type << ", " << bytes.size() << " bytes: read as " << Shared().StoredHash;
+            const StoredPassword read = ReadStoredPassword();
+            ADD_FAILURE() << "type " << type << ", " << bytes.size() << " bytes: read as " << read.Hash;
         } catch (const RegistryError& e) {
             EXPECT_STREQ(e.what(), "Invalid data type for 'PassHash'") << type << ", " << bytes.size() << " bytes";
         }
@@ -256,26 +256,26 @@ TEST_F(BadRegistryValueTest, CataloguesShowEveryValueThatIsNoTextAsEmptyText)
     }
     Shared().Settings.LangModuleName = "LangPack.dll";
     ForgetLangModule();
-    Shared().LayoutList = std::make_unique<TLayoutList>();
-    Shared().TimeZoneList = std::make_unique<TTimeZoneList>();
-    BuildLayoutList();
-    BuildTimeZoneList();
+    TLayoutList layouts;
+    TTimeZoneList zones;
+    BuildLayoutList(layouts);
+    BuildTimeZoneList(zones);
     Names zoneNames = RegSubKeyNames(OpenRegKey(kZonesKey, KEY_READ).get());
 
     for (size_t i = 0; i < std::size(kBadValues); ++i) {
         const BadValue& row = kBadValues[i];
         SCOPED_TRACE(row.label);
-        int layout = FindLayoutIndex(*Shared().LayoutList, LayoutId(i));
+        int layout = FindLayoutIndex(layouts, LayoutId(i));
         if (Expected(row, kTestLayoutFile) == std::string(kTestLayoutFile)) {
             ASSERT_NE(layout, -1) << "its file is there";
-            EXPECT_EQ(Shared().LayoutList->At(layout).Text, Expected(row, "Tarn layout").value_or(""));
+            EXPECT_EQ(layouts.At(layout).Text, Expected(row, "Tarn layout").value_or(""));
         } else {
             EXPECT_EQ(layout, -1) << "no usable file name";
         }
 
         auto zoneIndex = std::find(zoneNames.begin(), zoneNames.end(), ZoneName(i)) - zoneNames.begin();
-        ASSERT_LT(static_cast<size_t>(zoneIndex), Shared().TimeZoneList->Count());
-        const TTimeZoneInformationEx& zone = Shared().TimeZoneList->At(zoneIndex);
+        ASSERT_LT(static_cast<size_t>(zoneIndex), zones.Count());
+        const TTimeZoneInformationEx& zone = zones.At(zoneIndex);
         EXPECT_EQ(zone.Display, Expected(row, "Tarn Display").value_or(""));
         EXPECT_EQ(zone.StandardName, Expected(row, "Tarn Std").value_or(""));
         EXPECT_EQ(zone.DaylightName, Expected(row, "Tarn Dlt").value_or(""));

@@ -3,13 +3,14 @@
 // pass acquires must go with it, or a logon shell that runs for days runs out of handles.
 #include "common/registry.h"
 #include "common/resource_ids.h"
+#include "catalogues/targets.h"
 #include "common/window.h"
-#include "envdialog/environment_dialog.h"
 #include "langmodule/langmodule.h"
 #include "langmodule/langmodule_testing.h"
 #include "shellctl/entry.h"
 #include "session/launch.h"
 #include "session/shared_state.h"
+#include "session/target_root.h"
 #include "support/dialog_driver.h"
 #include "support/test_support.h"
 #include "support/wine_drives.h"
@@ -325,15 +326,14 @@ protected:
     // of this machine rather than assumed; the last entry is the no-target one.
     static std::vector<std::string> ScanTargets()
     {
-        Shared().ScanDialogWindow = CreateLangDialog(IDD_SCAN, nullptr);
-        Shared().TargetList = std::make_unique<TTargetList>();
-        BuildTargetList();
+        HWND scan = CreateLangDialog(IDD_SCAN, nullptr);
+        TTargetList targets;
+        BuildTargetList(targets,
+                        [scan](const std::string& text) { SetDlgItemTextA(scan, IDC_SCAN_STATUS, text.c_str()); });
         std::vector<std::string> paths;
-        for (size_t i = 0; i + 1 < Shared().TargetList->Count(); ++i) paths.push_back(Shared().TargetList->At(i).Path);
+        for (size_t i = 0; i + 1 < targets.Count(); ++i) paths.push_back(targets.At(i).Path);
         paths.push_back("");
-        Shared().TargetList.reset();
-        DestroyWindow(Shared().ScanDialogWindow);
-        Shared().ScanDialogWindow = nullptr;
+        DestroyWindow(scan);
         return paths;
     }
 

@@ -228,8 +228,8 @@ TEST_F(HotKeyTest, ChordStartsItsProgramWhileThisThreadIsInsideOneLongCall)
         WriteFile(writer.get(), sector.data(), static_cast<DWORD>(sector.size()), &written, nullptr);
         released = GetTickCount();
     });
-    Shared().TargetList = std::make_unique<TTargetList>();
-    ScanDrive('M');
+    TTargetList targets;
+    ScanDrive(targets, 'M');
     DWORD scanEnd = GetTickCount();
     operatorThread.join();
 
@@ -238,7 +238,7 @@ TEST_F(HotKeyTest, ChordStartsItsProgramWhileThisThreadIsInsideOneLongCall)
     EXPECT_GE(scanEnd, released.load()) << "the scan returned before the test wrote: nothing was blocked";
     EXPECT_NE(started.load(), 0u) << "the chord's program did not start while the scan waited";
     EXPECT_LT(started.load(), 2000u);
-    EXPECT_EQ(Shared().TargetList->Count(), 0u);
+    EXPECT_EQ(targets.Count(), 0u);
 }
 
 // A drive of 100,000 folders keeps the scan busy for seconds. Meanwhile a key typed into another
@@ -290,9 +290,9 @@ TEST_F(HotKeyTest, KeepsWorkingWhileASlowScanRuns)
         SendInput(1, &shift, sizeof shift);
         shiftPressed = GetTickCount();
     });
-    Shared().TargetList = std::make_unique<TTargetList>();
+    TTargetList targets;
     DWORD scanStart = GetTickCount();
-    BuildTargetList();
+    BuildTargetList(targets, ScanProgress());
     DWORD scanEnd = GetTickCount();
     operatorThread.join();
     INPUT shift = Key(VK_LSHIFT, true);
@@ -305,8 +305,8 @@ TEST_F(HotKeyTest, KeepsWorkingWhileASlowScanRuns)
     EXPECT_GE(keyLatency, 0) << "the key never arrived";
     EXPECT_LT(keyLatency, 500);
     EXPECT_EQ(Programs(1), ProgramList{"cad"}) << "the chord pressed during the scan";
-    for (size_t i = 0; i < Shared().TargetList->Count(); ++i) {
-        EXPECT_NE(Shared().TargetList->At(i).Path, "N:\\Windows") << "the scan stops before the next drive";
+    for (size_t i = 0; i < targets.Count(); ++i) {
+        EXPECT_NE(targets.At(i).Path, "N:\\Windows") << "the scan stops before the next drive";
     }
 }
 
