@@ -37,6 +37,13 @@ const char kKernelFile[] = "\\system32\\ntoskrnl.exe";
 // The DOS header, its stub and the PE signature of every kernel lie well inside this.
 constexpr DWORD kKernelHeadBytes = 4096;
 
+// An installation's own time zone, from its SYSTEM hive.
+struct InstallationZone {
+    std::string KeyName;            // TimeZoneKeyName
+    std::string StandardName;       // StandardName, unless it is a resource reference ("@tzres.dll,-112")
+    bool ClockIsUniversal = false;  // RealTimeIsUniversal: the hardware clock holds UTC
+};
+
 // What was read of an installation's file, with the file's stamp as it was then: by path, for
 // the whole run. A SOFTWARE hive gives the version values, a SYSTEM hive the zone, a kernel its
 // processor.
@@ -234,6 +241,21 @@ const char* DriveTypeName(UINT type)
     return "unknown";
 }
 
+// The zone of the control set that Select\Current names, in the installation's SYSTEM hive
+// (system32\config\system), remembered like the description while the hive keeps its stamp.
+InstallationZone ReadInstallationZone(const std::string& path)
+{
+    ReadFrom from = ReadFrom::NoFile;
+    const std::optional<InstallationZone> zone = ReadRemembered<InstallationZone>(path + kSystemHiveFile, ReadSystemZone, from);
+    switch (from) {
+    case ReadFrom::NoFile: LogNoZone(path, "no-hive"); break;
+    case ReadFrom::Failed: LogNoZone(path, "failed"); break;
+    case ReadFrom::Memory: LogZone(path, *zone, "remembered"); break;
+    case ReadFrom::File: LogZone(path, *zone, "hive"); break;
+    }
+    return zone.value_or(InstallationZone());
+}
+
 }  // namespace
 
 void BuildTargetList()
@@ -328,19 +350,6 @@ std::string ReadInstallationName(const std::string& path)
     if (!values) return LoadLangString(IDS_UNKNOWN_PRODUCT);
     const std::optional<ImageMachine> machine = ReadRemembered<ImageMachine>(path + kKernelFile, ReadKernelMachine, from);
     return DescribeInstallation(*values, ArchWord(machine.value_or(ImageMachine::Unknown)));
-}
-
-InstallationZone ReadInstallationZone(const std::string& path)
-{
-    ReadFrom from = ReadFrom::NoFile;
-    const std::optional<InstallationZone> zone = ReadRemembered<InstallationZone>(path + kSystemHiveFile, ReadSystemZone, from);
-    switch (from) {
-    case ReadFrom::NoFile: LogNoZone(path, "no-hive"); break;
-    case ReadFrom::Failed: LogNoZone(path, "failed"); break;
-    case ReadFrom::Memory: LogZone(path, *zone, "remembered"); break;
-    case ReadFrom::File: LogZone(path, *zone, "hive"); break;
-    }
-    return zone.value_or(InstallationZone());
 }
 
 void ForgetInstallationNames() { g_rememberedReads.clear(); }

@@ -37,15 +37,5 @@ void ScanDrive(char letter);
 // the file, while it keeps its size and last-write time.
 std::string ReadInstallationName(const std::string& path);
 
-// The installation's own time zone, read in place from its SYSTEM hive (system32\config\system):
-// the control set that Select\Current names, its Control\TimeZoneInformation. Remembered like
-// the description while the hive keeps its stamp.
-struct InstallationZone {
-    std::string KeyName;           // TimeZoneKeyName
-    std::string StandardName;      // StandardName, unless it is a resource reference ("@tzres.dll,-112")
-    bool ClockIsUniversal = false;  // RealTimeIsUniversal: the hardware clock holds UTC
-};
-InstallationZone ReadInstallationZone(const std::string& path);
-
 // Forgets everything remembered of installations' files, so that the next pass reads every one again.
 void ForgetInstallationNames();
