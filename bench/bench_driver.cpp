@@ -341,7 +341,7 @@ int RunScan(const std::string& label, int run)
             BareLoop("D:\\");
             bare = std::min(bare, NowMs() - start);
         } else {
-            ForgetInstallationNames();  // every round a first pass, which mounts every hive
+            ForgetInstallationNames();  // every round a first pass, which reads every hive
             build = std::min(build, TimeBuilder(BuildTargets, &entries));
         }
     }
@@ -351,7 +351,7 @@ int RunScan(const std::string& label, int run)
     return 0;
 }
 
-// The first pass mounts every hive; the later ones find the files unchanged and mount none.
+// The first pass reads every hive; the later ones find the files unchanged and read none.
 // The fastest later pass counts, as in RunScan.
 int RunRepeatScan()
 {

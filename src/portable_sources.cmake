@@ -4,6 +4,7 @@ set(TARN_PORTABLE_SOURCES
     catalogues/bitlocker_rules.cpp
     catalogues/device_rules.cpp
     catalogues/display_mode_rules.cpp
+    catalogues/hive_file_rules.cpp
     catalogues/installation_rules.cpp
     catalogues/pe_header.cpp
     catalogues/secure_boot_rules.cpp

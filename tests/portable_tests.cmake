@@ -15,6 +15,7 @@ set(TARN_PORTABLE_TEST_SOURCES
     catalogues/layout_rules_test.cpp
     catalogues/timezone_rules_test.cpp
     catalogues/display_mode_rules_test.cpp
+    catalogues/hive_file_rules_test.cpp
     catalogues/installation_rules_test.cpp
     catalogues/secure_boot_rules_test.cpp
     envdialog/form_rules_test.cpp

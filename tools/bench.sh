@@ -13,11 +13,8 @@ source "$(dirname "$0")/wine-env.sh"
 runs="${BENCH_RUNS:-7}"
 tarn_select_arch "${BENCH_ARCH:-x86}"
 
-# The sample disk's hives are made by the 32-bit probe, whatever the architecture measured.
-for arch in x86 "$TARN_ARCH"; do
-    cmake --preset "$arch" >/dev/null
-    cmake --build --preset "$arch" -j2
-done
+cmake --preset "$TARN_ARCH" >/dev/null
+cmake --build --preset "$TARN_ARCH" -j2
 bin="$TARN_BUILD/$TARN_ARCH/bin"
 out="$TARN_BUILD/bench-$TARN_ARCH"
 mkdir -p "$out"
@@ -178,7 +175,7 @@ for ((run = 1; run <= runs; run++)); do
 done
 
 # ---- installation scan: D: with 1,000 and 10,000 folders, 1 percent of them installations ----
-# Each installation has both hives the scan mounts: SOFTWARE for its name, SYSTEM for its zone.
+# Each installation has both hives the scan reads: SOFTWARE for its name, SYSTEM for its zone.
 config="$out/disk-d/Windows/system32/config"
 make_scan_root() {  # folder count
     python3 - "$out/scan-$1" "$1" "$config" <<'EOF'
@@ -208,37 +205,45 @@ tarn_stop_wineserver
 rm -rf "$out/scan-1000" "$out/scan-10000"
 
 # ---- repeated passes: D: with three installations whose SOFTWARE hives hold about 50 MB ----
-# Each hive is a sample hive in Wine's own format, as the probe saved it, with 50 MB of generated
-# keys after it, spread over a thousand parents as a real hive's are: the wineserver inserts
-# every key into its parent's sorted list, so a hundred thousand under one parent would measure
-# that list, not the mount.
-python3 - "$out/disk-d" "$out/disk-big" 50 <<'EOF'
-import os, shutil, sys
-source, target, megabytes = sys.argv[1], sys.argv[2], int(sys.argv[3])
+# Each SOFTWARE hive is written by hivex in the registry file format: the sample values, and
+# 50,000 generated keys with six values each, spread over a thousand parents under Microsoft as
+# a real hive's are, so that the walk to CurrentVersion passes a list of a thousand subkeys.
+/usr/bin/python3 - "$out/disk-d" "$out/disk-big" "$TARN_ROOT/tests/support" 50000 <<'EOF'
+import os, shutil, struct, sys
+source, target, support, count = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+sys.path.insert(0, support)
+from make_hive import child, set_values, write_hive, REG_BINARY, REG_DWORD
+REG_SZ, REG_EXPAND_SZ = 1, 2
+def text(t):
+    return (t + "\0").encode("utf-16-le")
+def fill(hive, root):
+    parents = [child(hive, root, "Microsoft\\Sample%03d" % p) for p in range(1000)]
+    for n in range(count):
+        key = "Microsoft\\Sample%03d\\Component%04d" % (n % 1000, n // 1000)
+        set_values(hive, hive.node_add_child(parents[n % 1000], "Component%04d" % (n // 1000)), [
+            ("", REG_SZ, text("Tarn sample component %d" % n)),
+            ("InstallLocation", REG_EXPAND_SZ, text("%%ProgramFiles%%\\%s" % key)),
+            ("DisplayName", REG_SZ, text("Tarn sample component number %d of the bench hive" % n)),
+            ("Publisher", REG_SZ, text("Tarn sample publisher")),
+            ("Version", REG_DWORD, struct.pack("<I", n)),
+            ("Data", REG_BINARY, bytes((n + i) & 255 for i in range(64))),
+        ])
 shutil.rmtree(target, ignore_errors=True)
-filler, size, n = [], 0, 0
-while size < megabytes << 20:
-    key = "Tarn\\\\Sample%03d\\\\Component%04d" % (n % 1000, n // 1000)
-    part = ('\n[%s] 1796774694\n#time=1dd8770eb8ce58e\n@="Tarn sample component %d"\n' % (key, n) +
-            '"InstallLocation"=str(2):"%%ProgramFiles%%\\\\%s"\n' % key +
-            '"DisplayName"="Tarn sample component number %d of the bench hive"\n' % n +
-            '"Publisher"="Tarn sample publisher"\n"Version"=dword:%08x\n' % n +
-            '"Data"=hex:' + ",".join("%02x" % ((n + i) & 255) for i in range(64)) + '\n')
-    filler.append(part)
-    size += len(part)
-    n += 1
-filler = "".join(filler)
+big = os.path.join(target, "software")
+os.makedirs(target)
+write_hive(big, {"Microsoft\\Windows NT\\CurrentVersion": [
+    ("ProductName", REG_SZ, text("Windows 10 Pro")), ("CurrentBuildNumber", REG_SZ, text("22631")),
+    ("DisplayVersion", REG_SZ, text("23H2"))]}, fill=fill)
 for folder in ("Windows", "Windows.old", "Windows7"):
     os.makedirs(os.path.join(target, folder, "system32", "config"))
-    for name in ("ntoskrnl.exe", os.path.join("config", "software"), os.path.join("config", "system")):
-        with open(os.path.join(source, folder, "system32", name), "rb") as f:
-            content = f.read()
-        with open(os.path.join(target, folder, "system32", name), "wb") as f:
-            f.write(content + filler.encode() if name.endswith("software") else content)
+    for name in ("ntoskrnl.exe", os.path.join("config", "system")):
+        shutil.copyfile(os.path.join(source, folder, "system32", name), os.path.join(target, folder, "system32", name))
+    shutil.copyfile(big, os.path.join(target, folder, "system32", "config", "software"))
+os.remove(big)
 EOF
 ln -sfn "$out/disk-big" "$WINEPREFIX/dosdevices/d:"
 tarn_start_wineserver
-# Each run's first pass reads 150 MB of hives, seconds under Wine; three runs give the median.
+# Three runs give the median.
 repeat_runs=$((runs < 3 ? runs : 3))
 for ((run = 1; run <= repeat_runs; run++)); do
     echo "bench: repeated scan $run/$repeat_runs"

@@ -173,7 +173,7 @@ def main():
     build(samples).print()
     print("\nBaselines: 1. a program that only loads LangPack.dll and shows template 2600 empty;"
           " 2. FindFirstFileA over the same root with one GetFileAttributesA per folder"
-          " (later pass: the first pass of the same process, which mounts every hive);"
+          " (later pass: the first pass of the same process, which reads every hive);"
           " 5. ShellExecuteA of the same program from a process that waits for nothing.")
     steps = [(k[len("startup_"):-len("_ms")], statistics.median(v)) for k, v in samples.items()
              if k.startswith("startup_")]

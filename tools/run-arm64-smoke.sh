@@ -69,7 +69,7 @@ rm -rf "$r/root/run-prefix" "$r/root/tarn-bin"
 cp -a "$template" "$r/root/run-prefix"
 mkdir -p "$r/root/tarn-bin"
 cp "$bin"/*.exe "$bin"/*.dll "$r/root/tarn-bin/"
-cp "$bin"/*.ini "$r/root/tarn-bin/" 2>/dev/null || true
+cp "$bin"/*.ini "$bin"/*.hiv "$r/root/tarn-bin/" 2>/dev/null || true
 
 say "running $cases"
 in_root wineserver -p

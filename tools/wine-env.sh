@@ -108,22 +108,30 @@ tarn_prepare_sample_disk() {
     ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
 }
 
-# The sample installations' hives, with the values of their Windows generation and their own time
-# zones, and the head of
-# each one's kernel, which tells its processor; three keyboard layouts (Wine's prefix has none; a
-# PE image has them, with their layout files in the system folder). Needs the running wineserver
-# and the built probe program.
+# The sample installations' hives, written in the registry file format by hivex
+# (tests/support/make_hive.py), with the values of their Windows generation and their own time
+# zones, and the head of each one's kernel, which tells its processor; three keyboard layouts
+# (Wine's prefix has none; a PE image has them, with their layout files in the system folder).
+# Needs the running wineserver.
 tarn_add_samples() {
-    local probe="$TARN_BUILD/x86/bin/probe.exe"
-    _tarn_hive() {  # folder, then the probe's value options (product=, csd=, build=, display=, release=)
-        local folder="$1"
-        shift
-        timeout 60 wine "$probe" "make-hive=D:\\$folder\\system32\\config\\software" "$@" </dev/null >/dev/null 2>&1
+    _tarn_reg_hive() {  # folder, hive name, then the .reg lines of its keys
+        local file="$WINEPREFIX/dosdevices/d:/$1/system32/config/$2"
+        shift 2
+        printf '%s\n' "$@" >"$file.reg"
+        /usr/bin/python3 "$TARN_ROOT/tests/support/make_hive.py" "$file" "$file.reg"
+        rm -f "$file.reg"
     }
-    _tarn_zone() {  # folder, then the probe's zone options (zone=, utc=)
-        local folder="$1"
-        shift
-        timeout 60 wine "$probe" "make-system-hive=D:\\$folder\\system32\\config\\system" "$@" </dev/null >/dev/null 2>&1
+    _tarn_hive() {  # folder, product, build, then version values (as .reg lines)
+        local folder="$1" product="$2" build="$3"
+        shift 3
+        _tarn_reg_hive "$folder" software '[Microsoft\Windows NT\CurrentVersion]' "\"ProductName\"=\"$product\"" \
+            "\"CurrentBuildNumber\"=\"$build\"" "\"CurrentBuild\"=\"$build\"" "$@"
+    }
+    _tarn_zone() {  # folder, zone key name, then more zone values (as .reg lines)
+        local folder="$1" zone="$2"
+        shift 2
+        _tarn_reg_hive "$folder" system '[Select]' '"Current"=dword:00000001' \
+            '[ControlSet001\Control\TimeZoneInformation]' "\"TimeZoneKeyName\"=\"$zone\"" "$@"
     }
     _tarn_kernel() {  # folder, PE machine in hex (14c: x86, 8664: x64, aa64: ARM64)
         python3 - "$WINEPREFIX/dosdevices/d:/$1/system32/ntoskrnl.exe" "$2" <<'EOF'
@@ -142,15 +150,15 @@ EOF
         [ -e "$WINEPREFIX/drive_c/windows/system32/$2" ] || : >"$WINEPREFIX/drive_c/windows/system32/$2"
     }
     # Windows 11 still names itself "Windows 10" in ProductName; its build number tells.
-    _tarn_hive Windows "product=Windows 10 Pro" build=22631 display=23H2 release=2009
-    _tarn_hive Windows.old "product=Windows 10 Pro" build=19045 display=22H2 release=2009
-    _tarn_hive Windows7 "product=Windows 7 Ultimate" "csd=Service Pack 1" build=7601
-    _tarn_hive WINNT "product=Microsoft Windows XP" "csd=Service Pack 3" build=2600
+    _tarn_hive Windows "Windows 10 Pro" 22631 '"DisplayVersion"="23H2"' '"ReleaseId"="2009"'
+    _tarn_hive Windows.old "Windows 10 Pro" 19045 '"DisplayVersion"="22H2"' '"ReleaseId"="2009"'
+    _tarn_hive Windows7 "Windows 7 Ultimate" 7601 '"CSDVersion"="Service Pack 1"'
+    _tarn_hive WINNT "Microsoft Windows XP" 2600 '"CSDVersion"="Service Pack 3"'
     # Each installation's own time zone; the Windows 7 one shares its computer with Linux, whose
     # hardware clock holds UTC.
-    _tarn_zone Windows "zone=W. Europe Standard Time"
-    _tarn_zone Windows.old "zone=GMT Standard Time"
-    _tarn_zone Windows7 "zone=Eastern Standard Time" utc=1
+    _tarn_zone Windows "W. Europe Standard Time"
+    _tarn_zone Windows.old "GMT Standard Time"
+    _tarn_zone Windows7 "Eastern Standard Time" '"RealTimeIsUniversal"=dword:00000001'
     _tarn_kernel Windows 8664
     _tarn_kernel Windows.old 8664
     _tarn_kernel Windows7 8664

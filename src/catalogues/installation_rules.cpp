@@ -86,10 +86,20 @@ std::string VolumeSizeText(uint64_t bytes, char decimalPoint)
     }
 }
 
-std::string VolumeText(const std::string& label, std::optional<uint64_t> bytes, char decimalPoint)
+std::string VolumeText(const std::string& label, std::optional<uint64_t> bytes, char decimalPoint,
+                       const std::string& mark)
 {
-    std::string text = label;
-    if (!bytes) return text;
-    if (!text.empty()) text += ", ";
-    return text + VolumeSizeText(*bytes, decimalPoint);
+    std::string text;
+    for (const std::string& part : {label, bytes ? VolumeSizeText(*bytes, decimalPoint) : std::string(), mark}) {
+        if (part.empty()) continue;
+        if (!text.empty()) text += ", ";
+        text += part;
+    }
+    return text;
+}
+
+bool IsHibernationImage(std::string_view head)
+{
+    const std::string_view signature = head.substr(0, kHibernationSignatureBytes);
+    return signature == "HIBR" || signature == "hibr";
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Texts of the installation's Microsoft\Windows NT\CurrentVersion key; a missing value, or one
 // that is no text, is empty.
@@ -36,6 +37,13 @@ std::optional<std::string> ControlSetKeyName(uint32_t current);
 // rounded figure reaches 1,024 ("1.0 TB", never "1024 GB"). Below one KB the bytes: "512 B".
 std::string VolumeSizeText(uint64_t bytes, char decimalPoint);
 
-// The Volume column's text: "label, size", the size alone without a label, the label alone
-// without a size, and empty text when neither is known.
-std::string VolumeText(const std::string& label, std::optional<uint64_t> bytes, char decimalPoint);
+// The Volume column's text: the label, the size and the mark ("hibernated"), those that are
+// there, each after a comma and a blank but the first; empty text when none is.
+std::string VolumeText(const std::string& label, std::optional<uint64_t> bytes, char decimalPoint,
+                       const std::string& mark = std::string());
+
+// Whether the first bytes of a volume's hiberfil.sys hold a hibernation image that Windows will
+// resume from: "HIBR" (Windows 8 and later, also after a shutdown with Fast Startup) or "hibr"
+// (earlier). Once resumed, Windows zeroes the signature or, after a failed resume, writes "wake".
+constexpr size_t kHibernationSignatureBytes = 4;
+bool IsHibernationImage(std::string_view head);

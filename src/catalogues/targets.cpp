@@ -2,11 +2,10 @@
 
 #include "catalogues/installation_rules.h"
 #include "catalogues/locked_volumes.h"
+#include "catalogues/offline_hive.h"
 #include "catalogues/pe_header.h"
 #include "common/files.h"
 #include "common/guards.h"
-#include "common/privileges.h"
-#include "common/registry.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "langmodule/langmodule.h"
@@ -17,6 +16,7 @@
 
 #include <map>
 #include <optional>
+#include <variant>
 
 namespace {
 
@@ -30,154 +30,75 @@ bool IsRunningSystem(const std::string& path)
     return IsWindowsPE();
 }
 
-const char kHiveName[] = "TARN_ERD";
-const char kHiveFile[] = "\\system32\\config\\software";
+const char kSoftwareHiveFile[] = "\\system32\\config\\software";
+const char kSystemHiveFile[] = "\\system32\\config\\system";
 const char kKernelFile[] = "\\system32\\ntoskrnl.exe";
 // The DOS header, its stub and the PE signature of every kernel lie well inside this.
 constexpr DWORD kKernelHeadBytes = 4096;
 
-// A description as it was read, with the files it was read from as they were then.
-struct RememberedName {
-    FileStamp hive;
-    std::optional<FileStamp> kernel;
-    std::string description;
+// An installation's own time zone, from its SYSTEM hive.
+struct InstallationZone {
+    std::string KeyName;            // TimeZoneKeyName
+    std::string StandardName;       // StandardName, unless it is a resource reference ("@tzres.dll,-112")
+    bool ClockIsUniversal = false;  // RealTimeIsUniversal: the hardware clock holds UTC
 };
-// By hive path, for the whole run.
-std::map<std::string, RememberedName> g_rememberedNames;
-// Whether the mount privileges are enabled, asked at the first mount of a pass; empty until then.
-std::optional<bool> g_hivePrivileges;
 
-// The SYSTEM hive has a mount name of its own, so that neither read can take the other's name.
-const char kSystemHiveName[] = "TARN_ERD_SYSTEM";
-const char kSystemHiveFile[] = "\\system32\\config\\system";
-
-struct RememberedZone {
-    FileStamp hive;
-    InstallationZone zone;
+// What was read of an installation's file, with the file's stamp as it was then: by path, for
+// the whole run. A SOFTWARE hive gives the version values, a SYSTEM hive the zone, a kernel its
+// processor.
+struct RememberedRead {
+    FileStamp Stamp;
+    std::variant<InstallationValues, InstallationZone, ImageMachine> Read;
 };
-// By hive path, for the whole run.
-std::map<std::string, RememberedZone> g_rememberedZones;
+std::map<std::string, RememberedRead> g_rememberedReads;
 
 // The operator holds the left Shift key to skip a slow or hanging disk; the state is read
 // afresh before each drive so that pressing it mid-scan stops at the next one. The physical
 // state: the thread's own key state changes only as it takes keyboard messages.
 bool IsLeftShiftDown() { return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0; }
 
-// Wine leaves an empty key behind when a load fails (Windows leaves nothing), and that key
-// makes every later load under the same name fail with ERROR_ALREADY_EXISTS. The name was free
-// before the load, so an empty key there is that leftover; anything else there stays.
-void RemoveEmptyMountPoint(const char* mountName = kHiveName)
+// The values of the installation's CurrentVersion key; nothing when the hive cannot be read or
+// lacks the key.
+std::optional<InstallationValues> ReadVersionValues(const std::string& hive)
 {
-    UniqueKey key = OpenRegKey(std::string("\\") + mountName, KEY_READ);
-    if (!key) return;
-    DWORD subKeys = 0;
-    DWORD values = 0;
-    if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS) {
-        return;
-    }
-    key.reset();
-    if (subKeys == 0 && values == 0) DeleteRegKey(HKEY_LOCAL_MACHINE, mountName);
-}
-
-// A hive left mounted keeps the installation's file locked for the operator's tools, and takes
-// the mount name from every later installation of the pass, which would read as unknown. The
-// usual cause is a moment's hold (the system or a virus scanner still has a key of the hive
-// open), so a failure is logged and the unload tried again a few times, briefly.
-void UnmountHive(const std::string& hive, const char* mountName = kHiveName)
-{
-    constexpr int kTries = 5;
-    constexpr DWORD kPauseMs = 100;
-    for (int attempt = 1; attempt <= kTries; ++attempt) {
-        const LONG rc = RegUnLoadKeyA(HKEY_LOCAL_MACHINE, mountName);
-        if (rc == ERROR_SUCCESS) return;
-        LogEvent("unmount", {{"hive", hive}, {"attempt", std::to_string(attempt)},
-                             {"error", std::to_string(rc)}, {"message", SystemErrorText(static_cast<DWORD>(rc))}});
-        if (attempt < kTries) Sleep(kPauseMs);
-    }
-}
-
-// The values of the hive's CurrentVersion key, read while the hive is mounted; nothing when it
-// cannot be mounted or lacks the key.
-std::optional<InstallationValues> ReadHiveValues(const std::string& hive)
-{
-    if (!EnableRestorePrivilege()) return std::nullopt;
-    // A name held by someone else, by a hive or a key, is theirs, even when it looks empty:
-    // under Wine the root of an empty hive can be deleted like a key, which would take it from them.
-    if (OpenRegKey(std::string("\\") + kHiveName, KEY_READ)) {
-        LogEvent("mount",
-                 {{"hive", hive}, {"result", "failed"}, {"reason", std::string("HKLM\\") + kHiveName + " in use"}});
-        return std::nullopt;
-    }
-
-    if (LONG rc = RegLoadKeyA(HKEY_LOCAL_MACHINE, kHiveName, hive.c_str()); rc != ERROR_SUCCESS) {
-        // The installation is listed as unknown; the log tells why (a hive in use, damaged, denied).
-        LogEvent("mount", {{"hive", hive}, {"result", "failed"}, {"error", std::to_string(rc)},
-                           {"message", SystemErrorText(static_cast<DWORD>(rc))}});
-        RemoveEmptyMountPoint();
-        return std::nullopt;
-    }
-    // Declared before the key so that the key is closed first: a hive with an open key in it
-    // cannot be unloaded.
-    ScopeExit unmount([&] { UnmountHive(hive); });
-    UniqueKey version =
-        OpenRegKey(std::string("\\") + kHiveName + "\\Microsoft\\Windows NT\\CurrentVersion\\", KEY_READ);
-    if (!version) return std::nullopt;
+    std::optional<OfflineHive> file = OpenOfflineHive(hive);
+    if (!file) return std::nullopt;
+    const HiveKeyValues key =
+        ReadOfflineHiveKey(*file, "Microsoft\\Windows NT\\CurrentVersion",
+                           {"ProductName", "CSDVersion", "CurrentBuildNumber", "CurrentBuild", "DisplayVersion", "ReleaseId"});
+    if (key.Result != HiveKeyResult::Read) return std::nullopt;
     InstallationValues values;
-    values.ProductName = ReadRegStringOrEmpty(version.get(), "ProductName");
-    values.CsdVersion = ReadRegStringOrEmpty(version.get(), "CSDVersion");
-    values.CurrentBuildNumber = ReadRegStringOrEmpty(version.get(), "CurrentBuildNumber");
-    values.CurrentBuild = ReadRegStringOrEmpty(version.get(), "CurrentBuild");
-    values.DisplayVersion = ReadRegStringOrEmpty(version.get(), "DisplayVersion");
-    values.ReleaseId = ReadRegStringOrEmpty(version.get(), "ReleaseId");
+    values.ProductName = HiveTextOrEmpty(key.Values, "ProductName");
+    values.CsdVersion = HiveTextOrEmpty(key.Values, "CSDVersion");
+    values.CurrentBuildNumber = HiveTextOrEmpty(key.Values, "CurrentBuildNumber");
+    values.CurrentBuild = HiveTextOrEmpty(key.Values, "CurrentBuild");
+    values.DisplayVersion = HiveTextOrEmpty(key.Values, "DisplayVersion");
+    values.ReleaseId = HiveTextOrEmpty(key.Values, "ReleaseId");
     return values;
 }
 
-// A REG_DWORD or REG_QWORD value (RealTimeIsUniversal is written as either); nothing for a
-// missing value or one of another type or size, which a damaged hive may hold.
-std::optional<uint64_t> ReadRegNumberOrNothing(HKEY key, const char* name)
+// The zone of the control set that Select\Current names: empty names when the hive names none
+// (a missing key or value), nothing when the hive cannot be read on the way.
+std::optional<InstallationZone> ReadSystemZone(const std::string& hive)
 {
-    uint64_t value = 0;
-    DWORD type = 0;
-    DWORD size = sizeof value;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    if (type == REG_DWORD && size == sizeof(uint32_t)) return static_cast<uint32_t>(value);
-    if (type == REG_QWORD && size == sizeof(uint64_t)) return value;
-    return std::nullopt;
-}
-
-// The zone of a SYSTEM hive mounted at root; empty names when the hive names none.
-InstallationZone ZoneOfMountedSystem(const std::string& root)
-{
+    std::optional<OfflineHive> file = OpenOfflineHive(hive);
+    if (!file) return std::nullopt;
     InstallationZone zone;
-    UniqueKey select = OpenRegKey(root + "\\Select", KEY_READ);
-    const std::optional<uint64_t> current = select ? ReadRegNumberOrNothing(select.get(), "Current") : std::nullopt;
+    const HiveKeyValues select = ReadOfflineHiveKey(*file, "Select", {"Current"});
+    if (select.Result == HiveKeyResult::Unreadable) return std::nullopt;
+    const std::optional<uint64_t> current = HiveNumberOrNothing(select.Values, "Current");
     const std::optional<std::string> controlSet =
         current && *current <= 0xFFFFFFFFu ? ControlSetKeyName(static_cast<uint32_t>(*current)) : std::nullopt;
     if (!controlSet) return zone;
-    UniqueKey info = OpenRegKey(root + "\\" + *controlSet + "\\Control\\TimeZoneInformation", KEY_READ);
-    if (!info) return zone;
-    zone.KeyName = ReadRegStringOrEmpty(info.get(), "TimeZoneKeyName");
-    const std::string standard = ReadRegStringOrEmpty(info.get(), "StandardName");
+    const HiveKeyValues info = ReadOfflineHiveKey(*file, *controlSet + "\\Control\\TimeZoneInformation",
+                                                  {"TimeZoneKeyName", "StandardName", "RealTimeIsUniversal"});
+    if (info.Result == HiveKeyResult::Unreadable) return std::nullopt;
+    zone.KeyName = HiveTextOrEmpty(info.Values, "TimeZoneKeyName");
+    const std::string standard = HiveTextOrEmpty(info.Values, "StandardName");
     if (standard.compare(0, 1, "@") != 0) zone.StandardName = standard;
-    zone.ClockIsUniversal = ReadRegNumberOrNothing(info.get(), "RealTimeIsUniversal").value_or(0) != 0;
+    // RealTimeIsUniversal is written as a DWORD or a QWORD.
+    zone.ClockIsUniversal = HiveNumberOrNothing(info.Values, "RealTimeIsUniversal").value_or(0) != 0;
     return zone;
-}
-
-// Nothing when the hive cannot be mounted; see ReadHiveValues for the mount name's rules.
-std::optional<InstallationZone> ReadSystemHiveZone(const std::string& hive)
-{
-    if (!EnableRestorePrivilege()) return std::nullopt;
-    if (OpenRegKey(std::string("\\") + kSystemHiveName, KEY_READ)) return std::nullopt;
-    if (RegLoadKeyA(HKEY_LOCAL_MACHINE, kSystemHiveName, hive.c_str()) != ERROR_SUCCESS) {
-        RemoveEmptyMountPoint(kSystemHiveName);
-        return std::nullopt;
-    }
-    // The keys of the hive are closed inside ZoneOfMountedSystem, before this unmounts it.
-    ScopeExit unmount([&] { UnmountHive(hive, kSystemHiveName); });
-    return ZoneOfMountedSystem(std::string("\\") + kSystemHiveName);
 }
 
 void LogNoZone(const std::string& path, const char* reason)
@@ -196,21 +117,6 @@ void LogZone(const std::string& path, const InstallationZone& zone, const char* 
     }
 }
 
-// Label and size of the drive's volume, read once per drive and pass for all its installations.
-std::string ReadVolumeText(const std::string& root)
-{
-    char label[MAX_PATH + 1] = "";
-    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0)) label[0] = '\0';
-    ULARGE_INTEGER total{};
-    std::optional<uint64_t> bytes;
-    if (GetDiskFreeSpaceExA(root.c_str(), nullptr, &total, nullptr)) bytes = total.QuadPart;
-    const std::string decimalPoint = LoadLangStringOr(IDS_DECIMAL_POINT, ".");
-    const std::string text = VolumeText(label, bytes, decimalPoint.empty() ? '.' : decimalPoint[0]);
-    LogEvent("volume", {{"drive", root.substr(0, 2)}, {"label", label},
-                        {"bytes", bytes ? std::to_string(*bytes) : std::string("unknown")}, {"text", text}});
-    return text;
-}
-
 // Up to count bytes from offset on; fewer at the end of the file, none when it cannot be read.
 std::string ReadFileBytes(HANDLE file, unsigned long long offset, DWORD count)
 {
@@ -227,7 +133,7 @@ std::string ReadFileBytes(HANDLE file, unsigned long long offset, DWORD count)
 
 // The kernel is read, never mapped or loaded: only its headers, and with every kind of sharing,
 // so that a program holding it open (or replacing it) neither stops the scan nor is stopped by it.
-ImageMachine ReadKernelMachine(const std::string& kernel)
+std::optional<ImageMachine> ReadKernelMachine(const std::string& kernel)
 {
     UniqueFile file(CreateFileA(kernel.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -239,6 +145,68 @@ ImageMachine ReadKernelMachine(const std::string& kernel)
         return MachineAtSignature(std::string_view(head).substr(*at));
     }
     return MachineAtSignature(ReadFileBytes(file.get(), *at, kPeSignatureAndMachineBytes));
+}
+
+enum class ReadFrom { NoFile, Memory, File, Failed };
+
+// What read gives for the file, read again only when the file's size or last-write time is not
+// what it was at the last read: on Windows 10 and later a SOFTWARE hive holds 50 to 150 MB.
+// A file that could not be read is not remembered: what stood in the way (a program holding the
+// file, say) may be gone by the next pass.
+template <class T>
+std::optional<T> ReadRemembered(const std::string& path, std::optional<T> (*read)(const std::string&), ReadFrom& from)
+{
+    // Stamped before reading: a file that changes meanwhile differs from its stamp next time.
+    const std::optional<FileStamp> stamp = StampOfFile(path);
+    if (!stamp) {
+        from = ReadFrom::NoFile;
+        return std::nullopt;
+    }
+    auto known = g_rememberedReads.find(path);
+    if (known != g_rememberedReads.end() && known->second.Stamp == *stamp) {
+        from = ReadFrom::Memory;
+        return std::get<T>(known->second.Read);
+    }
+    std::optional<T> value = read(path);
+    from = value ? ReadFrom::File : ReadFrom::Failed;
+    if (value) g_rememberedReads[path] = RememberedRead{*stamp, *value};
+    return value;
+}
+
+// A volume whose hibernation file holds an image belongs to a Windows that was hibernated or shut
+// down with Fast Startup: its kernel still counts the volume as in use, and what is written to
+// it now is lost when that Windows resumes, or corrupts the file system. The file is read as the
+// kernel is, with every kind of sharing.
+bool HoldsHibernationImage(const std::string& root)
+{
+    UniqueFile file(CreateFileA((root + "hiberfil.sys").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && IsHibernationImage(ReadFileBytes(file.get(), 0, kHibernationSignatureBytes));
+}
+
+struct DriveVolume {
+    std::string Text;  // the Volume column's text, with the hibernation mark
+    bool Hibernated = false;
+};
+
+// Label, size and hibernation of the drive's volume, read once per drive and pass for all its
+// installations.
+DriveVolume ReadVolume(const std::string& root)
+{
+    char label[MAX_PATH + 1] = "";
+    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0)) label[0] = '\0';
+    ULARGE_INTEGER total{};
+    std::optional<uint64_t> bytes;
+    if (GetDiskFreeSpaceExA(root.c_str(), nullptr, &total, nullptr)) bytes = total.QuadPart;
+    DriveVolume volume;
+    volume.Hibernated = HoldsHibernationImage(root);
+    const std::string decimalPoint = LoadLangStringOr(IDS_DECIMAL_POINT, ".");
+    const std::string mark = volume.Hibernated ? LoadLangStringOr(IDS_VOLUME_HIBERNATED, "hibernated") : std::string();
+    volume.Text = VolumeText(label, bytes, decimalPoint.empty() ? '.' : decimalPoint[0], mark);
+    LogEvent("volume", {{"drive", root.substr(0, 2)}, {"label", label},
+                        {"bytes", bytes ? std::to_string(*bytes) : std::string("unknown")}, {"text", volume.Text}});
+    return volume;
 }
 
 // Language modules made for 1.5 lack these words; the brackets must never stand empty.
@@ -266,13 +234,27 @@ const char* DriveTypeName(UINT type)
     return "unknown";
 }
 
+// The zone of the control set that Select\Current names, in the installation's SYSTEM hive
+// (system32\config\system), remembered like the description while the hive keeps its stamp.
+InstallationZone ReadInstallationZone(const std::string& path)
+{
+    ReadFrom from = ReadFrom::NoFile;
+    const std::optional<InstallationZone> zone = ReadRemembered<InstallationZone>(path + kSystemHiveFile, ReadSystemZone, from);
+    switch (from) {
+    case ReadFrom::NoFile: LogNoZone(path, "no-hive"); break;
+    case ReadFrom::Failed: LogNoZone(path, "failed"); break;
+    case ReadFrom::Memory: LogZone(path, *zone, "remembered"); break;
+    case ReadFrom::File: LogZone(path, *zone, "hive"); break;
+    }
+    return zone.value_or(InstallationZone());
+}
+
 }  // namespace
 
 long long NoTargetIndex(const TTargetList& list) { return static_cast<long long>(list.Count()) - 1; }
 
 void BuildTargetList(TTargetList& list, const ScanProgress& progress)
 {
-    StartHivePass();
     DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if (!(drives & (1u << i))) continue;
@@ -327,10 +309,10 @@ void ScanDrive(TTargetList& list, char letter)
         ListLockedDrive(list, letter);
         return;
     }
-    // Each installation is read whole within one iteration, its hive unmounted again before the
-    // next: nothing but the search handle is held from one to the next, so waiting window
+    // Each installation is read whole within one iteration, its hive files closed again before
+    // the next: nothing but the search handle is held from one to the next, so waiting window
     // messages can be handled between two of them.
-    std::optional<std::string> volume;
+    std::optional<DriveVolume> volume;
     do {
         PumpPendingMessages();
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
@@ -341,9 +323,10 @@ void ScanDrive(TTargetList& list, char letter)
         const bool running = IsRunningSystem(path);
         target.Description = running ? LoadLangStringOr(IDS_RUNNING_PE, "Windows PE (running now)")
                                      : ReadInstallationName(path);
-        if (!volume) volume = ReadVolumeText(root);
-        target.Volume = *volume;
-        LogEvent("scan", {{"installation", path}, {"name", target.Description}});
+        if (!volume) volume = ReadVolume(root);
+        target.Volume = volume->Text;
+        LogEvent("scan", {{"installation", path}, {"name", target.Description},
+                          {volume->Hibernated ? "volume" : "", "hibernated"}});
         // The running Windows PE's own zone is the one in force, nothing to offer.
         if (!running) {
             const InstallationZone zone = ReadInstallationZone(path);
@@ -355,70 +338,12 @@ void ScanDrive(TTargetList& list, char letter)
 
 std::string ReadInstallationName(const std::string& path)
 {
-    const std::string hive = path + kHiveFile;
-    const std::string kernel = path + kKernelFile;
-    // Stamped before reading: a file that changes meanwhile differs from its stamp next time.
-    const std::optional<FileStamp> hiveStamp = StampOfFile(hive);
-    if (!hiveStamp) return LoadLangString(IDS_UNKNOWN_PRODUCT);
-    const std::optional<FileStamp> kernelStamp = StampOfFile(kernel);
-    auto known = g_rememberedNames.find(hive);
-    if (known != g_rememberedNames.end() && known->second.hive == *hiveStamp && known->second.kernel == kernelStamp) {
-        return known->second.description;
-    }
-
-    // A hive that could not be read is not remembered: what stood in the way (another holder of
-    // the mount name, say) may be gone by the next pass.
-    std::optional<InstallationValues> values = ReadHiveValues(hive);
+    ReadFrom from = ReadFrom::NoFile;
+    const std::optional<InstallationValues> values =
+        ReadRemembered<InstallationValues>(path + kSoftwareHiveFile, ReadVersionValues, from);
     if (!values) return LoadLangString(IDS_UNKNOWN_PRODUCT);
-    std::string description = DescribeInstallation(*values, ArchWord(ReadKernelMachine(kernel)));
-    g_rememberedNames[hive] = RememberedName{*hiveStamp, kernelStamp, description};
-    return description;
+    const std::optional<ImageMachine> machine = ReadRemembered<ImageMachine>(path + kKernelFile, ReadKernelMachine, from);
+    return DescribeInstallation(*values, ArchWord(machine.value_or(ImageMachine::Unknown)));
 }
 
-InstallationZone ReadInstallationZone(const std::string& path)
-{
-    const std::string hive = path + kSystemHiveFile;
-    const std::optional<FileStamp> stamp = StampOfFile(hive);
-    if (!stamp) {
-        LogNoZone(path, "no-hive");
-        return InstallationZone();
-    }
-    auto known = g_rememberedZones.find(hive);
-    if (known != g_rememberedZones.end() && known->second.hive == *stamp) {
-        LogZone(path, known->second.zone, "remembered");
-        return known->second.zone;
-    }
-    // Not remembered when unreadable, for the same reason as a description.
-    std::optional<InstallationZone> zone = ReadSystemHiveZone(hive);
-    if (!zone) {
-        LogNoZone(path, "failed");
-        return InstallationZone();
-    }
-    g_rememberedZones[hive] = RememberedZone{*stamp, *zone};
-    LogZone(path, *zone, "hive");
-    return *zone;
-}
-
-void ForgetInstallationNames()
-{
-    g_rememberedNames.clear();
-    g_rememberedZones.clear();
-}
-
-bool EnableRestorePrivilege()
-{
-    if (g_hivePrivileges) return *g_hivePrivileges;
-    // RegLoadKey's and RegUnLoadKey's pages ask for both privileges; SeRestorePrivilege decides.
-    for (const char* name : {SE_RESTORE_NAME, SE_BACKUP_NAME}) {
-        const DWORD result = EnableTokenPrivilege(name);
-        if (result != ERROR_SUCCESS) {
-            LogEvent("mount", {{"privilege", name}, {"result", "refused"}, {"error", std::to_string(result)},
-                               {"message", SystemErrorText(result)}});
-        }
-        if (!g_hivePrivileges) g_hivePrivileges = result == ERROR_SUCCESS;
-    }
-    return *g_hivePrivileges;
-}
-
-void StartHivePass() { g_hivePrivileges.reset(); }
-
+void ForgetInstallationNames() { g_rememberedReads.clear(); }

@@ -107,37 +107,6 @@ private:
     HDC dc_;
 };
 
-// An offline hive loaded with RegLoadKeyA; unloaded from the same root and name.
-class MountedHive {
-public:
-    MountedHive() = default;
-    MountedHive(HKEY root, std::string name) : root_(root), name_(std::move(name)) {}
-    ~MountedHive() { Unmount(); }
-    MountedHive(const MountedHive&) = delete;
-    MountedHive& operator=(const MountedHive&) = delete;
-    MountedHive(MountedHive&& o) noexcept : root_(o.root_), name_(std::move(o.name_)) { o.name_.clear(); }
-    MountedHive& operator=(MountedHive&& o) noexcept
-    {
-        if (this != &o) {
-            Unmount();
-            root_ = o.root_;
-            name_ = std::move(o.name_);
-            o.name_.clear();
-        }
-        return *this;
-    }
-    explicit operator bool() const { return !name_.empty(); }
-    void Unmount()
-    {
-        if (!name_.empty()) RegUnLoadKeyA(root_, name_.c_str());
-        name_.clear();
-    }
-
-private:
-    HKEY root_ = nullptr;
-    std::string name_;
-};
-
 // A COM interface pointer released on scope exit (the shell's IMalloc).
 template <class I>
 class UniqueInterface {

@@ -5,10 +5,6 @@
 
 #include <windows.h>
 
-// Enables the named privilege (an SE_*_NAME) in the process's token. Returns ERROR_SUCCESS, or
-// why it could not: ERROR_NOT_ALL_ASSIGNED when the token lacks it.
-DWORD EnableTokenPrivilege(const char* name);
-
 // Enables the named privilege for as long as it lives, then puts the token back as it found it:
 // a privilege that was disabled is disabled again, one that was enabled already stays so. For
 // calls that need a privilege nothing else of the program should run with, and whose pages ask

@@ -136,11 +136,13 @@
 #define IDS_PASSWORD_LAYOUT_LABEL 3163
 #define IDS_RUNNING_PE          3164
 /* Telling installations apart: the Volume column of the target list, the installation's own time
-   zone marked in the time-zone list, the decimal point of a volume's size. Later than the 1.5
-   module contract: a module without them gets the program's English texts. */
+   zone marked in the time-zone list, the decimal point of a volume's size, the mark of a volume
+   that holds a hibernation image. Later than the 1.5 module contract: a module without them gets
+   the program's English texts. */
 #define IDS_COLUMN_VOLUME       3200
 #define IDS_TARGET_ZONE         3201
 #define IDS_DECIMAL_POINT       3202
+#define IDS_VOLUME_HIBERNATED   3203
 /* The service kit: Collect logs and Devices. Later than the 1.5 module contract: a module
    without them gets the program's English texts. */
 #define IDS_COLLECT_LOGS_BUTTON 3210

@@ -117,4 +117,15 @@ TEST(InstallationRules, VolumeTextIsLabelAndSizeWhereKnown)
     EXPECT_EQ(VolumeText("Data", std::nullopt, '.'), "Data");
     EXPECT_EQ(VolumeText("", std::nullopt, '.'), "");
     EXPECT_EQ(VolumeText("Empty", 0, '.'), "Empty, 0 B");
+    EXPECT_EQ(VolumeText("OS", 254'864'011'264ull, ',', "hibernated"), "OS, 237 GB, hibernated");
+    EXPECT_EQ(VolumeText("", std::nullopt, '.', "hibernated"), "hibernated");
+}
+
+TEST(InstallationRules, OnlyAnImageToResumeFromCountsAsHibernated)
+{
+    for (const char* head : {"HIBR", "hibr", "HIBRxxxx"}) EXPECT_TRUE(IsHibernationImage(head)) << head;
+    for (std::string_view head : {std::string_view("wake"), std::string_view("RSTR"), std::string_view("HIB"),
+                                  std::string_view("Hibr"), std::string_view(), std::string_view("\0\0\0\0", 4)}) {
+        EXPECT_FALSE(IsHibernationImage(head)) << head;
+    }
 }

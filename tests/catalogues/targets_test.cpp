@@ -45,13 +45,14 @@ LRESULT CALLBACK RecordingStaticProc(HWND window, UINT message, WPARAM wp, LPARA
     return CallWindowProcA(g_staticProc, window, message, wp, lp);
 }
 
-// The drive letters and the hive's mount name are machine-wide: cases hold a named mutex so that
-// the ones running in parallel processes take turns.
+// The drive letters are machine-wide: cases hold a named mutex so that the ones running in
+// parallel processes take turns.
 class TargetScanTest : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_NE(WaitForSingleObject(turn_.get(), 120000), WAIT_TIMEOUT);
+        machineKeys_ = RegSubKeyNames(HKEY_LOCAL_MACHINE);
         Shared().Settings.LangModuleName = "LangPack.dll";
         ForgetLangModule();
         scan_ = CreateLangDialog(IDD_SCAN, nullptr);
@@ -69,7 +70,7 @@ protected:
         Shared().Settings = TSettings();
         ForgetLangModule();
         ForgetInstallationNames();
-        EXPECT_FALSE(OpenRegKey("\\TARN_ERD", KEY_READ)) << "a mount point was left behind";
+        EXPECT_EQ(RegSubKeyNames(HKEY_LOCAL_MACHINE), machineKeys_) << "the scan reads hives without mounting them";
         ReleaseMutex(turn_.get());
     }
     // The entries found on one drive, as "Path|Description", after a fresh scan.
@@ -95,7 +96,22 @@ protected:
     UniqueHandle turn_{CreateMutexA(nullptr, FALSE, "TarnTargetScanTests")};
     HWND scan_ = nullptr;
     TTargetList targets_;
+    std::vector<std::string> machineKeys_;
 };
+
+// The file held by "another program" for as long as it lives, shared as given.
+UniqueFile HoldFile(const std::string& path, DWORD access, DWORD sharing)
+{
+    return UniqueFile(CreateFileA(path.c_str(), access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::string LogLineWith(const std::vector<std::string>& lines, const std::string& part, const std::string& also = "")
+{
+    for (const std::string& line : lines) {
+        if (line.find(part) != std::string::npos && line.find(also) != std::string::npos) return line;
+    }
+    return std::string();
+}
 
 }  // namespace
 
@@ -112,7 +128,8 @@ TEST_F(TargetScanTest, DescribesEachInstallationFromItsOwnHive)
         {"NoHive", unknown},                 {"Garbage", unknown},
         {"HiveIsFolder", unknown},           {"NoVersionKey", unknown},
         {"NoValues", ""},                    {"Eleven", "Windows 11 Pro 23H2 (64-bit)"},
-        {"FarHeader", "Windows 10 (ARM64)"}, {"KernelNoImage", "Tarn OS 1909"}};
+        {"FarHeader", "Windows 10 (ARM64)"}, {"KernelNoImage", "Tarn OS 1909"},
+        {"CutShort", unknown},               {"Edition", "Tarn OS \xC9" "dition"}};
     MakeInstallation(m + "Full", {{"ProductName", Sz("Tarn OS")}, {"CSDVersion", Sz("Service Pack 2")}});
     MakeInstallation(m + "Eleven", {{"ProductName", Sz("Windows 10 Pro")}, {"CurrentBuildNumber", Sz("22631")},
                                     {"DisplayVersion", Sz("23H2")}, {"ReleaseId", Sz("2009")}});
@@ -127,6 +144,12 @@ TEST_F(TargetScanTest, DescribesEachInstallationFromItsOwnHive)
     MakeInstallation(m + "BinaryCsd", {{"ProductName", Sz("Tarn OS")}, {"CSDVersion", {REG_BINARY, "xy"}}});
     MakeInstallation(m + "NoVersionKey", {{"ProductName", Sz("Tarn OS")}}, "Microsoft\\Windows");
     MakeInstallation(m + "NoValues", {});
+    // Text beyond ASCII is stored in UTF-16 and comes back in the program's code page.
+    MakeInstallation(m + "Edition", {{"ProductName", Sz("Tarn OS \xC9" "dition")}});
+    // A hive cut short, as a copy that broke off leaves it: the base block and the root's first bytes.
+    MakeInstallation(m + "CutShort", {{"ProductName", Sz("Tarn OS")}});
+    const std::string cut = m + "CutShort\\system32\\config\\software";
+    WriteBytes(cut, ReadBytes(cut).substr(0, 4096 + 48));
     CreateFolders(m + "NoHive\\system32\\config");
     WriteBytes(m + "NoHive\\system32\\ntoskrnl.exe", PeImage(0x8664));
     CreateFolders(m + "Garbage\\system32\\config");
@@ -151,15 +174,17 @@ TEST_F(TargetScanTest, DescribesEachInstallationFromItsOwnHive)
     EXPECT_EQ(found, inFolderOrder);
     EXPECT_EQ(found.size(), expected.size());
     EXPECT_TRUE(Shown('m'));
-    // An installation listed as unknown because its hive would not load has the load's error on record.
-    // (A hive that is no file is not tried.)
-    size_t failedLoads = 0;
+    // An installation listed as unknown because its hive could not be read has the reason on
+    // record. (A hive that is no file is not tried.)
+    std::vector<std::string> refusals;
     for (const std::string& line : ReadLines(logFolder.File("run.log"))) {
-        if (line.find(" mount hive=") == std::string::npos) continue;
-        EXPECT_NE(line.find("Garbage\\system32\\config\\software result=failed error="), std::string::npos) << line;
-        ++failedLoads;
+        const size_t at = line.find(" hive file=");
+        if (at != std::string::npos) refusals.push_back(line.substr(at + 1, line.find(" reason=") - at - 1));
     }
-    EXPECT_EQ(failedLoads, 1u);
+    std::sort(refusals.begin(), refusals.end());
+    EXPECT_EQ(refusals, (std::vector<std::string>{"hive file=M:\\CutShort\\system32\\config\\software result=unreadable",
+                                                  "hive file=M:\\Garbage\\system32\\config\\software result=unreadable",
+                                                  "hive file=M:\\NoVersionKey\\system32\\config\\software result=no-key"}));
 }
 
 TEST_F(TargetScanTest, SearchesOnlyFixedDrivesShowsEveryDriveAndEndsWithTheNoTargetEntry)
@@ -216,8 +241,8 @@ TEST_F(TargetScanTest, LeftShiftStopsTheScanAtTheNextDrive)
     g_shiftAtText.clear();
 }
 
-// A later pass gives what an earlier one read, without mounting, while the hive and the kernel
-// stay as they were. The test holds the mount name meanwhile: a mount would give the
+// A later pass gives what an earlier one read, without reading the file again, while it stays
+// as it was. The test holds the hive without sharing meanwhile: a read would give the
 // unreadable-product text, a remembered description does not.
 TEST_F(TargetScanTest, LaterPassesReadAgainOnlyWhatChanged)
 {
@@ -232,17 +257,21 @@ TEST_F(TargetScanTest, LaterPassesReadAgainOnlyWhatChanged)
 
     EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (64-bit)"));
     {
-        UniqueKey held = CreateRegKey("\\TARN_ERD", KEY_READ);
+        UniqueFile held = HoldFile(hive, GENERIC_READ, 0);
         ASSERT_TRUE(held);
-        EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (64-bit)")) << "unchanged files: no mount";
+        EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (64-bit)")) << "unchanged files: not read again";
         EXPECT_TRUE(Shown('m'));
         // A kernel restored from a backup: the same size, an older last-write time.
         WriteBytes(kernel, PeImage(0x014C));
         SetLastWriteDay(kernel, 2021, 1, 1);
-        EXPECT_EQ(Scan("M:\\"), found(unknown)) << "a changed kernel: the hive is mounted again";
+        EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (32-bit)")) << "a changed kernel is read again, the hive is not";
     }
-    DeleteRegTree("\\TARN_ERD");
-    EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (32-bit)"));
+    SetLastWriteDay(hive, 2021, 1, 1);
+    {
+        UniqueFile held = HoldFile(hive, GENERIC_READ, 0);
+        EXPECT_EQ(Scan("M:\\"), found(unknown)) << "a changed hive is read again";
+    }
+    EXPECT_EQ(Scan("M:\\"), found("Tarn OS 23H2 (32-bit)")) << "a hive that could not be read is not remembered";
     DeleteFileA(hive.c_str());
     MakeInstallation(windows, {{"ProductName", Sz("Tarn OS Next")}, {"DisplayVersion", Sz("24H2")}});
     EXPECT_EQ(Scan("M:\\"), found("Tarn OS Next 24H2 (32-bit)")) << "a rewritten hive";
@@ -250,6 +279,57 @@ TEST_F(TargetScanTest, LaterPassesReadAgainOnlyWhatChanged)
     EXPECT_EQ(Scan("M:\\"), found("Tarn OS Next 24H2")) << "the kernel gone";
     DeleteFileA(hive.c_str());
     EXPECT_EQ(Scan("M:\\"), found(unknown)) << "the hive gone";
+}
+
+// Hives are read where they lie, whatever state they are in: saved, or with changes still in
+// their .LOG files after a Windows that did not shut down cleanly (read from the primary file,
+// noted in the log). A pass writes nothing to them: their bytes and last-write times stay.
+TEST_F(TargetScanTest, APassLeavesEveryHiveFileAsItWas)
+{
+    TestDrive drive('M', DRIVE_FIXED);
+    ASSERT_TRUE(drive.Ok());
+    const std::string m = drive.Root();
+    MakeInstallation(m + "Windows", {{"ProductName", Sz("Tarn OS")}});
+    MakeSystemHive(m + "Windows", 1, {{"TimeZoneKeyName", Sz("UTC")}});
+    const std::string dirty = m + "Dirty\\system32\\config\\";
+    CreateFolders(dirty);
+    MakeHive(dirty + "software", {{"Microsoft\\Windows NT\\CurrentVersion", {{"ProductName", Sz("Tarn Dirty")}}}}, true);
+    MakeHive(dirty + "system", {{"Select", {{"Current", Dword(1)}}},
+                                {"ControlSet001\\Control\\TimeZoneInformation", {{"TimeZoneKeyName", Sz("UTC")}}}},
+             true);
+    for (const char* log : {"software.LOG1", "software.LOG2", "system.LOG1"}) WriteBytes(dirty + log, std::string(512, 'L'));
+
+    using Snapshot = std::map<std::string, std::pair<std::string, uint64_t>>;  // bytes and last-write time
+    auto snapshot = [&] {
+        Snapshot files;
+        for (const std::string& config : {m + "Windows\\system32\\config\\", dirty}) {
+            WIN32_FIND_DATAA entry;
+            UniqueFind find(FindFirstFileA((config + "*").c_str(), &entry));
+            for (bool more = bool(find); more; more = FindNextFileA(find.get(), &entry)) {
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+                const uint64_t written = uint64_t{entry.ftLastWriteTime.dwHighDateTime} << 32 | entry.ftLastWriteTime.dwLowDateTime;
+                files[config + entry.cFileName] = {ReadBytes(config + entry.cFileName), written};
+            }
+        }
+        return files;
+    };
+    // Times of long ago, which any write would bring up to now.
+    for (const auto& [path, file] : snapshot()) SetLastWriteDay(path, 2020, 2, 2);
+    const Snapshot before = snapshot();
+    ASSERT_EQ(before.size(), 7u);
+
+    CaseFolder logs;
+    StartRunLog(logs.File("run.log"));
+    std::vector<std::string> found = Scan(m);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{m + "Dirty|Tarn Dirty", m + "Windows|Tarn OS"}));
+    StartRunLog(std::string());
+    EXPECT_EQ(snapshot(), before);
+    const std::vector<std::string> lines = ReadLines(logs.File("run.log"));
+    for (const char* hive : {"software", "system"}) {
+        EXPECT_NE(LogLineWith(lines, " hive file=" + dirty + hive + " note=", ".LOG"), "") << hive;
+    }
+    EXPECT_EQ(LogLineWith(lines, " hive file=" + m + "Windows"), "") << "a clean hive is read without a note";
 }
 
 // The processor words come from the language module; a module made before they existed
@@ -278,59 +358,43 @@ TEST_F(TargetScanTest, ProcessorWordsFromTheModuleOrInEnglish)
     }
 }
 
-// The mount name may be taken when the scan starts. The installation is then listed without its
-// product name, and whoever holds the name keeps it, even an empty hive (which Wine would let
-// the program delete like a key): the program unloads and removes only what it made itself.
-TEST_F(TargetScanTest, MountNameAlreadyTakenIsLeftToItsHolder)
+// Another program may hold a hive open when the scan starts (a backup or a virus scanner). The
+// scan opens it for reading with every kind of sharing, so it reads a hive whoever holds it
+// with sharing, and stands in nobody's way; one held without sharing is listed without its
+// product name, its holder keeps it, and the refusal is on record.
+TEST_F(TargetScanTest, HiveHeldByAnotherProgramIsReadOrLeftToItsHolder)
 {
     TestDrive drive('M', DRIVE_FIXED);
     ASSERT_TRUE(drive.Ok());
+    const std::string hive = "M:\\Windows\\system32\\config\\software";
     MakeInstallation("M:\\Windows", {{"ProductName", Sz("Tarn OS")}});
-    CaseFolder others;
-    MakeInstallation(others.Path() + "full", {{"ProductName", Sz("Someone else's")}});
-    {
-        UniqueKey empty = CreateRegKey("\\Software\\TarnTestsEmptyHive", KEY_ALL_ACCESS);
-        ASSERT_EQ(RegSaveKeyA(empty.get(), (others.Path() + "empty").c_str(), nullptr), ERROR_SUCCESS);
-    }
-    DeleteRegTree("\\Software\\TarnTestsEmptyHive");
-    ASSERT_TRUE(EnablePrivilege(SE_RESTORE_NAME));
-    const std::string unknown = "M:\\Windows|" + LoadLangString(IDS_UNKNOWN_PRODUCT);
-
+    const std::string bytes = ReadBytes(hive);
+    const std::string unknown = LoadLangString(IDS_UNKNOWN_PRODUCT);
     struct Row {
         const char* label;
-        std::string hive;  // loaded by "someone else", or empty for a plain key
-        bool withValue;
+        DWORD access, sharing;
         std::string found;
     };
     const Row rows[] = {
-        {"someone else's hive", others.Path() + "full\\system32\\config\\software", false, unknown},
-        {"someone else's empty hive", others.Path() + "empty", false, unknown},
-        {"a key with a value", "", true, unknown},
-        {"an empty key", "", false, unknown},
+        {"written, shared for reading and writing", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+         "Tarn OS"},
+        {"written, shared for reading", GENERIC_WRITE, FILE_SHARE_READ, "Tarn OS"},
+        {"read, shared for nothing", GENERIC_READ, 0, unknown},
     };
+    CaseFolder logs;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        if (!row.hive.empty()) {
-            ASSERT_EQ(RegLoadKeyA(HKEY_LOCAL_MACHINE, "TARN_ERD", row.hive.c_str()), ERROR_SUCCESS);
-        } else {
-            UniqueKey key = CreateRegKey("\\TARN_ERD", KEY_ALL_ACCESS);
-            if (row.withValue) WriteRegString(key.get(), "Mine", "x");
-        }
-        EXPECT_EQ(Scan("M:\\"), std::vector<std::string>{row.found});
-        if (!row.hive.empty()) {
-            EXPECT_EQ(RegUnLoadKeyA(HKEY_LOCAL_MACHINE, "TARN_ERD"), ERROR_SUCCESS) << "still loaded";
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, "TARN_ERD");
-        } else {
-            UniqueKey key = OpenRegKey("\\TARN_ERD", KEY_READ);
-            ASSERT_TRUE(key) << "still there";
-            if (row.withValue) {
-                EXPECT_EQ(ReadRegString(key.get(), "Mine"), "x");
-            }
-            key.reset();
-            DeleteRegTree("\\TARN_ERD");
-        }
-        EXPECT_FALSE(OpenRegKey("\\TARN_ERD", KEY_READ));
+        ForgetInstallationNames();
+        UniqueFile held = HoldFile(hive, row.access, row.sharing);
+        ASSERT_TRUE(held);
+        StartRunLog(logs.File(std::string(row.label) + ".log"));
+        EXPECT_EQ(Scan("M:\\"), std::vector<std::string>{"M:\\Windows|" + row.found});
+        StartRunLog(std::string());
+        const std::string refusal = LogLineWith(ReadLines(logs.File(std::string(row.label) + ".log")),
+                                                " hive file=" + hive + " result=cannot-open reason=\"error 32: ");
+        EXPECT_EQ(refusal != "", row.found == unknown) << refusal;
     }
+    EXPECT_EQ(ReadBytes(hive), bytes);
 }
 
 // A drive root as full as any, made by a Unix shell (see FillWithFolders).
@@ -353,24 +417,14 @@ TEST_F(TargetScanTest, TimePerThousandFolders)
     EXPECT_TRUE(drive.Empty());
 }
 
-namespace {
-std::string LogLineWith(const std::vector<std::string>& lines, const std::string& part, const std::string& also = "")
-{
-    for (const std::string& line : lines) {
-        if (line.find(part) != std::string::npos && line.find(also) != std::string::npos) return line;
-    }
-    return std::string();
-}
-}  // namespace
-
 // The zone comes from the control set that Select\Current names. A later pass takes it from
-// memory while the SYSTEM hive keeps its stamp: the test holds the hive's mount name to tell.
+// memory while the SYSTEM hive keeps its stamp: the test holds the hives without sharing to tell.
 TEST_F(TargetScanTest, ZoneOfTheCurrentControlSetReadOncePerChangeOfTheHive)
 {
     TestDrive drive('M', DRIVE_FIXED);
     ASSERT_TRUE(drive.Ok());
     const std::string m = drive.Root();
-    const std::pair<DWORD, std::string> qwordOne = {REG_QWORD, std::string("\1\0\0\0\0\0\0\0", 8)};
+    const HiveData qwordOne = {REG_QWORD, std::string("\1\0\0\0\0\0\0\0", 8)};
     struct Row {
         const char* folder;
         uint32_t current, zoneSet;
@@ -415,8 +469,10 @@ TEST_F(TargetScanTest, ZoneOfTheCurrentControlSetReadOncePerChangeOfTheHive)
     for (const char* log : {"first.log", "second.log"}) {
         SCOPED_TRACE(log);
         const bool again = std::string(log) == "second.log";
-        UniqueKey held;
-        if (again) held = CreateRegKey("\\TARN_ERD_SYSTEM", KEY_READ);
+        std::vector<UniqueFile> held;
+        for (const Row& row : rows) {
+            if (again) held.push_back(HoldFile(m + row.folder + "\\system32\\config\\system", GENERIC_READ, 0));
+        }
         const std::vector<std::string> lines = scanLogged(log);
         for (const Row& row : rows) {
             SCOPED_TRACE(row.folder);
@@ -428,25 +484,19 @@ TEST_F(TargetScanTest, ZoneOfTheCurrentControlSetReadOncePerChangeOfTheHive)
         }
         EXPECT_EQ(target(m + "NoSystemHive").TimeZoneKey, "");
         EXPECT_NE(LogLineWith(lines, " zone installation=" + m + "NoSystemHive read=no-hive"), "");
-        if (again) {
-            ASSERT_TRUE(held);
-            held.reset();
-            DeleteRegTree("\\TARN_ERD_SYSTEM");
-        }
+        for (const UniqueFile& file : held) EXPECT_TRUE(file);
     }
 
-    // A rewritten hive is read again; while the mount name is taken, it reads as no zone and is
-    // not remembered.
+    // A rewritten hive is read again; while another program holds it without sharing, it reads
+    // as no zone and is not remembered.
     MakeSystemHive(m + "Second", 1, {{"TimeZoneKeyName", Sz("AUS Eastern Standard Time")}});
     {
-        UniqueKey held = CreateRegKey("\\TARN_ERD_SYSTEM", KEY_READ);
+        UniqueFile held = HoldFile(m + "Second\\system32\\config\\system", GENERIC_READ, 0);
         EXPECT_NE(LogLineWith(scanLogged("held.log"), " zone installation=" + m + "Second read=failed"), "");
         EXPECT_EQ(target(m + "Second").TimeZoneKey, "");
     }
-    DeleteRegTree("\\TARN_ERD_SYSTEM");
     scanLogged("third.log");
     EXPECT_EQ(target(m + "Second").TimeZoneKey, "AUS Eastern Standard Time");
-    EXPECT_FALSE(OpenRegKey("\\TARN_ERD_SYSTEM", KEY_READ)) << "a mount point was left behind";
 }
 
 // Wine takes a drive's label from the .windows-label file in its root when the mount manager
@@ -460,6 +510,9 @@ TEST_F(TargetScanTest, VolumeColumnGivesLabelAndSizeReadOncePerDrive)
     for (const char* folder : {"M:\\Windows", "M:\\Windows.old", "N:\\Windows"}) {
         MakeInstallation(folder, {{"ProductName", Sz("Tarn OS")}});
     }
+    // M: holds the image of a Windows shut down with Fast Startup; N: one that was resumed from.
+    WriteBytes("M:\\hiberfil.sys", "HIBR" + std::string(4092, '\0'));
+    WriteBytes("N:\\hiberfil.sys", "wake" + std::string(4092, '\0'));
     auto sizeOf = [](const std::string& root) {
         ULARGE_INTEGER total{};
         EXPECT_TRUE(GetDiskFreeSpaceExA(root.c_str(), nullptr, &total, nullptr));
@@ -473,11 +526,13 @@ TEST_F(TargetScanTest, VolumeColumnGivesLabelAndSizeReadOncePerDrive)
     for (size_t i = 0; i < targets_.Count(); ++i) {
         volumes[targets_.At(i).Path] = targets_.At(i).Volume;
     }
-    EXPECT_EQ(volumes["M:\\Windows"], "OS, " + sizeOf("M:\\"));
-    EXPECT_EQ(volumes["M:\\Windows.old"], "OS, " + sizeOf("M:\\"));
+    EXPECT_EQ(volumes["M:\\Windows"], "OS, " + sizeOf("M:\\") + ", hibernated");
+    EXPECT_EQ(volumes["M:\\Windows.old"], "OS, " + sizeOf("M:\\") + ", hibernated");
     EXPECT_EQ(volumes["N:\\Windows"], sizeOf("N:\\")) << "no label: the size alone";
     EXPECT_EQ(volumes[LoadLangString(IDS_NO_TARGET_FOLDER)], "");
     const std::vector<std::string> lines = ReadLines(logs.File("run.log"));
+    EXPECT_NE(LogLineWith(lines, " scan installation=M:\\Windows.old ", " volume=hibernated"), "");
+    EXPECT_EQ(LogLineWith(lines, " scan installation=N:\\Windows ", " volume=hibernated"), "");
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& line) { return line.find(" volume drive=M: ") != std::string::npos; }),
               1) << "read once for both installations";

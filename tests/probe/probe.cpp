@@ -5,13 +5,6 @@
 //                         performance counter at the start of WinMain, for start-up latencies
 //   sleep=<ms>            how long to run (TARN_PROBE_SLEEP_MS)
 //   exit=<code>           exit code (TARN_PROBE_EXIT)
-//   make-hive=<file>      write an offline SOFTWARE hive whose Microsoft\Windows NT\CurrentVersion
-//                         holds product=<text> and, when given, csd=<text>, build=<number> (as
-//                         CurrentBuildNumber and CurrentBuild), display=<text> (DisplayVersion) and
-//                         release=<text> (ReleaseId), for samples and demos
-//   make-system-hive=<file> write an offline SYSTEM hive whose Select\Current is 1 and whose
-//                         ControlSet001\Control\TimeZoneInformation holds TimeZoneKeyName=zone=<key>
-//                         and, with utc=1, RealTimeIsUniversal=1
 //   spin=<ms>             keep a processor busy that long first (to check CPU measurements)
 //   fatal-registry=<key>  read the value "Wrong" of HKLM\<key> as text under the last-resort
 //                         guard: a DWORD there ends the probe through the "Application Error" box;
@@ -118,66 +111,6 @@ int ReadWrongTypeValueInDialog()
     return 0;
 }
 
-void EnablePrivilege(const char* name)
-{
-    UniqueHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put())) return;
-    TOKEN_PRIVILEGES privileges{};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid)) {
-        AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-    }
-}
-
-// Saves the scratch key as the hive file, then removes the key.
-int SaveScratchHive(const std::string& scratch, const std::string& file)
-{
-    EnablePrivilege("SeBackupPrivilege");
-    DeleteFileA(file.c_str());
-    LONG saved = ERROR_INVALID_HANDLE;
-    if (UniqueKey root = OpenRegKey(scratch, KEY_ALL_ACCESS)) {
-        saved = RegSaveKeyA(root.get(), file.c_str(), nullptr);
-    }
-    DeleteRegTree(scratch);
-    return saved == ERROR_SUCCESS ? 0 : 3;
-}
-
-std::string ScratchKey() { return "Software\\TarnSampleHive" + std::to_string(GetCurrentProcessId()); }
-
-int MakeHive()
-{
-    const std::string scratch = ScratchKey();
-    {
-        UniqueKey version = CreateRegKey(scratch + "\\Microsoft\\Windows NT\\CurrentVersion", KEY_ALL_ACCESS);
-        if (!version) return 2;
-        WriteRegString(version.get(), "ProductName", g_options["product"]);
-        const std::pair<const char*, const char*> optional[] = {{"csd", "CSDVersion"},
-                                                                {"build", "CurrentBuildNumber"},
-                                                                {"build", "CurrentBuild"},
-                                                                {"display", "DisplayVersion"},
-                                                                {"release", "ReleaseId"}};
-        for (const auto& [option, value] : optional) {
-            if (g_options.count(option)) WriteRegString(version.get(), value, g_options[option]);
-        }
-    }
-    return SaveScratchHive(scratch, g_options["make-hive"]);
-}
-
-int MakeSystemHive()
-{
-    const std::string scratch = ScratchKey();
-    {
-        UniqueKey select = CreateRegKey(scratch + "\\Select", KEY_ALL_ACCESS);
-        UniqueKey zone = CreateRegKey(scratch + "\\ControlSet001\\Control\\TimeZoneInformation", KEY_ALL_ACCESS);
-        if (!select || !zone) return 2;
-        WriteRegDword(select.get(), "Current", 1);
-        WriteRegString(zone.get(), "TimeZoneKeyName", g_options["zone"]);
-        if (g_options["utc"] == "1") WriteRegDword(zone.get(), "RealTimeIsUniversal", 1);
-    }
-    return SaveScratchHive(scratch, g_options["make-system-hive"]);
-}
-
 int ActAsManageBde()
 {
     std::string arguments;
@@ -241,9 +174,7 @@ int Run()
     if (g_options.count("fatal-registry")) {
         return RunGuarded(g_options["in"] == "dialog" ? ReadWrongTypeValueInDialog : ReadWrongTypeValue);
     }
-    if (g_options.count("make-hive")) return MakeHive();
     if (g_options.count("define-drive")) return DefineDriveLater();
-    if (g_options.count("make-system-hive")) return MakeSystemHive();
 
     if (g_options.count("spin")) {
         DWORD start = GetTickCount();

@@ -1,7 +1,6 @@
 #include "support/wine_drives.h"
 
 #include "common/files.h"
-#include "common/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -26,17 +25,26 @@ TestDrive::TestDrive(char letter, UINT type) : letter_(letter), unixPath_(UnixPa
 
 TestDrive::~TestDrive() { DefineDrive(letter_, DRIVE_NO_ROOT_DIR, ""); }
 
+namespace {
+
 // Wine starts an ELF program for the command line, but its handle does not follow the shell, so
 // callers wait for the result instead. Whatever the shell leaves running must not hold the test's
 // output open, or the test runner waits for it.
-bool TestDrive::RunUnixShell(const std::string& command) const
+bool StartUnixShell(const std::string& command)
 {
-    std::string line = "/bin/sh -c \"cd '" + unixPath_ + "' && " + command + "\"";
+    std::string line = "/bin/sh -c \"" + command + "\"";
     ProcessInfo process;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           process.put()) != FALSE;
+}
+
+}  // namespace
+
+bool TestDrive::RunUnixShell(const std::string& command) const
+{
+    return StartUnixShell("cd '" + unixPath_ + "' && " + command);
 }
 
 bool TestDrive::FillWithFolders(int count)
@@ -87,46 +95,74 @@ void CreateFolders(const std::string& path)
     CreateDirectoryA(path.c_str(), nullptr);
 }
 
-bool EnablePrivilege(const char* name)
+namespace {
+
+// The bytes a value is stored with: text as RegSetValueExA converts it, from the ANSI code page.
+std::string StoredBytes(const HiveData& value)
 {
-    UniqueHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put())) return false;
-    TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-    return LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid) &&
-           AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) && GetLastError() == 0;
+    const bool text = value.Type == REG_SZ || value.Type == REG_EXPAND_SZ || value.Type == REG_MULTI_SZ;
+    if (value.Wide || !text || value.Bytes.empty()) return value.Bytes;
+    const int units = MultiByteToWideChar(CP_ACP, 0, value.Bytes.data(), static_cast<int>(value.Bytes.size()), nullptr, 0);
+    std::wstring wide(units, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, value.Bytes.data(), static_cast<int>(value.Bytes.size()), wide.data(), units);
+    return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }
 
-namespace {
-// Saves keys (a path below the hive's root -> its values) as the hive file folder\system32\config\<name>.
-void SaveHive(const std::string& folder, const std::string& name, const std::map<std::string, HiveValues>& keys)
+// A name in a .reg file's quotes.
+std::string Quoted(const std::string& name)
 {
-    static bool backup = EnablePrivilege(SE_BACKUP_NAME);  // RegSaveKeyA fails with 1314 without it
-    ASSERT_TRUE(backup);
-    static int serial = 0;
-    std::string source =
-        "\\Software\\TarnTestsHive" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
-    {
-        for (const auto& [path, values] : keys) {
-            UniqueKey key = CreateRegKey(source + "\\" + path, KEY_ALL_ACCESS);
-            ASSERT_TRUE(key);
-            for (const auto& [valueName, value] : values) {
-                RegSetValueExA(key.get(), valueName.c_str(), 0, value.first,
-                               reinterpret_cast<const BYTE*>(value.second.data()), static_cast<DWORD>(value.second.size()));
-            }
-        }
-        UniqueKey root = CreateRegKey(source, KEY_READ);
-        CreateFolders(folder + "\\system32\\config");
-        const std::string file = folder + "\\system32\\config\\" + name;
-        DeleteFileA(file.c_str());
-        EXPECT_EQ(RegSaveKeyA(root.get(), file.c_str(), nullptr), ERROR_SUCCESS);
-    }
-    DeleteRegTree(source);
+    std::string quoted = "\"";
+    for (char c : name) quoted += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string(1, c);
+    return quoted + "\"";
 }
+
+// keys in the .reg-like text that make_hive.py reads, every value as its stored bytes.
+std::string HiveSpec(const std::map<std::string, HiveValues>& keys)
+{
+    std::string spec;
+    for (const auto& [path, values] : keys) {
+        spec += "[" + path + "]\n";
+        for (const auto& [name, value] : values) {
+            char type[16];
+            std::snprintf(type, sizeof type, "hex(%lx):", static_cast<unsigned long>(value.Type));
+            spec += (name.empty() ? std::string("@") : Quoted(name)) + "=" + type;
+            const std::string bytes = StoredBytes(value);
+            for (size_t i = 0; i < bytes.size(); ++i) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, i ? ",%02x" : "%02x", static_cast<unsigned char>(bytes[i]));
+                spec += hex;
+            }
+            spec += "\n";
+        }
+    }
+    return spec;
+}
+
 }  // namespace
+
+void MakeHive(const std::string& file, const std::map<std::string, HiveValues>& keys, bool dirty)
+{
+    static int serial = 0;
+    CaseFolder scratch;
+    const std::string spec = scratch.File("hive" + std::to_string(++serial) + ".reg");
+    WriteBytes(spec, HiveSpec(keys));
+    const std::string failed = file + ".failed";
+    DeleteFileA(file.c_str());
+    DeleteFileA(failed.c_str());
+    const std::string unixFile = UnixPathOf(file);
+    ASSERT_NE(unixFile, "") << file;
+    ASSERT_TRUE(StartUnixShell("/usr/bin/python3 '" TARN_MAKE_HIVE "' '" + unixFile + "' '" + UnixPathOf(spec) + "'" +
+                               (dirty ? " --dirty" : "") + " </dev/null >/dev/null 2>&1"));
+    // The system Python takes about a tenth of a second; a machine busy with parallel suites, longer.
+    ASSERT_TRUE(WaitUntil([&] { return IsExistingFile(file) || IsExistingFile(failed); }, std::chrono::seconds(60)))
+        << "no hive from make_hive.py for " << file;
+    ASSERT_TRUE(IsExistingFile(file)) << ReadBytes(failed);
+}
 
 void MakeInstallation(const std::string& folder, const HiveValues& values, const std::string& versionKey)
 {
-    SaveHive(folder, "software", {{versionKey, values}});
+    CreateFolders(folder + "\\system32\\config");
+    MakeHive(folder + "\\system32\\config\\software", {{versionKey, values}});
 }
 
 void MakeSystemHive(const std::string& folder, uint32_t current, const HiveValues& zoneValues, uint32_t zoneSet)
@@ -135,12 +171,10 @@ void MakeSystemHive(const std::string& folder, uint32_t current, const HiveValue
     std::snprintf(controlSet, sizeof controlSet, "ControlSet%03u", zoneSet);
     std::map<std::string, HiveValues> keys = {{std::string(controlSet) + "\\Control\\TimeZoneInformation", zoneValues}};
     if (current != 0) keys["Select"] = {{"Current", Dword(current)}, {"Default", Dword(current)}};
-    SaveHive(folder, "system", keys);
+    CreateFolders(folder + "\\system32\\config");
+    MakeHive(folder + "\\system32\\config\\system", keys);
 }
 
-std::pair<DWORD, std::string> Dword(uint32_t value)
-{
-    return {REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)};
-}
+HiveData Dword(uint32_t value) { return {REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)}; }
 
-std::pair<DWORD, std::string> Sz(const std::string& text) { return {REG_SZ, text + '\0'}; }
+HiveData Sz(const std::string& text) { return {REG_SZ, text + '\0'}; }

@@ -61,15 +61,26 @@ private:
 // Creates the folder and any missing parents.
 void CreateFolders(const std::string& path);
 
-bool EnablePrivilege(const char* name);
+// A value for a test hive: text types as the ANSI registry calls take them, stored in UTF-16 as
+// RegSetValueExA would store them, unless Wide says the bytes are stored as they are.
+struct HiveData {
+    DWORD Type = REG_NONE;
+    std::string Bytes;
+    bool Wide = false;
+};
+using HiveValues = std::map<std::string, HiveData>;
+HiveData Sz(const std::string& text);
+HiveData Dword(uint32_t value);
+
+// The hive file holding keys (a path below the hive's root -> its values) in the file format
+// Windows keeps hives in, written by hivex (support/make_hive.py, run by the system Python);
+// dirty gives it unequal sequence numbers, as a hive whose .LOG files hold changes has.
+void MakeHive(const std::string& file, const std::map<std::string, HiveValues>& keys, bool dirty = false);
 
 // folder\system32\config\software as a hive whose CurrentVersion key (by default the one of
-// Windows NT) holds the given values: name -> (type, raw bytes).
-using HiveValues = std::map<std::string, std::pair<DWORD, std::string>>;
+// Windows NT) holds the given values.
 void MakeInstallation(const std::string& folder, const HiveValues& values,
                       const std::string& versionKey = "Microsoft\\Windows NT\\CurrentVersion");
-std::pair<DWORD, std::string> Sz(const std::string& text);
-std::pair<DWORD, std::string> Dword(uint32_t value);
 
 // folder\system32\config\system as a hive whose Select\Current is current (nothing when 0)
 // and whose ControlSet<zoneSet>\Control\TimeZoneInformation holds the given values.
