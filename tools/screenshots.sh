@@ -21,6 +21,7 @@
 # Usage: tools/screenshots.sh [name ...]   (without names: all of them)
 # TARN_SCREENSHOT_DPI=144 takes them at that scale (LogPixels of the prefix) into
 # build/screenshots/dpi<N>/ instead, to check the layout on a scaled display.
+# TARN_SCREENSHOT_HIBERNATED=1 plants a hibernation file on the sample disk (its Volume column mark).
 # TARN_SCREENSHOT_LANG=de takes them with the German module, as <name>-de.png (the password and
 # environment pictures are the ones whose titles match in both languages).
 set -euo pipefail
@@ -59,6 +60,8 @@ mkdir -p "$out" "$work"
 tarn_fresh_prefix "$work/prefix"
 
 tarn_prepare_sample_disk "$work/disk-d"
+# TARN_SCREENSHOT_HIBERNATED=1: the sample disk as Fast Startup leaves it, to look at the mark.
+[ "${TARN_SCREENSHOT_HIBERNATED:-}" = 1 ] && printf 'HIBR' >"$work/disk-d/hiberfil.sys"
 
 wanted() { [ ${#selected[@]} -eq 0 ] || [[ " ${selected[*]} " == *" $1 "* ]]; }
 selected=("$@")

@@ -17,6 +17,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -73,15 +74,31 @@ void InsertColumn(HWND list, int index, UINT mask, int width, const std::string&
     SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
 }
 
+// Wide enough for the longest volume text, so that a mark such as ", hibernated" (a warning the
+// operator must read) is not cut off, yet never more than a third of the list.
+int VolumeColumnWidth(HWND list, const TTargetList& targets)
+{
+    constexpr int kCellPadding = 16;  // the list view's own margins on both sides of a cell
+    int width = kVolumeColumnWidth;
+    for (size_t i = 0; i < targets.Count(); ++i) {
+        const std::string& text = targets.At(static_cast<long long>(i)).Volume;
+        const auto textWidth =
+            static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+        width = std::max(width, textWidth + kCellPadding);
+    }
+    return std::min(width, ClientWidth(list) / 3);
+}
+
 void FillTargetList(HWND dialog, const TTargetList& targets)
 {
     HWND list = GetDlgItem(dialog, IDC_ENV_TARGETS);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    const int volumeWidth = VolumeColumnWidth(list, targets);
     InsertColumn(list, 0, LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM, kFolderColumnWidth, LoadLangString(IDS_COLUMN_FOLDER));
-    InsertColumn(list, 1, LVCF_WIDTH | LVCF_TEXT, ClientWidth(list) - kFolderColumnWidth - kVolumeColumnWidth,
+    InsertColumn(list, 1, LVCF_WIDTH | LVCF_TEXT, ClientWidth(list) - kFolderColumnWidth - volumeWidth,
                  LoadLangString(IDS_COLUMN_DESCRIPTION));
     // Drive letters shift between boots; the volume's label and size tell the disks apart.
-    InsertColumn(list, 2, LVCF_WIDTH | LVCF_TEXT, kVolumeColumnWidth, LoadLangStringOr(IDS_COLUMN_VOLUME, "Volume"));
+    InsertColumn(list, 2, LVCF_WIDTH | LVCF_TEXT, volumeWidth, LoadLangStringOr(IDS_COLUMN_VOLUME, "Volume"));
     for (size_t i = 0; i < targets.Count(); ++i) AddTargetItem(dialog, static_cast<int>(i));
 }
 
