@@ -3,6 +3,8 @@
 // program makes: memory from WlanFreeMemory's allocator, notifications on a thread of its own.
 // TARN_WLAN_PASSPHRASE is the networks' right passphrase; TARN_WLAN_LOG a file that gets one line
 // per profile call (with the profile text, so a test can read what reached the service).
+// TARN_WLAN_ABSENT makes the library refuse to load, as on an image without it: under Wine a
+// builtin wlanapi is always there to be found otherwise.
 #include <windows.h>
 #include <wlanapi.h>
 
@@ -109,6 +111,11 @@ void NotifyConnection(DWORD code, const std::wstring& profile, DWORD reason)
 
 extern "C" {
 
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    return reason != DLL_PROCESS_ATTACH || std::getenv("TARN_WLAN_ABSENT") == nullptr;
+}
+
 DWORD WINAPI WlanOpenHandle(DWORD, PVOID, PDWORD negotiated, PHANDLE client)
 {
     *negotiated = 2;
@@ -180,6 +187,7 @@ DWORD WINAPI WlanSetProfile(HANDLE, const GUID*, DWORD, LPCWSTR xml, LPCWSTR, BO
     *reason = 0;
     Profile profile{L"", Element(text, "hex"), Element(text, "keyMaterial")};
     std::string name = Element(text, "name");
+    for (size_t at = name.find("&amp;"); at != std::string::npos; at = name.find("&amp;", at + 1)) name.erase(at + 1, 4);
     wchar_t wide[256] = L"";
     MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide, 256);
     profile.name = wide;
