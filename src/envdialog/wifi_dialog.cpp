@@ -89,6 +89,13 @@ void FillList(HWND dialog, const std::vector<WifiSighting>& networks)
         SetCell(list, row, 1, std::to_wstring(network.signal) + L" %");
         SetCell(list, row, 2, SecurityText(network.security));
     }
+    // The strongest network selected, so that Connect works at once.
+    if (!networks.empty()) {
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+    }
 }
 
 const WifiSighting* SelectedNetwork(HWND dialog, const WifiDialogState& state)
@@ -243,8 +250,8 @@ void InitWifiDialog(HWND dialog, WifiDialogState& state)
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
     RECT client{};
     GetClientRect(list, &client);
-    const int signalWidth = client.right / 6;
-    const int securityWidth = client.right * 3 / 10;
+    const int signalWidth = client.right / 8;
+    const int securityWidth = client.right * 3 / 8;
     InsertColumn(list, 0, client.right - signalWidth - securityWidth - GetSystemMetrics(SM_CXVSCROLL),
                  LoadLangStringOr(IDS_WIFI_COLUMN_NAME, "Network"));
     InsertColumn(list, 1, signalWidth, LoadLangStringOr(IDS_WIFI_COLUMN_SIGNAL, "Signal"));

@@ -623,7 +623,7 @@ TEST_F(EnvironmentLogonTest, WifiDialogListsMergedNetworksAndJoinsWithThePassphr
     ASSERT_TRUE(wifi);
     RemoteListView list(program_->Handle(), GetDlgItem(wifi, IDC_WIFI_LIST));
     ASSERT_TRUE(WaitUntil([&] { return list.Count() == 3; }, std::chrono::seconds(10))) << list.Count();
-    const std::wstring cafe = L"Caf\u00E9 \u65E5";
+    const std::wstring cafe = L"Caf\u00E9 Z\u00FCrich";  // UTF-8 bytes from the radio
     EXPECT_EQ(list.WideText(0), cafe);
     EXPECT_EQ(list.WideText(0, 2), L"WPA2-Personal") << "the strongest sighting's security";
     EXPECT_EQ(list.WideText(1), L"Corp");
@@ -643,12 +643,12 @@ TEST_F(EnvironmentLogonTest, WifiDialogListsMergedNetworksAndJoinsWithThePassphr
     Command(wifi, IDCANCEL);
 
     const std::string wlan = ReadBytes(folder_.Path() + "wlan.log");
-    EXPECT_NE(wlan.find("<hex>436166C3A920E697A5</hex>"), std::string::npos) << "the name's exact bytes";
+    EXPECT_NE(wlan.find("<hex>436166C3A9205AC3BC72696368</hex>"), std::string::npos) << "the name's exact bytes";
     EXPECT_NE(wlan.find("<authentication>WPA2PSK</authentication>"), std::string::npos);
-    EXPECT_NE(wlan.find("DeleteProfile Caf\xC3\xA9 \xE6\x97\xA5"), std::string::npos) << "the failed one goes";
+    EXPECT_NE(wlan.find("DeleteProfile Caf\xC3\xA9 Z\xC3\xBCrich"), std::string::npos) << "the failed one goes";
     EXPECT_EQ(wlan.find("DeleteProfile", wlan.find(kRightPassphrase)), std::string::npos) << "the good one stays";
     const std::string run = ReadBytes(log);
-    EXPECT_NE(run.find(" wifi action=connect network=\"Caf\xC3\xA9 \xE6\x97\xA5\" security=WPA2-Personal "
+    EXPECT_NE(run.find(" wifi action=connect network=\"Caf\xC3\xA9 Z\xC3\xBCrich\" security=WPA2-Personal "
                        "result=wrong-passphrase reason=294932"),
               std::string::npos) << run;
     EXPECT_NE(run.find("result=connected reason=0"), std::string::npos) << run;
@@ -682,7 +682,7 @@ TEST_F(EnvironmentLogonTest, WifiProfilesConnectAtStartUpBeforeTheDialog)
     const std::string log = folder_.Path() + "run.log";
     auto profile = [](const std::string& name, const std::string& key) {
         return "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<WLANProfile xmlns=\"http://www.microsoft.com/networking/WLAN/profile/v1\">"
-               "<name>" + name + "</name><SSIDConfig><SSID><hex>436166C3A920E697A5</hex></SSID></SSIDConfig>"
+               "<name>" + name + "</name><SSIDConfig><SSID><hex>436166C3A9205AC3BC72696368</hex></SSID></SSIDConfig>"
                "<MSM><security><sharedKey><keyType>passPhrase</keyType><protected>false</protected><keyMaterial>" +
                key + "</keyMaterial></sharedKey></security></MSM></WLANProfile>\r\n";
     };

@@ -26,9 +26,9 @@ struct Network {
 };
 
 const Network kNetworks[] = {
-    {"Caf\xC3\xA9 \xE6\x97\xA5", 80, DOT11_AUTH_ALGO_RSNA_PSK, DOT11_CIPHER_ALGO_CCMP},
+    {"Caf\xC3\xA9 Z\xC3\xBCrich", 80, DOT11_AUTH_ALGO_RSNA_PSK, DOT11_CIPHER_ALGO_CCMP},
     {"\xFF\xFEnet", 40, DOT11_AUTH_ALGO_RSNA_PSK, DOT11_CIPHER_ALGO_CCMP},
-    {"Caf\xC3\xA9 \xE6\x97\xA5", 60, static_cast<DOT11_AUTH_ALGORITHM>(9), DOT11_CIPHER_ALGO_CCMP},  // WPA3-SAE
+    {"Caf\xC3\xA9 Z\xC3\xBCrich", 60, static_cast<DOT11_AUTH_ALGORITHM>(9), DOT11_CIPHER_ALGO_CCMP},  // WPA3-SAE
     {"Corp", 70, DOT11_AUTH_ALGO_RSNA, DOT11_CIPHER_ALGO_CCMP},
 };
 const GUID kInterface = {0x6f0e1a2b, 0x3c4d, 0x4e5f, {0x80, 0x91, 0xa2, 0xb3, 0xc4, 0xd5, 0xe6, 0xf7}};
