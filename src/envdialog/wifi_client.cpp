@@ -54,6 +54,8 @@ HANDLE g_client = nullptr;
 GUID g_interface{};
 bool g_hasInterface = false;
 Notifications* g_notifications = nullptr;
+// The network row asks every two seconds: a service that stays down is logged once.
+bool g_openFailureLogged = false;
 
 class Locked {
 public:
@@ -129,7 +131,8 @@ bool EnsureClient()
     HANDLE client = nullptr;
     const DWORD result = g_api.open(kClientVersion, nullptr, &negotiated, &client);
     if (result != ERROR_SUCCESS) {
-        LogEvent("wifi", {{"action", "open"}, {"error", SystemErrorText(result)}});
+        if (!g_openFailureLogged) LogEvent("wifi", {{"action", "open"}, {"error", SystemErrorText(result)}});
+        g_openFailureLogged = true;
         return false;
     }
     g_client = client;

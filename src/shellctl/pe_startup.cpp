@@ -148,6 +148,10 @@ void RunWindowsPeStartUp()
 {
     if (!IsWindowsPE()) {
         LogWpeInit("skipped", "not Windows PE");
+        // Profiles added to a full Windows would stay in its WLAN service for good.
+        if (!Shared().Settings.WifiProfiles.empty()) {
+            LogEvent("wifi", {{"action", "profiles"}, {"result", "skipped"}, {"reason", "not Windows PE"}});
+        }
         return LogDriversSkipped("not Windows PE");
     }
     StartUpDialog dialog;
