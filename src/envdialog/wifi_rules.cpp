@@ -246,6 +246,10 @@ std::optional<std::string> ProfileNameFromXml(std::string_view xml)
     std::string name;
     for (size_t at = 0; at < raw.size(); ++at) {
         if (raw[at] == '<') return std::nullopt;  // an element inside: not the plain name element
+        // XML allows no other control characters; a zero would cut the name short on its way
+        // to the service.
+        const auto byte = static_cast<unsigned char>(raw[at]);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') return std::nullopt;
         if (raw[at] != '&') {
             name += raw[at];
             continue;

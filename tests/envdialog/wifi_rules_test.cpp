@@ -107,6 +107,7 @@ TEST(WifiRule, ProfileNameOfAnExportedFile)
     EXPECT_EQ(ProfileNameFromXml("<WLANProfile><name>a&#0;</name>"), std::nullopt);
     EXPECT_EQ(ProfileNameFromXml("<WLANProfile><name>a&#xD800;</name>"), std::nullopt);
     EXPECT_EQ(ProfileNameFromXml("<WLANProfile><name>unterminated"), std::nullopt);
+    EXPECT_EQ(ProfileNameFromXml(std::string("<name>a\0b</name>", 15)), std::nullopt) << "no control characters";
     EXPECT_EQ(ProfileNameFromXml("not a profile"), std::nullopt);
 }
 
