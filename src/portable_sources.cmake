@@ -13,6 +13,7 @@ set(TARN_PORTABLE_SOURCES
     envdialog/form_rules.cpp
     envdialog/hive_names.cpp
     envdialog/network_rules.cpp
+    envdialog/wifi_rules.cpp
     common/command_mask.cpp
     envdialog/log_collection_rules.cpp
     common/errors.cpp

@@ -14,6 +14,8 @@ expected = {"tarn_logon.exe", "LangPack.dll", "LangPack_de.dll", "tarn_logon.ini
 allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
            "msvcrt.dll", "ole32.dll", "shlwapi.dll", "ntdll.dll", "comdlg32.dll", "version.dll",
            "uxtheme.dll", "powrprof.dll", "bcrypt.dll", "iphlpapi.dll", "crypt32.dll", "cfgmgr32.dll", "setupapi.dll"}
+# Loaded at run time where the image has it: imported, it would stop the start on a plain Windows PE.
+run_time_only = {"wlanapi.dll"}
 
 # Per build: the machine, the manifest's name for it, the C runtime and the (operating system,
 # subsystem) versions the headers ask for. None asks for more than Windows 7 (6.1), the oldest
@@ -127,6 +129,8 @@ with zipfile.ZipFile(archive) as z:
                                                   (dll.startswith("api-ms-win-crt-") and dll.endswith("-l1-1-0.dll"))))}
             if not dlls or foreign:
                 failures.append(f"{program} imports {sorted(foreign) or 'nothing'}")
+            if dlls & run_time_only:
+                failures.append(f"{program} imports {sorted(dlls & run_time_only)}, which it must load at run time")
             # The C runtime is one of them, never a MinGW or C++ runtime DLL beside it.
             if crt == "msvcrt" and "msvcrt.dll" not in dlls:
                 failures.append(f"{program} does not import msvcrt.dll")

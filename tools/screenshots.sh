@@ -17,6 +17,8 @@
 #                               Wine's SetupAPI reports
 #   collect-progress.png        the progress of Collect logs halfway, from langpack_preview.exe: a
 #                               real copy of a few logs is over before it can be taken
+#   wifi.png                    "Wi-Fi..." of the environment dialog (Alt+I, German Alt+N), with the
+#                               test suite's stand-in wlanapi.dll and its networks
 # Key presses are sent through the X server's XTEST extension (python3 with ctypes, libXtst).
 # Usage: tools/screenshots.sh [name ...]   (without names: all of them)
 # TARN_SCREENSHOT_DPI=144 takes them at that scale (LogPixels of the prefix) into
@@ -39,7 +41,7 @@ wait_seconds="${SCREENSHOT_TIMEOUT:-30}"
 
 cmake --preset x86 >/dev/null
 # Only what the pictures use: the program, both modules, the preview and the probe.
-cmake --build --preset x86 --target tarn_logon LangPack LangPack_de langpack_preview probe >/dev/null
+cmake --build --preset x86 --target tarn_logon LangPack LangPack_de langpack_preview probe wlanstub >/dev/null
 
 _program_pid=""
 stop_program() {
@@ -281,4 +283,17 @@ if wanted environment-collapsed; then
     focus "$dialog"; press Down
     shoot "$dialog" environment-collapsed.png
     stop_program
+fi
+
+if wanted wifi; then
+    write_settings NO
+    cp "$bin/wlanstub.dll" "$pe/wlanapi.dll"
+    WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}wlanapi=n" start_program 'C:\TarnPE\tarn_logon.exe'
+    dialog=$(wait_window "Tarn Logon" $env_long)
+    if [ "$lang" = de ]; then key=n; title="WLAN"; else key=i; title="Wi-Fi"; fi
+    focus "$dialog"; press "Alt_L+$key"
+    shoot "$(wait_window "$title")" wifi.png
+    press Escape; sleep 1
+    stop_program
+    rm -f "$pe/wlanapi.dll"
 fi

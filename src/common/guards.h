@@ -47,6 +47,11 @@ struct AlgorithmTraits {  // a CNG algorithm provider
     static BCRYPT_ALG_HANDLE Invalid() { return nullptr; }
     static void Close(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
 };
+struct ServiceTraits {  // a service control manager or service handle (advapi32)
+    using Handle = SC_HANDLE;
+    static SC_HANDLE Invalid() { return nullptr; }
+    static void Close(SC_HANDLE h) { CloseServiceHandle(h); }
+};
 struct CertificateTraits {  // a crypt32 certificate context
     using Handle = PCCERT_CONTEXT;
     static PCCERT_CONTEXT Invalid() { return nullptr; }
@@ -62,6 +67,7 @@ using UniqueLibrary = Unique<guards_detail::LibraryTraits>;
 using UniqueHook = Unique<guards_detail::HookTraits>;
 using UniqueAlgorithm = Unique<guards_detail::AlgorithmTraits>;
 using UniqueCertificate = Unique<guards_detail::CertificateTraits>;
+using UniqueService = Unique<guards_detail::ServiceTraits>;
 
 // PROCESS_INFORMATION that closes both handles, and only those CreateProcessA filled in.
 class ProcessInfo {

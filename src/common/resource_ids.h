@@ -48,6 +48,9 @@
    module contract, as the tools above. */
 #define IDC_ENV_COLLECT_LOGS    1044
 #define IDC_ENV_DEVICES         1045
+/* Wi-Fi on the network row. Later than the 2.0 module contract: a template without it gets it
+   from the program, beside St&art (see AddWifiButton). */
+#define IDC_ENV_WIFI            1046
 
 /* Scan dialog */
 #define IDD_SCAN                2800
@@ -72,6 +75,20 @@
 #define IDC_COLLECT_CURRENT     2962
 #define IDC_COLLECT_COUNTS      2963
 #define IDC_COLLECT_BAR         2964
+
+/* The Wi-Fi dialog and its passphrase prompt. Later than the 2.0 module contract: a module
+   without them gets the program's own English templates. */
+#define IDD_WIFI                3000
+#define IDC_WIFI_STATUS         3001
+#define IDC_WIFI_LIST_LABEL     3002
+#define IDC_WIFI_LIST           3003
+#define IDC_WIFI_CONNECT        3004
+#define IDC_WIFI_DISCONNECT     3005
+#define IDC_WIFI_REFRESH        3006
+#define IDD_WIFI_PASSPHRASE     3010
+#define IDC_WIFI_PASSPHRASE_PROMPT 3011
+#define IDC_WIFI_PASSPHRASE_LABEL 3012
+#define IDC_WIFI_PASSPHRASE     3013
 
 /* Strings */
 #define IDS_ERROR_HINT          3041
@@ -172,5 +189,36 @@
 /* The shell loop: a shell that could not be started. Later than the 1.5 module contract: a module
    without it gets the program's English text. */
 #define IDS_SHELL_NOT_STARTED   3240
+/* Wi-Fi: the network row's button and text, the Wi-Fi dialog, the start-up's profiles. Later than
+   the 2.0 module contract: a module without them gets the program's English texts. */
+#define IDS_WIFI_BUTTON         3300
+#define IDS_WIFI_NO_SUPPORT     3301
+#define IDS_WIFI_NO_ADAPTER     3302
+#define IDS_WIFI_SERVICE_DOWN   3303
+#define IDS_WIFI_SCANNING       3304
+#define IDS_WIFI_LISTED         3305
+#define IDS_WIFI_CONNECTING     3306
+#define IDS_WIFI_CONNECTED      3307
+#define IDS_WIFI_WRONG_KEY      3308
+#define IDS_WIFI_GONE           3309
+#define IDS_WIFI_TIMED_OUT      3310
+#define IDS_WIFI_FAILED         3311
+#define IDS_WIFI_DISCONNECTED   3312
+#define IDS_WIFI_NOT_JOINABLE   3313
+#define IDS_WIFI_COLUMN_NAME    3314
+#define IDS_WIFI_COLUMN_SIGNAL  3315
+#define IDS_WIFI_COLUMN_SECURITY 3316
+#define IDS_WIFI_OPEN           3317
+#define IDS_WIFI_WPA2           3318
+#define IDS_WIFI_WPA3           3319
+#define IDS_WIFI_ENTERPRISE     3320
+#define IDS_WIFI_OTHER          3321
+#define IDS_WIFI_HIDDEN         3322
+#define IDS_WIFI_CONNECTED_MARK 3323
+#define IDS_WIFI_PASSPHRASE_FOR 3324
+#define IDS_WIFI_PASSPHRASE_RULE 3325
+#define IDS_WIFI_ROW_CONNECTED  3326
+#define IDS_WIFI_ROW_WAITING    3327
+#define IDS_WIFI_STARTUP        3328
 
 #endif

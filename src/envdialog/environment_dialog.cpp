@@ -12,6 +12,8 @@
 #include "envdialog/log_collection.h"
 #include "envdialog/network_status.h"
 #include "envdialog/unlock_prompt.h"
+#include "envdialog/wifi_dialog.h"
+#include "envdialog/wifi_row.h"
 #include "langmodule/langmodule.h"
 #include "session/shared_state.h"
 
@@ -147,7 +149,7 @@ void RestoreKeptSelection(HWND dialog, EnvironmentPass& pass)
 void ShowNetworkStatus(HWND dialog)
 {
     NetworkStatus status = CurrentNetworkStatus();
-    SetDlgItemTextA(dialog, IDC_ENV_NETWORK_STATUS, NetworkStatusText(status).c_str());
+    ShowNetworkText(dialog, status);
     bool startable = status.state == NetworkState::NotStarted || status.state == NetworkState::NoAdapter ||
                      status.state == NetworkState::Waiting;
     EnableWindow(GetDlgItem(dialog, IDC_ENV_NETWORK_START), startable);
@@ -159,6 +161,7 @@ void InitEnvironmentDialog(HWND dialog, EnvironmentPass& pass)
     // the dialog's, and holds the pass.
     SetWindowLongPtrA(dialog, GWLP_USERDATA, kDialogMark);
     AddMissingControls(dialog, IDD_ENVIRONMENT);
+    AddWifiButton(dialog);
     pass.Dialog = EnvironmentDialogState();
     pass.Dialog.LongForm = RecordLongForm(dialog);
     pass.Dialog.OkText = DialogItemText(dialog, IDOK);
@@ -361,6 +364,10 @@ void OnCommand(HWND dialog, EnvironmentPass& pass, int control)
     case IDC_ENV_TOGGLE: IsLongForm(dialog) ? CollapseEnvironmentDialog(dialog) : ExpandEnvironmentDialog(dialog); break;
     case IDC_ENV_BROWSE: OnBrowse(dialog); break;
     case IDC_ENV_NETWORK_START: OnStartNetwork(dialog); break;
+    case IDC_ENV_WIFI:
+        RunWifiDialog(dialog);
+        ShowNetworkStatus(dialog);
+        break;
     case IDC_ENV_LOAD_DRIVER: OnLoadDriver(dialog, pass); break;
     case IDC_ENV_DEVICES: RunDevicesDialog(dialog); break;
     case IDC_ENV_COLLECT_LOGS: CollectLogs(dialog, SelectedInstallation(dialog, pass.Targets)); break;

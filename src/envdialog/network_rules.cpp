@@ -7,10 +7,18 @@ bool IsUsable(const std::array<unsigned char, 4>& address)
     return address[0] != 0 && address[0] != 127 && !(address[0] == 169 && address[1] == 254);
 }
 
-std::string AddressText(const std::array<unsigned char, 4>& address, const std::string& adapter)
+std::string DottedAddress(const std::array<unsigned char, 4>& address)
 {
     return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) + "." +
-           std::to_string(address[3]) + " (" + adapter + ")";
+           std::to_string(address[3]);
+}
+
+// Over Wi-Fi the row names the network ("Wi-Fi NAME: address"), which says more than the adapter.
+bool IsAssociated(const AdapterReport& adapter) { return adapter.wireless && adapter.up && !adapter.ssid.empty(); }
+
+std::string AddressText(const std::array<unsigned char, 4>& address, const AdapterReport& adapter)
+{
+    return IsAssociated(adapter) ? DottedAddress(address) : DottedAddress(address) + " (" + adapter.name + ")";
 }
 
 }  // namespace
@@ -26,7 +34,8 @@ NetworkStatus ClassifyNetwork(const std::vector<AdapterReport>& adapters, const 
         for (const auto& address : adapter.addresses) {
             if (!IsUsable(address)) continue;
             status.state = NetworkState::Connected;
-            status.address = AddressText(address, adapter.name);
+            status.address = AddressText(address, adapter);
+            if (IsAssociated(adapter)) status.wifiName = adapter.ssid;
             return status;
         }
     }
@@ -34,6 +43,9 @@ NetworkStatus ClassifyNetwork(const std::vector<AdapterReport>& adapters, const 
         status.state = NetworkState::Starting;
     } else if (anyAdapter) {
         status.state = NetworkState::Waiting;
+        for (const AdapterReport& adapter : adapters) {
+            if (IsAssociated(adapter) && status.wifiName.empty()) status.wifiName = adapter.ssid;
+        }
     } else if (!facts.wpeutilPresent) {
         status.state = NetworkState::Unsupported;
     } else {

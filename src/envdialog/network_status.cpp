@@ -9,6 +9,7 @@
 #include "common/guards.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
+#include "envdialog/wifi_client.h"
 #include "langmodule/langmodule.h"
 #include "session/launch.h"
 #include "session/pe_tools.h"
@@ -54,6 +55,8 @@ std::vector<AdapterReport> ReadAdapters()
         report.name = Narrow(adapter->FriendlyName);
         report.loopback = adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK || adapter->IfType == IF_TYPE_TUNNEL;
         report.up = adapter->OperStatus == IfOperStatusUp;
+        report.wireless = adapter->IfType == IF_TYPE_IEEE80211;
+        if (report.wireless && report.up) report.ssid = WifiNetworkOf(adapter->AdapterName);
         for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
             const SOCKADDR* address = unicast->Address.lpSockaddr;
             if (!address || address->sa_family != AF_INET) continue;
@@ -99,10 +102,11 @@ NetworkStatus CurrentNetworkStatus()
     // wpeinit (ours or winpeshl.ini's) starts the network too; its log says that it ran.
     facts.started = g_started || IsExistingFile(SystemToolPath("wpeinit.log"));
     NetworkStatus status = ClassifyNetwork(ReadAdapters(), facts);
-    std::string logged = std::string(StateName(status.state)) + "|" + status.address;
+    std::string logged = std::string(StateName(status.state)) + "|" + status.address + "|" + status.wifiName;
     if (logged != g_lastLogged) {
         g_lastLogged = logged;
-        LogEvent("network", {{"state", StateName(status.state)}, {"address", status.address}});
+        LogEvent("network", {{"state", StateName(status.state)}, {"address", status.address},
+                             {status.wifiName.empty() ? "" : "wifi", status.wifiName}});
     }
     return status;
 }

@@ -42,6 +42,9 @@ struct TSettings {
     std::string DriverFolder;
     // Selecting an installation applies its own time zone at once, not only on Apply.
     bool TimeZoneFromTarget = false;
+    // A folder of Wi-Fi profile files (as "netsh wlan export profile key=clear" writes them), tried
+    // at start-up on Windows PE; as written, resolved as DriverFolder= is.
+    std::string WifiProfiles;
     TShellList ShellList;
 };
 

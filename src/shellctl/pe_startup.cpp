@@ -10,6 +10,7 @@
 #include "session/pe_rules.h"
 #include "session/pe_tools.h"
 #include "session/shared_state.h"
+#include "shellctl/wifi_startup.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -33,16 +34,27 @@ public:
     }
     void Show(const std::string& text)
     {
-        if (!tried_) {
-            tried_ = true;
-            window_ = CreateLangDialog(IDD_SCAN, GetDesktopWindow());
-            SendDlgItemMessageA(window_, IDC_SCAN_ANIMATION, ACM_PLAY, static_cast<WPARAM>(-1), MakeLong(0, 8));
-        }
+        Create();
         SetDlgItemTextA(window_, IDC_SCAN_STATUS, text.c_str());
+        if (window_) UpdateWindow(window_);
+    }
+    // A Wi-Fi profile's name may hold characters outside the code page.
+    void ShowWide(const std::wstring& text)
+    {
+        Create();
+        SetWindowTextW(GetDlgItem(window_, IDC_SCAN_STATUS), text.c_str());
         if (window_) UpdateWindow(window_);
     }
 
 private:
+    void Create()
+    {
+        if (tried_) return;
+        tried_ = true;
+        window_ = CreateLangDialog(IDD_SCAN, GetDesktopWindow());
+        SendDlgItemMessageA(window_, IDC_SCAN_ANIMATION, ACM_PLAY, static_cast<WPARAM>(-1), MakeLong(0, 8));
+    }
+
     HWND window_ = nullptr;
     bool tried_ = false;
 };
@@ -136,9 +148,14 @@ void RunWindowsPeStartUp()
 {
     if (!IsWindowsPE()) {
         LogWpeInit("skipped", "not Windows PE");
+        // Profiles added to a full Windows would stay in its WLAN service for good.
+        if (!Shared().Settings.WifiProfiles.empty()) {
+            LogEvent("wifi", {{"action", "profiles"}, {"result", "skipped"}, {"reason", "not Windows PE"}});
+        }
         return LogDriversSkipped("not Windows PE");
     }
     StartUpDialog dialog;
     RunWpeInit(dialog);
     LoadDrivers(dialog);
+    ConnectWifiProfiles([&](const std::wstring& text) { dialog.ShowWide(text); });
 }

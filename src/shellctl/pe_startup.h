@@ -4,6 +4,7 @@
 #pragma once
 
 // On Windows PE only: wpeinit.exe unless RunWpeInit=NO or it already ran this boot, then every
-// .inf of DriverFolder= loaded with drvload, with the scan dialog telling which step runs. Each
+// .inf of DriverFolder= loaded with drvload, then the Wi-Fi profiles of WifiProfiles=, with the
+// scan dialog telling which step runs. Each
 // step, done or skipped, has its line in the run log.
 void RunWindowsPeStartUp();

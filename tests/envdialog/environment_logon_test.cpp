@@ -49,6 +49,19 @@ public:
         WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
         SendMessageA(list_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(memory_));
     }
+    // The text as the control holds it, in UTF-16: Wi-Fi names are not in the code page.
+    std::wstring WideText(int index, int column = 0) const
+    {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(memory_ + 1024);
+        item.cchTextMax = 512;
+        if (!memory_ || !WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr)) return L"<no access>";
+        SendMessageW(list_, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(memory_));
+        wchar_t text[512] = L"";
+        ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - sizeof(wchar_t), nullptr);
+        return text;
+    }
     int Find(const std::string& text) const
     {
         for (int i = 0; i < Count(); ++i) {
@@ -62,6 +75,20 @@ private:
     HWND list_;
     char* memory_ = nullptr;
 };
+
+std::wstring WideItemText(HWND dialog, int control)
+{
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(dialog, control, text, 512);
+    return text;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    char bytes[1024] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}
 
 class EnvironmentLogonTest : public LogonCase {
 protected:
@@ -79,6 +106,7 @@ protected:
         if (program_) program_->Terminate();
         RemoveTree(installation_);
         SetMachineTarget(nullptr);
+        RemoveLocationConsent();
     }
     static void SetMachineTarget(const char* value)
     {
@@ -124,6 +152,52 @@ protected:
         return text;
     }
 
+    // Starts the program with the stand-in wlanapi.dll beside it; one that is absent refuses to
+    // load, as no wlanapi.dll would (Wine always has a builtin one to fall back on).
+    void StartWithWlan(bool present, const std::string& settings)
+    {
+        RemoveLocationConsent();
+        Install("tarn_logon.exe", settings.c_str());
+        InstallLanguage("LangPack.dll", "LangPack.dll");
+        CopyOrFail(BinFolder() + "wlanstub.dll", folder_.File("pe\\wlanapi.dll"));
+        const char* inherited = std::getenv("WINEDLLOVERRIDES");
+        std::string overrides = inherited && *inherited ? std::string(inherited) + ";" : std::string();
+        std::map<std::string, std::string> environment = {{"WINEDLLOVERRIDES", overrides + "wlanapi=n"},
+                                                          {"TARN_WLAN_PASSPHRASE", kRightPassphrase},
+                                                          {"TARN_WLAN_LOG", folder_.Path() + "wlan.log"}};
+        if (!present) environment["TARN_WLAN_ABSENT"] = "1";
+        Start(std::string(), 5000, environment);
+    }
+    // What the program sets on Windows PE (the test prefix is one) for the WLAN service.
+    static void RemoveLocationConsent()
+    {
+        const std::string manager = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager";
+        DeleteRegTree(manager + "\\ConsentStore\\location");
+        DeleteRegTree(manager + "\\Capabilities\\wlanLocationBypass");
+    }
+    HWND OpenWifiDialog()
+    {
+        HWND dialog = WaitForDialog();
+        if (!dialog) return nullptr;
+        Command(dialog, IDC_ENV_WIFI);
+        return WaitForWindowWith(IDC_WIFI_LIST);
+    }
+    bool WaitForStatus(HWND wifi, const std::wstring& part)
+    {
+        return WaitUntil([&] { return WideItemText(wifi, IDC_WIFI_STATUS).find(part) != std::wstring::npos; },
+                         std::chrono::seconds(20));
+    }
+    void Join(HWND wifi, const char* passphrase)
+    {
+        RemoteListView(program_->Handle(), GetDlgItem(wifi, IDC_WIFI_LIST)).Select(0);
+        Command(wifi, IDC_WIFI_CONNECT);
+        HWND prompt = WaitForWindowWith(IDC_WIFI_PASSPHRASE);
+        ASSERT_TRUE(prompt);
+        SendMessageA(GetDlgItem(prompt, IDC_WIFI_PASSPHRASE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(passphrase));
+        Command(prompt, IDOK);
+    }
+
+    static constexpr const char* kRightPassphrase = "correct horse battery";
     std::string installation_;
 };
 
@@ -538,4 +612,103 @@ TEST_F(EnvironmentLogonTest, NetworkRowStartsWpeutilAndAnArrivingVolumeStartsANe
     EXPECT_EQ(relisted.Text(static_cast<int>(selected)), installation_) << "the selection is kept";
     Sleep(1500);
     EXPECT_EQ(WaitForDialog(), next) << "one pass only";
+}
+
+// The stand-in radio sees one name twice (WPA2 and WPA3), one name that is not UTF-8 and an
+// 802.1X network: three entries, strongest first. A wrong passphrase is named as such and its
+// profile deleted; the right one connects, and no passphrase reaches the run log.
+TEST_F(EnvironmentLogonTest, WifiDialogListsMergedNetworksAndJoinsWithThePassphrase)
+{
+    const std::string log = folder_.Path() + "run.log";
+    StartWithWlan(true, "UseRegRun=NO\r\nLogFile=" + log + "\r\n");
+    HWND wifi = OpenWifiDialog();
+    ASSERT_TRUE(wifi);
+    RemoteListView list(program_->Handle(), GetDlgItem(wifi, IDC_WIFI_LIST));
+    ASSERT_TRUE(WaitUntil([&] { return list.Count() == 3; }, std::chrono::seconds(10))) << list.Count();
+    const std::wstring cafe = L"Caf\u00E9 Z\u00FCrich";  // UTF-8 bytes from the radio
+    EXPECT_EQ(list.WideText(0), cafe);
+    EXPECT_EQ(list.WideText(0, 2), L"WPA2-Personal") << "the strongest sighting's security";
+    EXPECT_EQ(list.WideText(1), L"Corp");
+    EXPECT_EQ(list.WideText(1, 2), L"802.1X (not supported here)");
+    EXPECT_EQ(list.WideText(2), L"hex:fffe6e6574");
+    EXPECT_EQ(list.WideText(2, 1), L"40 %");
+    EXPECT_EQ(WideItemText(wifi, IDC_WIFI_STATUS), L"3 networks found.");
+
+    Join(wifi, "zebra-quokka-77");
+    EXPECT_TRUE(WaitForStatus(wifi, cafe + L" did not accept the passphrase.")) << Utf8(WideItemText(wifi, IDC_WIFI_STATUS));
+    Join(wifi, kRightPassphrase);
+    EXPECT_TRUE(WaitForStatus(wifi, L"Connected to " + cafe + L".")) << Utf8(WideItemText(wifi, IDC_WIFI_STATUS));
+    EXPECT_EQ(list.WideText(0), cafe + L" (connected)");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wifi, IDC_WIFI_DISCONNECT)));
+    Command(wifi, IDC_WIFI_DISCONNECT);
+    EXPECT_TRUE(WaitForStatus(wifi, L"Disconnected from " + cafe + L"."));
+    Command(wifi, IDCANCEL);
+
+    const std::string wlan = ReadBytes(folder_.Path() + "wlan.log");
+    EXPECT_NE(wlan.find("<hex>436166C3A9205AC3BC72696368</hex>"), std::string::npos) << "the name's exact bytes";
+    EXPECT_NE(wlan.find("<authentication>WPA2PSK</authentication>"), std::string::npos);
+    EXPECT_NE(wlan.find("DeleteProfile Caf\xC3\xA9 Z\xC3\xBCrich"), std::string::npos) << "the failed one goes";
+    EXPECT_EQ(wlan.find("DeleteProfile", wlan.find(kRightPassphrase)), std::string::npos) << "the good one stays";
+    const std::string run = ReadBytes(log);
+    EXPECT_NE(run.find(" wifi action=connect network=\"Caf\xC3\xA9 Z\xC3\xBCrich\" security=WPA2-Personal "
+                       "result=wrong-passphrase reason=294932"),
+              std::string::npos) << run;
+    EXPECT_NE(run.find("result=connected reason=0"), std::string::npos) << run;
+    EXPECT_NE(run.find(" wifi action=scan result=done"), std::string::npos) << run;
+    for (const std::string& secret : {std::string(kRightPassphrase), std::string("zebra-quokka-77")}) {
+        for (size_t i = 0; i + 6 <= secret.size(); ++i) {
+            EXPECT_EQ(run.find(secret.substr(i, 6)), std::string::npos) << "a piece of " << secret;
+        }
+    }
+}
+
+// Microsoft's Windows PE has no wlanapi.dll: the dialog says so in one line and offers nothing.
+TEST_F(EnvironmentLogonTest, WifiDialogWithoutWlanSupportSaysSoInOneLine)
+{
+    const std::string log = folder_.Path() + "run.log";
+    StartWithWlan(false, "UseRegRun=NO\r\nLogFile=" + log + "\r\n");
+    HWND wifi = OpenWifiDialog();
+    ASSERT_TRUE(wifi);
+    EXPECT_EQ(WideItemText(wifi, IDC_WIFI_STATUS), L"This Windows PE has no Wi-Fi support.");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wifi, IDC_WIFI_REFRESH)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wifi, IDC_WIFI_CONNECT)));
+    Command(wifi, IDCANCEL);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(wifi); }, std::chrono::seconds(5)));
+    EXPECT_NE(ReadBytes(log).find(" wifi action=load result=no-wlanapi"), std::string::npos);
+}
+
+// WifiProfiles= on Windows PE: the profiles are tried in name order until one connects, before
+// the first dialog; the one that failed is deleted again.
+TEST_F(EnvironmentLogonTest, WifiProfilesConnectAtStartUpBeforeTheDialog)
+{
+    const std::string log = folder_.Path() + "run.log";
+    auto profile = [](const std::string& name, const std::string& key) {
+        return "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<WLANProfile xmlns=\"http://www.microsoft.com/networking/WLAN/profile/v1\">"
+               "<name>" + name + "</name><SSIDConfig><SSID><hex>436166C3A9205AC3BC72696368</hex></SSID></SSIDConfig>"
+               "<MSM><security><sharedKey><keyType>passPhrase</keyType><protected>false</protected><keyMaterial>" +
+               key + "</keyMaterial></sharedKey></security></MSM></WLANProfile>\r\n";
+    };
+    WriteBytes(folder_.File("pe\\Wifi\\01-old.xml"), profile("Old &amp; stale", "an old passphrase"));
+    WriteBytes(folder_.File("pe\\Wifi\\02-cafe.xml"), profile("Cafe", kRightPassphrase));
+    WriteBytes(folder_.File("pe\\Wifi\\readme.txt"), "not a profile");
+    StartWithWlan(true, "UseRegRun=NO\r\nWifiProfiles=Wifi\r\nLogFile=" + log + "\r\n");
+    ASSERT_TRUE(WaitForDialog());
+    const std::string run = ReadBytes(log);
+    const size_t old = run.find(" wifi action=connect profile=\"Old & stale\" result=wrong-passphrase");
+    const size_t cafe = run.find(" wifi action=connect profile=Cafe result=connected");
+    EXPECT_NE(old, std::string::npos) << run;
+    EXPECT_NE(cafe, std::string::npos) << run;
+    EXPECT_LT(old, cafe);
+    EXPECT_LT(cafe, run.find(" dialog action=shown"));
+    EXPECT_NE(run.find(" wifi action=location-consent key=\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                       "CapabilityAccessManager\\ConsentStore\\location value=Value=Allow"),
+              std::string::npos) << "on Windows PE\n" << run;
+    UniqueKey consent = OpenRegKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager\\"
+                                   "Capabilities\\wlanLocationBypass", KEY_READ);
+    EXPECT_EQ(ReadRegDwordIfPresent(consent.get(), "RequireWindowsCert"), std::optional<uint32_t>(0));
+    EXPECT_EQ(run.find("an old passphrase"), std::string::npos);
+    EXPECT_EQ(run.find(kRightPassphrase), std::string::npos);
+    const std::string wlan = ReadBytes(folder_.Path() + "wlan.log");
+    EXPECT_NE(wlan.find("DeleteProfile Old & stale"), std::string::npos);
+    EXPECT_EQ(wlan.find("DeleteProfile Cafe"), std::string::npos);
 }

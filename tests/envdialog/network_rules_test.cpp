@@ -56,3 +56,22 @@ TEST(NetworkRule, TheFirstUsableAddressOfAnAdapterThatIsUpConnects)
         EXPECT_EQ(status.address, "192.168.1.20 (Ethernet 2)");
     }
 }
+
+// Over Wi-Fi the row names the network, connected or still waiting for its address.
+TEST(NetworkRule, AWirelessAdapterNamesItsNetwork)
+{
+    const NetworkFacts started{true, false, true};
+    AdapterReport wifi{"Wi-Fi", false, true, {}, true, "Home"};
+    NetworkStatus waiting = ClassifyNetwork({wifi}, started);
+    EXPECT_EQ(waiting.state, NetworkState::Waiting);
+    EXPECT_EQ(waiting.wifiName, "Home");
+    wifi.addresses = {{192, 0, 2, 10}};
+    NetworkStatus connected = ClassifyNetwork({Adapter(true, {}), wifi}, started);
+    EXPECT_EQ(connected.state, NetworkState::Connected);
+    EXPECT_EQ(connected.address, "192.0.2.10");
+    EXPECT_EQ(connected.wifiName, "Home");
+    wifi.ssid.clear();  // not associated: an adapter like any other
+    NetworkStatus plain = ClassifyNetwork({wifi}, started);
+    EXPECT_EQ(plain.address, "192.0.2.10 (Wi-Fi)");
+    EXPECT_EQ(plain.wifiName, "");
+}

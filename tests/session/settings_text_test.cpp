@@ -144,6 +144,9 @@ TEST(SettingsText, PeStartUpKeysFollowLogFileAndUseRegRunTellsAnExplicitYes)
     EXPECT_FALSE(Parse("TimeZoneFromTarget=yes").TimeZoneFromTarget);
     EXPECT_EQ(Parse("DriverFolder=d TimeZoneFromTarget=YES").DriverFolder, "d TimeZoneFromTarget=YES")
         << "DriverFolder= is tested first";
+    EXPECT_EQ(none.WifiProfiles, "");
+    EXPECT_EQ(Parse("WifiProfiles= Wifi ").WifiProfiles, "Wifi");
+    EXPECT_EQ(Parse("TimeZoneFromTarget=NO WifiProfiles=w").TimeZoneFromTarget, false) << "TimeZoneFromTarget= first";
 
     EXPECT_TRUE(Parse("UseRegRun=YES").UseRegRunSaidYes);
     EXPECT_FALSE(Parse("UseRegRun=yes").UseRegRunSaidYes);

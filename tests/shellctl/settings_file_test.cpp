@@ -89,6 +89,7 @@ TEST(SettingsFile, ShippedSampleSetsExactlyWhatItSays)
     EXPECT_EQ(settings.RunWpeInit, defaults.RunWpeInit);
     EXPECT_EQ(settings.DriverFolder, defaults.DriverFolder);
     EXPECT_EQ(settings.TimeZoneFromTarget, defaults.TimeZoneFromTarget);
+    EXPECT_EQ(settings.WifiProfiles, defaults.WifiProfiles);
     ASSERT_EQ(settings.ShellList.Count(), 4u);
     EXPECT_EQ(settings.ShellList.At(0).Name, "Command prompt");
     EXPECT_EQ(settings.ShellList.At(0).CommandLine, "%windir%\\system32\\cmd.exe");
