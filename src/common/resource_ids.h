@@ -60,6 +60,14 @@
 #define IDC_UNLOCK_DRIVE        2901
 #define IDC_UNLOCK_KEY_ID       2902
 #define IDC_UNLOCK_PASSWORD     2903
+/* The kinds of unlock (recovery key, password, key file) and the suspend for one restart: later
+   than the first unlock prompt; a template without them gets them from the program. */
+#define IDC_UNLOCK_METHOD_LABEL 2904
+#define IDC_UNLOCK_METHOD       2905
+#define IDC_UNLOCK_PASSWORD_LABEL 2906
+#define IDC_UNLOCK_KEY_FILE     2907
+#define IDC_UNLOCK_SUSPEND      2908
+#define IDC_UNLOCK_SUSPEND_NOTE 2909
 
 /* The devices list and the progress of Collect logs. Later than the 1.5 module contract: a
    module without them gets the program's own English templates. */
@@ -113,6 +121,23 @@
 #define IDS_UNLOCK_NO_TOOLS     3114
 #define IDS_UNLOCK_NO_KEY_ID    3115
 #define IDS_UNLOCK_CAPTION      3116
+/* BitLocker: unlocking with a password or a key file, the suspend for one restart. Later than
+   the 1.5 module contract: a module without them gets the program's English texts. */
+#define IDS_UNLOCK_METHOD_LABEL 3440
+#define IDS_UNLOCK_BY_RECOVERY_KEY 3441
+#define IDS_UNLOCK_BY_PASSWORD  3442
+#define IDS_UNLOCK_BY_KEY_FILE  3443
+#define IDS_UNLOCK_PASSWORD_LABEL 3444
+#define IDS_UNLOCK_KEY_FILE_FOUND 3445
+#define IDS_UNLOCK_KEY_FILE_NONE 3446
+#define IDS_UNLOCK_PASSWORD_REFUSED 3447
+#define IDS_UNLOCK_KEY_FILE_REFUSED 3448
+#define IDS_UNLOCK_SUSPEND      3449
+#define IDS_UNLOCK_SUSPEND_NOTE 3450
+#define IDS_UNLOCK_SUSPENDED    3451
+#define IDS_UNLOCK_SUSPEND_FAILED 3452
+#define IDS_UNLOCK_NO_INSTALLATION 3453
+#define IDS_UNLOCK_RECOVERY_LABEL 3454
 /* Windows PE start-up in the scan dialog. Later than the 1.5 module contract: a module without
    them gets the program's English texts. */
 #define IDS_STARTING_PE         3140
