@@ -48,6 +48,8 @@
    module contract, as the tools above. */
 #define IDC_ENV_COLLECT_LOGS    1044
 #define IDC_ENV_DEVICES         1045
+/* Removable drives searched too, on request. Later than the 1.5 module contract, as above. */
+#define IDC_ENV_REMOVABLE       1049
 
 /* Scan dialog */
 #define IDD_SCAN                2800
@@ -68,6 +70,9 @@
 #define IDC_UNLOCK_KEY_FILE     2907
 #define IDC_UNLOCK_SUSPEND      2908
 #define IDC_UNLOCK_SUSPEND_NOTE 2909
+/* The on-screen keypad, made by the program: the digits 0-9, backspace, the group dash. */
+#define IDC_UNLOCK_KEYPAD_FIRST 2910
+#define IDC_UNLOCK_KEYPAD_LAST  2921
 
 /* The devices list and the progress of Collect logs. Later than the 1.5 module contract: a
    module without them gets the program's own English templates. */
@@ -138,6 +143,7 @@
 #define IDS_UNLOCK_SUSPEND_FAILED 3452
 #define IDS_UNLOCK_NO_INSTALLATION 3453
 #define IDS_UNLOCK_RECOVERY_LABEL 3454
+#define IDS_ENV_REMOVABLE       3455
 /* Windows PE start-up in the scan dialog. Later than the 1.5 module contract: a module without
    them gets the program's English texts. */
 #define IDS_STARTING_PE         3140

@@ -76,6 +76,8 @@ const AddedControl kAddedControls[] = {
      81, 17, 60, 14},
     {IDD_ENVIRONMENT, IDC_ENV_COLLECT_LOGS, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_COLLECT_LOGS_BUTTON,
      "Collect lo&gs...", 145, 17, 80, 14},
+    {IDD_ENVIRONMENT, IDC_ENV_REMOVABLE, "BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, IDS_ENV_REMOVABLE,
+     "Also search &removable drives (USB sticks and disks)", 7, 35, -7, 10},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT_LABEL, "STATIC", kChild | SS_LEFT | SS_CENTERIMAGE, IDS_PASSWORD_LAYOUT_LABEL,
      "&Keyboard:", 7, 0, 82, 13},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT, "COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "", 92, 0,
@@ -97,7 +99,7 @@ struct AddedBand {
     UINT dialogId;
     int height;
 };
-const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 38}, {IDD_PASSWORD, 20}, {IDD_UNLOCK, 67}};
+const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 49}, {IDD_PASSWORD, 20}, {IDD_UNLOCK, 67}};
 
 RECT DialogUnits(HWND dialog, int x, int y, int width, int height)
 {

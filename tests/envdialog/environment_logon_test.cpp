@@ -390,7 +390,20 @@ TEST_F(EnvironmentLogonTest, LockedDriveUnlocksWithItsPasswordOrItsKeyFileAndSus
         return relisted.Find("L:\\Windows") >= 0;
     };
 
-    HWND dialog = nullptr;
+    // Removable drives are searched only on request, then for the rest of the session.
+    CreateFolders(stick.Root() + "Windows\\system32\\config");
+    Start(std::string(), 300, environment);
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_LT(RemoteListView(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS)).Find("R:\\Windows"), 0);
+    SendDlgItemMessageA(dialog, IDC_ENV_REMOVABLE, BM_SETCHECK, BST_CHECKED, 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ENV_REMOVABLE, BN_CLICKED), 0);
+    HWND searched = WaitForDialog(dialog);
+    ASSERT_TRUE(searched);
+    EXPECT_GE(RemoteListView(program_->Handle(), GetDlgItem(searched, IDC_ENV_TARGETS)).Find("R:\\Windows"), 0);
+    EXPECT_EQ(SendDlgItemMessageA(searched, IDC_ENV_REMOVABLE, BM_GETCHECK, 0, 0), BST_CHECKED) << "kept";
+    program_->Terminate();
+
     HWND prompt = openPrompt(1, dialog);
     ASSERT_TRUE(prompt);
     EXPECT_EQ(ComboTexts(GetDlgItem(prompt, IDC_UNLOCK_METHOD)),
