@@ -5,7 +5,9 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "common/text.h"
+#include "common/window.h"
 #include "envdialog/key_file_search.h"
+#include "envdialog/keypad.h"
 #include "envdialog/manage_bde.h"
 #include "langmodule/langmodule.h"
 #include "session/message_pump.h"
@@ -295,6 +297,8 @@ UINT MethodText(UnlockMethod method)
 void FillPrompt(HWND dialog, const UnlockRequest& request)
 {
     AddMissingControls(dialog, IDD_UNLOCK);
+    AddKeypad(dialog, IDC_UNLOCK_METHOD);
+    CentreOnScreen(dialog);
     const char drive[] = {request.letter, ':', '\0'};
     SetDlgItemTextA(dialog, IDC_UNLOCK_DRIVE, drive);
     std::string keyId = request.keyId.empty() ? UnlockText(IDS_UNLOCK_NO_KEY_ID) : request.keyId;
@@ -317,6 +321,7 @@ INT_PTR CALLBACK UnlockDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     }
     const auto* request = reinterpret_cast<const UnlockRequest*>(GetWindowLongPtrA(dialog, DWLP_USER));
     if (message != WM_COMMAND || !request) return FALSE;
+    if (OnKeypadCommand(dialog, LOWORD(wParam), IDC_UNLOCK_PASSWORD)) return TRUE;
     switch (LOWORD(wParam)) {
     case IDOK: OnUnlock(dialog, *request); return TRUE;
     case IDC_UNLOCK_METHOD:

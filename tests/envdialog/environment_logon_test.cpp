@@ -326,9 +326,19 @@ TEST_F(EnvironmentLogonTest, LockedDriveIsListedAndTheRightRecoveryKeyUnlocksIt)
     EXPECT_NE(AnswerBox("BitLocker").find("did not accept"), std::string::npos);
     EXPECT_TRUE(IsWindowVisible(prompt)) << "a refused key keeps the prompt";
 
-    std::string undashed = kRecoveryKey;
-    undashed.erase(std::remove(undashed.begin(), undashed.end(), '-'), undashed.end());
-    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, undashed.c_str());
+    // The right key from the on-screen keypad, a slip taken back with its backspace: each key
+    // reaches the entry as a typed one. The keys are a finger wide (9 mm) at the display's DPI.
+    RECT keyRect{};
+    GetWindowRect(GetDlgItem(prompt, IDC_UNLOCK_KEYPAD_FIRST), &keyRect);
+    HDC screen = GetDC(nullptr);
+    EXPECT_GE(keyRect.right - keyRect.left, MulDiv(GetDeviceCaps(screen, LOGPIXELSX), 90, 254) - 1);
+    ReleaseDC(nullptr, screen);
+    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, "");
+    const std::string keypad = "123456789\b0-";
+    for (char c : "7\b" + kRecoveryKey) {
+        SendMessageA(GetDlgItem(prompt, IDC_UNLOCK_KEYPAD_FIRST + static_cast<int>(keypad.find(c))), BM_CLICK, 0, 0);
+    }
+    EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_PASSWORD), kRecoveryKey);
     Command(prompt, IDOK);
     HWND next = WaitForDialog(dialog);
     ASSERT_TRUE(next) << "a new pass after the unlock";
