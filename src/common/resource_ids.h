@@ -21,6 +21,8 @@
    gets them from the program (see AddMissingControls). */
 #define IDC_PASSWORD_LAYOUT     2030
 #define IDC_PASSWORD_LAYOUT_LABEL 2031
+/* The on-screen keyboard's button, made by the program where the image carries osk.exe. */
+#define IDC_PASSWORD_OSK        2040
 
 /* Environment dialog */
 #define IDD_ENVIRONMENT         2600
@@ -73,6 +75,7 @@
 /* The on-screen keypad, made by the program: the digits 0-9, backspace, the group dash. */
 #define IDC_UNLOCK_KEYPAD_FIRST 2910
 #define IDC_UNLOCK_KEYPAD_LAST  2921
+#define IDC_UNLOCK_OSK          2922
 
 /* The devices list and the progress of Collect logs. Later than the 1.5 module contract: a
    module without them gets the program's own English templates. */
@@ -144,6 +147,7 @@
 #define IDS_UNLOCK_NO_INSTALLATION 3453
 #define IDS_UNLOCK_RECOVERY_LABEL 3454
 #define IDS_ENV_REMOVABLE       3455
+#define IDS_OSK_BUTTON          3456
 /* Windows PE start-up in the scan dialog. Later than the 1.5 module contract: a module without
    them gets the program's English texts. */
 #define IDS_STARTING_PE         3140

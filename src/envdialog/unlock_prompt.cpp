@@ -11,6 +11,7 @@
 #include "envdialog/manage_bde.h"
 #include "langmodule/langmodule.h"
 #include "session/message_pump.h"
+#include "session/on_screen_keyboard.h"
 
 #include <optional>
 #include <string>
@@ -298,6 +299,7 @@ void FillPrompt(HWND dialog, const UnlockRequest& request)
 {
     AddMissingControls(dialog, IDD_UNLOCK);
     AddKeypad(dialog, IDC_UNLOCK_METHOD);
+    AddOnScreenKeyboardButton(dialog, IDC_UNLOCK_OSK, LoadLangStringOr(IDS_OSK_BUTTON, "&On-screen keyboard"));
     CentreOnScreen(dialog);
     const char drive[] = {request.letter, ':', '\0'};
     SetDlgItemTextA(dialog, IDC_UNLOCK_DRIVE, drive);
@@ -324,6 +326,10 @@ INT_PTR CALLBACK UnlockDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     if (OnKeypadCommand(dialog, LOWORD(wParam), IDC_UNLOCK_PASSWORD)) return TRUE;
     switch (LOWORD(wParam)) {
     case IDOK: OnUnlock(dialog, *request); return TRUE;
+    case IDC_UNLOCK_OSK:
+        StartOnScreenKeyboard();
+        SetFocus(GetDlgItem(dialog, IDC_UNLOCK_PASSWORD));
+        return TRUE;
     case IDC_UNLOCK_METHOD:
         if (HIWORD(wParam) == CBN_SELCHANGE) ShowMethod(dialog, *request);
         return TRUE;

@@ -258,11 +258,11 @@ const std::string kRecoveryKey = "466895-217492-569250-069608-104434-135707-5272
 
 // The stand-in manage-bde.exe in the prefix's own system32, where the program looks for it.
 struct StandInTool {
-    StandInTool()
+    explicit StandInTool(const char* name = "manage-bde.exe")
     {
         char system[MAX_PATH] = "";
         GetSystemDirectoryA(system, MAX_PATH);
-        path = std::string(system) + "\\manage-bde.exe";
+        path = std::string(system) + "\\" + name;
         DeleteFileA(path.c_str());
     }
     ~StandInTool() { DeleteFileA(path.c_str()); }
@@ -308,6 +308,7 @@ TEST_F(EnvironmentLogonTest, LockedDriveIsListedAndTheRightRecoveryKeyUnlocksIt)
     HWND prompt = WaitForWindowWith(IDC_UNLOCK_PASSWORD);
     ASSERT_TRUE(prompt);
     EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_DRIVE), "L:");
+    EXPECT_EQ(GetDlgItem(prompt, IDC_UNLOCK_OSK), nullptr) << "no on-screen keyboard button without osk.exe";
     EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_KEY_ID), "{6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C}") << "read from UTF-16 output";
     EXPECT_EQ(ComboTexts(GetDlgItem(prompt, IDC_UNLOCK_METHOD)), std::vector<std::string>{"Recovery key (48 digits)"})
         << "only the kinds the drive has";
@@ -370,6 +371,8 @@ TEST_F(EnvironmentLogonTest, LockedDriveUnlocksWithItsPasswordOrItsKeyFileAndSus
     SetFileAttributesA((stick.Root() + keyId + ".BEK").c_str(), FILE_ATTRIBUTE_HIDDEN);
     StandInTool tool;
     CopyOrFail(BinFolder() + "probe_console.exe", tool.path);
+    StandInTool keyboard("osk.exe");
+    CopyOrFail(BinFolder() + "probe.exe", keyboard.path);
     const std::string toolLog = folder_.Path() + "manage-bde.log";
     const std::string runLog = folder_.Path() + "run.log";
     Install("tarn_logon.exe", ("LogFile=" + runLog + "\r\n" + kSettings).c_str());
@@ -422,6 +425,9 @@ TEST_F(EnvironmentLogonTest, LockedDriveUnlocksWithItsPasswordOrItsKeyFileAndSus
     ASSERT_TRUE(WaitUntil([&] { return SendDlgItemMessageA(prompt, IDC_UNLOCK_PASSWORD, EM_GETPASSWORDCHAR, 0, 0) != 0; },
                           std::chrono::seconds(5)))
         << "a password is masked";
+    ASSERT_TRUE(GetDlgItem(prompt, IDC_UNLOCK_OSK)) << "the image carries osk.exe";
+    SendMessageA(GetDlgItem(prompt, IDC_UNLOCK_OSK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitForShellRuns(1)) << "the on-screen keyboard started";
     SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, "wrong password");
     Command(prompt, IDOK);
     EXPECT_NE(AnswerBox("BitLocker").find("did not accept the password"), std::string::npos);
