@@ -10,7 +10,7 @@
 #   shutdown-setup-medium.png   the same with %WinDir%\setupldr.bin present
 #   unlock-list.png, unlock.png the list with a drive BitLocker keeps locked (E:, made only when
 #                               named), and its unlock prompt, with the test suite's stand-in
-#                               manage-bde.exe giving the key ID
+#                               manage-bde.exe giving the key ID and three kinds of protector
 #   scan.png                    scan dialog, from langpack_preview.exe: Wine does not open the clip
 #                               named in the template, so the real program shows it without picture
 #   devices.png                 "Devices..." of the environment dialog (Alt+V, German Alt+G): what
@@ -77,6 +77,9 @@ if wanted unlock && [ ${#selected[@]} -gt 0 ]; then
     ln -sfn "$work/locked-e" "$WINEPREFIX/dosdevices/e:"
     ln -sfn "$work/locked-e.img" "$WINEPREFIX/dosdevices/e::"
     cp "$bin/probe.exe" "$WINEPREFIX/drive_c/windows/system32/manage-bde.exe"
+    # A drive with a password and a key file besides its recovery key: the prompt lists all three.
+    export TARN_BDE_PROTECTORS=RecoveryPassword,Password,ExternalKey
+    export TARN_BDE_KEY_FILE_ID=0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D
 fi
 
 pe="$WINEPREFIX/drive_c/TarnPE"

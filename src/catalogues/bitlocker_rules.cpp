@@ -63,12 +63,24 @@ bool LooksLikeUtf16(const std::string& output)
     return output.size() >= 2 && zeros * 2 >= output.size() / 2;
 }
 
-std::string FirstGuidIn(const std::string& text)
+std::vector<std::string> GuidsIn(const std::string& text, size_t most)
 {
-    for (size_t at = text.find('{'); at != std::string::npos; at = text.find('{', at + 1)) {
-        if (IsGuidAt(text, at)) return text.substr(at, kGuidChars);
+    std::vector<std::string> found;
+    for (size_t at = text.find('{'); at != std::string::npos && found.size() < most; at = text.find('{', at + 1)) {
+        if (IsGuidAt(text, at)) found.push_back(text.substr(at, kGuidChars));
     }
-    return std::string();
+    return found;
+}
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -142,5 +154,31 @@ bool FormatRecoveryPassword(const char* typed, size_t length, char* formatted)
 
 std::string FindFirstGuid(const std::string& output)
 {
-    return FirstGuidIn(LooksLikeUtf16(output) ? NarrowUtf16(output) : output);
+    std::vector<std::string> first = GuidsIn(LooksLikeUtf16(output) ? NarrowUtf16(output) : output, 1);
+    return first.empty() ? std::string() : first.front();
+}
+
+std::vector<std::string> FindAllGuids(const std::string& output)
+{
+    return GuidsIn(LooksLikeUtf16(output) ? NarrowUtf16(output) : output, static_cast<size_t>(-1));
+}
+
+bool IsKeyFileOf(const std::string& fileName, const std::string& keyId)
+{
+    constexpr size_t kExtension = 4;  // ".BEK"
+    if (keyId.size() != kGuidChars || !IsGuidAt(keyId, 0) || fileName.size() <= kExtension) return false;
+    const size_t stem = fileName.size() - kExtension;
+    if (!SameIgnoringCase(fileName.substr(stem), ".BEK")) return false;
+    const std::string bare = keyId.substr(1, kGuidChars - 2);
+    return SameIgnoringCase(fileName.substr(0, stem), bare) || SameIgnoringCase(fileName.substr(0, stem), keyId);
+}
+
+std::optional<size_t> ChooseKeyFile(const std::vector<std::string>& fileNames, const std::vector<std::string>& keyIds)
+{
+    for (size_t i = 0; i < fileNames.size(); ++i) {
+        for (const std::string& keyId : keyIds) {
+            if (IsKeyFileOf(fileNames[i], keyId)) return i;
+        }
+    }
+    return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The first sector of a volume that BitLocker encrypts carries "-FVE-FS-" at offset 3 where an
 // ordinary boot sector names its file system. Once unlocked, the platform shows the decrypted
@@ -35,3 +36,17 @@ bool FormatRecoveryPassword(const char* typed, size_t length, char* formatted);
 // The first brace-enclosed GUID, "{8-4-4-4-12 hex digits}", in manage-bde's output, which may be
 // 8-bit text or UTF-16 (little-endian, with or without its byte-order mark); empty when none.
 std::string FindFirstGuid(const std::string& output);
+
+// A recovery key saved as a file: BitLocker names it after its protector's ID, "<ID>.BEK" (the
+// GUID without its braces; any letter case). True when the file name (no folder) is the key file
+// of the protector whose ID manage-bde printed ("{GUID}"); braces around the name's GUID are
+// accepted as well, as a copy renamed by hand may carry them.
+bool IsKeyFileOf(const std::string& fileName, const std::string& keyId);
+
+// Of the .BEK files found, the one that belongs to the drive: the first whose name matches one of
+// its key IDs (a drive may hold several external keys). None when no name matches, whatever else
+// was found: a key file of another drive is never offered.
+std::optional<size_t> ChooseKeyFile(const std::vector<std::string>& fileNames, const std::vector<std::string>& keyIds);
+
+// Every brace-enclosed GUID in manage-bde's output, in order (8-bit or UTF-16, as FindFirstGuid).
+std::vector<std::string> FindAllGuids(const std::string& output);

@@ -11,6 +11,7 @@
 #include "langmodule/langmodule.h"
 #include "session/message_pump.h"
 #include "session/pe_tools.h"
+#include "session/shared_state.h"
 
 #include <windows.h>
 
@@ -249,6 +250,14 @@ InstallationZone ReadInstallationZone(const std::string& path)
     return zone.value_or(InstallationZone());
 }
 
+// Removable, optical and network drives are left alone: searching them can take long or wake a
+// device, and Windows is rarely run from them. Removable ones are searched when the operator asks
+// (a BitLocker To Go stick, a USB disk holding a backup).
+bool IsSearchedDriveType(UINT type)
+{
+    return type == DRIVE_FIXED || (type == DRIVE_REMOVABLE && Shared().SearchRemovableDrives);
+}
+
 }  // namespace
 
 long long NoTargetIndex(const TTargetList& list) { return static_cast<long long>(list.Count()) - 1; }
@@ -266,15 +275,14 @@ void BuildTargetList(TTargetList& list, const ScanProgress& progress)
         }
         char lower = static_cast<char>('a' + i);
         if (progress) progress(LoadLangString(IDS_SCANNING_DRIVE) + lower + ":\\");
-        // Removable, optical and network drives are left alone: searching them can take long
-        // or wake a device, and Windows is not run from them.
         const char root[] = {lower, ':', '\\', '\0'};
         DWORD scanStart = GetTickCount();
         size_t before = list.Count();
         UINT type = GetDriveTypeA(root);
-        if (type == DRIVE_FIXED) ScanDrive(list, static_cast<char>('A' + i));
+        const bool searched = IsSearchedDriveType(type);
+        if (searched) ScanDrive(list, static_cast<char>('A' + i));
         LogEvent("scan", {{"drive", drive}, {"type", DriveTypeName(type)},
-                          {"result", type == DRIVE_FIXED ? "searched" : "skipped"},
+                          {"result", searched ? "searched" : "skipped"},
                           {"found", std::to_string(list.Count() - before)},
                           {"ms", std::to_string(GetTickCount() - scanStart)}});
     }

@@ -21,6 +21,8 @@
    gets them from the program (see AddMissingControls). */
 #define IDC_PASSWORD_LAYOUT     2030
 #define IDC_PASSWORD_LAYOUT_LABEL 2031
+/* The on-screen keyboard's button, made by the program where the image carries osk.exe. */
+#define IDC_PASSWORD_OSK        2040
 
 /* Environment dialog */
 #define IDD_ENVIRONMENT         2600
@@ -51,6 +53,8 @@
 /* Wi-Fi on the network row. Later than the 2.0 module contract: a template without it gets it
    from the program, beside St&art (see AddWifiButton). */
 #define IDC_ENV_WIFI            1046
+/* Removable drives searched too, on request. Later than the 1.5 module contract, as above. */
+#define IDC_ENV_REMOVABLE       1049
 
 /* Scan dialog */
 #define IDD_SCAN                2800
@@ -63,6 +67,18 @@
 #define IDC_UNLOCK_DRIVE        2901
 #define IDC_UNLOCK_KEY_ID       2902
 #define IDC_UNLOCK_PASSWORD     2903
+/* The kinds of unlock (recovery key, password, key file) and the suspend for one restart: later
+   than the first unlock prompt; a template without them gets them from the program. */
+#define IDC_UNLOCK_METHOD_LABEL 2904
+#define IDC_UNLOCK_METHOD       2905
+#define IDC_UNLOCK_PASSWORD_LABEL 2906
+#define IDC_UNLOCK_KEY_FILE     2907
+#define IDC_UNLOCK_SUSPEND      2908
+#define IDC_UNLOCK_SUSPEND_NOTE 2909
+/* The on-screen keypad, made by the program: the digits 0-9, backspace, the group dash. */
+#define IDC_UNLOCK_KEYPAD_FIRST 2910
+#define IDC_UNLOCK_KEYPAD_LAST  2921
+#define IDC_UNLOCK_OSK          2922
 
 /* The devices list and the progress of Collect logs. Later than the 1.5 module contract: a
    module without them gets the program's own English templates. */
@@ -130,6 +146,25 @@
 #define IDS_UNLOCK_NO_TOOLS     3114
 #define IDS_UNLOCK_NO_KEY_ID    3115
 #define IDS_UNLOCK_CAPTION      3116
+/* BitLocker: unlocking with a password or a key file, the suspend for one restart. Later than
+   the 1.5 module contract: a module without them gets the program's English texts. */
+#define IDS_UNLOCK_METHOD_LABEL 3440
+#define IDS_UNLOCK_BY_RECOVERY_KEY 3441
+#define IDS_UNLOCK_BY_PASSWORD  3442
+#define IDS_UNLOCK_BY_KEY_FILE  3443
+#define IDS_UNLOCK_PASSWORD_LABEL 3444
+#define IDS_UNLOCK_KEY_FILE_FOUND 3445
+#define IDS_UNLOCK_KEY_FILE_NONE 3446
+#define IDS_UNLOCK_PASSWORD_REFUSED 3447
+#define IDS_UNLOCK_KEY_FILE_REFUSED 3448
+#define IDS_UNLOCK_SUSPEND      3449
+#define IDS_UNLOCK_SUSPEND_NOTE 3450
+#define IDS_UNLOCK_SUSPENDED    3451
+#define IDS_UNLOCK_SUSPEND_FAILED 3452
+#define IDS_UNLOCK_NO_INSTALLATION 3453
+#define IDS_UNLOCK_RECOVERY_LABEL 3454
+#define IDS_ENV_REMOVABLE       3455
+#define IDS_OSK_BUTTON          3456
 /* Windows PE start-up in the scan dialog. Later than the 1.5 module contract: a module without
    them gets the program's English texts. */
 #define IDS_STARTING_PE         3140

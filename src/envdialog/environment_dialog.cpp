@@ -168,6 +168,7 @@ void InitEnvironmentDialog(HWND dialog, EnvironmentPass& pass)
     FillTargetList(dialog, pass.Targets);
     FillCatalogueCombos(dialog, pass);
     RestoreKeptSelection(dialog, pass);
+    CheckDlgButton(dialog, IDC_ENV_REMOVABLE, Shared().SearchRemovableDrives ? BST_CHECKED : BST_UNCHECKED);
     ShowNetworkStatus(dialog);
     SetTimer(dialog, kNetworkTimer, kNetworkPollMs, nullptr);
     StartDriveWatch(dialog);
@@ -336,6 +337,16 @@ void EndForNewPass(HWND dialog, EnvironmentPass& pass)
     EndDialog(dialog, kDrivesChanged);
 }
 
+// Kept for the session; a new pass searches the drives with the choice in force.
+void OnSearchRemovable(HWND dialog, EnvironmentPass& pass)
+{
+    const bool search = IsDlgButtonChecked(dialog, IDC_ENV_REMOVABLE) == BST_CHECKED;
+    if (search == Shared().SearchRemovableDrives) return;
+    Shared().SearchRemovableDrives = search;
+    LogEvent("scan", {{"removable", search ? "searched" : "skipped"}});
+    EndForNewPass(dialog, pass);
+}
+
 void OnLoadDriver(HWND dialog, EnvironmentPass& pass)
 {
     if (RunLoadDriver(dialog)) EndForNewPass(dialog, pass);
@@ -370,6 +381,7 @@ void OnCommand(HWND dialog, EnvironmentPass& pass, int control)
         break;
     case IDC_ENV_LOAD_DRIVER: OnLoadDriver(dialog, pass); break;
     case IDC_ENV_DEVICES: RunDevicesDialog(dialog); break;
+    case IDC_ENV_REMOVABLE: OnSearchRemovable(dialog, pass); break;
     case IDC_ENV_COLLECT_LOGS: CollectLogs(dialog, SelectedInstallation(dialog, pass.Targets)); break;
     case IDC_ENV_APPLY_LAYOUT: ApplyLayout(pass.Layouts, ComboSelection(dialog, IDC_ENV_LAYOUT)); break;
     case IDC_ENV_APPLY_TIMEZONE: ApplyTimeZone(pass.TimeZones, ComboSelection(dialog, IDC_ENV_TIMEZONE)); break;

@@ -76,17 +76,30 @@ const AddedControl kAddedControls[] = {
      81, 17, 60, 14},
     {IDD_ENVIRONMENT, IDC_ENV_COLLECT_LOGS, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_COLLECT_LOGS_BUTTON,
      "Collect lo&gs...", 145, 17, 80, 14},
+    {IDD_ENVIRONMENT, IDC_ENV_REMOVABLE, "BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, IDS_ENV_REMOVABLE,
+     "Also search &removable drives (USB sticks and disks)", 7, 35, -7, 10},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT_LABEL, "STATIC", kChild | SS_LEFT | SS_CENTERIMAGE, IDS_PASSWORD_LAYOUT_LABEL,
      "&Keyboard:", 7, 0, 82, 13},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT, "COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "", 92, 0,
      -7, 120},
+    {IDD_UNLOCK, IDC_UNLOCK_METHOD_LABEL, "STATIC", kChild | SS_LEFT, IDS_UNLOCK_METHOD_LABEL, "Unlock &with:", 7, 2,
+     60, 8},
+    {IDD_UNLOCK, IDC_UNLOCK_METHOD, "COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "", 70, 0, -7,
+     80},
+    {IDD_UNLOCK, IDC_UNLOCK_KEY_FILE, "STATIC", kChild | SS_LEFT | SS_NOPREFIX, 0, "", 7, 17, -7, 16},
+    {IDD_UNLOCK, IDC_UNLOCK_SUSPEND, "BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, IDS_UNLOCK_SUSPEND,
+     "&Suspend BitLocker for the next restart", 7, 36, -7, 10},
+    {IDD_UNLOCK, IDC_UNLOCK_SUSPEND_NOTE, "STATIC", kChild | SS_LEFT, IDS_UNLOCK_SUSPEND_NOTE,
+     "Windows on this drive then starts once without asking for the key; protection comes back by itself at that "
+     "start.",
+     19, 47, -7, 16},
 };
 // The band's height, its margin below included, per dialog.
 struct AddedBand {
     UINT dialogId;
     int height;
 };
-const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 38}, {IDD_PASSWORD, 20}};
+const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 49}, {IDD_PASSWORD, 20}, {IDD_UNLOCK, 67}};
 
 RECT DialogUnits(HWND dialog, int x, int y, int width, int height)
 {

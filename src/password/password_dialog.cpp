@@ -11,6 +11,7 @@
 #include "password/password_hash.h"
 #include "password/password_store.h"
 #include "session/message_pump.h"
+#include "session/on_screen_keyboard.h"
 
 #include <string>
 #include <string_view>
@@ -122,6 +123,8 @@ void InitPasswordDialog(HWND dialog, PasswordPrompt& prompt)
     for (int control : {IDC_PASSWORD_EDIT, IDC_PASSWORD_REPEAT}) {
         SendDlgItemMessageA(dialog, control, EM_LIMITTEXT, kEntryBuffer - 1, 0);
     }
+    // Placed once the mode has put OK where it stays.
+    AddOnScreenKeyboardButton(dialog, IDC_PASSWORD_OSK, LoadLangStringOr(IDS_OSK_BUTTON, "&On-screen keyboard"));
     SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
 }
 
@@ -247,6 +250,10 @@ INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return TRUE;
     case IDCANCEL:
         OnCancel(dialog);
+        return TRUE;
+    case IDC_PASSWORD_OSK:
+        StartOnScreenKeyboard();
+        SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
         return TRUE;
     case IDC_PASSWORD_LAYOUT:
         if (HIWORD(wParam) == CBN_SELCHANGE) OnLayoutChosen(dialog, *prompt);

@@ -17,6 +17,8 @@ struct SharedState {
     // Runs when the environment dialog cannot be shown on the first pass.
     std::string ShellCommand = "%windir%\\system32\\cmd.exe";
     std::string TargetRoot;
+    // Removable drives are searched too: the environment dialog's check box, kept for the session.
+    bool SearchRemovableDrives = false;
 };
 
 SharedState& Shared();

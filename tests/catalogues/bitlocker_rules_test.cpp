@@ -130,3 +130,39 @@ TEST(BitLockerRules, KeyIdIsTheFirstGuidOfEightBitOrUtf16Output)
     EXPECT_EQ(FindFirstGuid(Utf16("ERROR: An error occurred (code 0x80070005)", true)), "");
     EXPECT_EQ(FindFirstGuid("{4E1F3A2B-9C8D-4E7F-A6B5-1C2D3E4F5A6B"), "") << "cut before the brace";
 }
+
+TEST(BitLockerRules, KeyFileIsChosenByTheDrivesKeyIdOnly)
+{
+    const std::string id = "{6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C}";
+    const std::string other = "{0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}";
+    struct Case {
+        const char* name;
+        bool matches;
+    } cases[] = {
+        {"6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C.BEK", true},
+        {"6f1d2c3b-4a59-4e8f-9d7c-0b1a2f3e4d5c.bek", true},
+        {"{6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C}.BEK", true},
+        {"6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C.TXT", false},
+        {"6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C", false},
+        {"6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5.BEK", false},
+        {"x6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C.BEK", false},
+        {".BEK", false},
+        {"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsKeyFileOf(c.name, id), c.matches) << c.name;
+    EXPECT_FALSE(IsKeyFileOf("6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C.BEK", "")) << "no key ID, no match";
+    EXPECT_FALSE(IsKeyFileOf("not-a-guid.BEK", "{not-a-guid}"));
+
+    const std::vector<std::string> found = {"0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D.BEK",
+                                            "6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C.BEK"};
+    EXPECT_EQ(ChooseKeyFile(found, {id}), std::optional<size_t>(1)) << "the one whose ID matches";
+    EXPECT_EQ(ChooseKeyFile(found, {"{11111111-2222-4333-8444-555555555555}", other}), std::optional<size_t>(0))
+        << "any of the drive's external keys";
+    EXPECT_EQ(ChooseKeyFile({found[0]}, {id}), std::nullopt) << "another drive's file is never offered";
+    EXPECT_EQ(ChooseKeyFile({}, {id}), std::nullopt);
+    EXPECT_EQ(ChooseKeyFile(found, {}), std::nullopt);
+
+    EXPECT_EQ(FindAllGuids("External Key:\r\n  ID: " + other + "\r\nExternal Key:\r\n  ID: " + id + "\r\n"),
+              (std::vector<std::string>{other, id}));
+    EXPECT_TRUE(FindAllGuids("ERROR: No key protectors found.").empty());
+}

@@ -90,6 +90,18 @@ std::string Utf8(const std::wstring& text)
     return bytes;
 }
 
+// The lines of another process's combo box (the wide call: Wine's ANSI one gives one character).
+std::vector<std::string> ComboTexts(HWND combo)
+{
+    std::vector<std::string> texts;
+    for (LRESULT i = 0, count = SendMessageW(combo, CB_GETCOUNT, 0, 0); i < count; ++i) {
+        std::wstring wide(static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&wide[0]));
+        texts.emplace_back(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(wcslen(wide.c_str())));
+    }
+    return texts;
+}
+
 class EnvironmentLogonTest : public LogonCase {
 protected:
     void SetUp() override
@@ -322,11 +334,11 @@ const std::string kRecoveryKey = "466895-217492-569250-069608-104434-135707-5272
 
 // The stand-in manage-bde.exe in the prefix's own system32, where the program looks for it.
 struct StandInTool {
-    StandInTool()
+    explicit StandInTool(const char* name = "manage-bde.exe")
     {
         char system[MAX_PATH] = "";
         GetSystemDirectoryA(system, MAX_PATH);
-        path = std::string(system) + "\\manage-bde.exe";
+        path = std::string(system) + "\\" + name;
         DeleteFileA(path.c_str());
     }
     ~StandInTool() { DeleteFileA(path.c_str()); }
@@ -340,7 +352,7 @@ TEST_F(EnvironmentLogonTest, LockedDriveIsListedAndTheRightRecoveryKeyUnlocksIt)
     LockedTestDrive drive('L');
     ASSERT_TRUE(drive.Ok());
     StandInTool tool;
-    CopyOrFail(BinFolder() + "probe.exe", tool.path);
+    CopyOrFail(BinFolder() + "probe_console.exe", tool.path);
     const std::string toolLog = folder_.Path() + "manage-bde.log";
     Install("tarn_logon.exe", kSettings);
     InstallLanguage("LangPack.dll", "LangPack.dll");
@@ -372,7 +384,10 @@ TEST_F(EnvironmentLogonTest, LockedDriveIsListedAndTheRightRecoveryKeyUnlocksIt)
     HWND prompt = WaitForWindowWith(IDC_UNLOCK_PASSWORD);
     ASSERT_TRUE(prompt);
     EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_DRIVE), "L:");
+    EXPECT_EQ(GetDlgItem(prompt, IDC_UNLOCK_OSK), nullptr) << "no on-screen keyboard button without osk.exe";
     EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_KEY_ID), "{6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C}") << "read from UTF-16 output";
+    EXPECT_EQ(ComboTexts(GetDlgItem(prompt, IDC_UNLOCK_METHOD)), std::vector<std::string>{"Recovery key (48 digits)"})
+        << "only the kinds the drive has";
 
     SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, "466893-217492-569250-069608-104434-135707-527241-083622");
     Command(prompt, IDOK);
@@ -383,14 +398,24 @@ TEST_F(EnvironmentLogonTest, LockedDriveIsListedAndTheRightRecoveryKeyUnlocksIt)
     SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, wrongKey.c_str());
     Command(prompt, IDOK);
     // OK pressed again while the tool runs starts no second run (the log below has one).
-    ASSERT_TRUE(WaitUntil([&] { return ReadLines(toolLog).size() == 2; }, std::chrono::seconds(10)));
+    ASSERT_TRUE(WaitUntil([&] { return ReadLines(toolLog).size() == 4; }, std::chrono::seconds(10)));
     Command(prompt, IDOK);
     EXPECT_NE(AnswerBox("BitLocker").find("did not accept"), std::string::npos);
     EXPECT_TRUE(IsWindowVisible(prompt)) << "a refused key keeps the prompt";
 
-    std::string undashed = kRecoveryKey;
-    undashed.erase(std::remove(undashed.begin(), undashed.end(), '-'), undashed.end());
-    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, undashed.c_str());
+    // The right key from the on-screen keypad, a slip taken back with its backspace: each key
+    // reaches the entry as a typed one. The keys are a finger wide (9 mm) at the display's DPI.
+    RECT keyRect{};
+    GetWindowRect(GetDlgItem(prompt, IDC_UNLOCK_KEYPAD_FIRST), &keyRect);
+    HDC screen = GetDC(nullptr);
+    EXPECT_GE(keyRect.right - keyRect.left, MulDiv(GetDeviceCaps(screen, LOGPIXELSX), 90, 254) - 1);
+    ReleaseDC(nullptr, screen);
+    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, "");
+    const std::string keypad = "123456789\b0-";
+    for (char c : "7\b" + kRecoveryKey) {
+        SendMessageA(GetDlgItem(prompt, IDC_UNLOCK_KEYPAD_FIRST + static_cast<int>(keypad.find(c))), BM_CLICK, 0, 0);
+    }
+    EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_PASSWORD), kRecoveryKey);
     Command(prompt, IDOK);
     HWND next = WaitForDialog(dialog);
     ASSERT_TRUE(next) << "a new pass after the unlock";
@@ -399,9 +424,119 @@ TEST_F(EnvironmentLogonTest, LockedDriveIsListedAndTheRightRecoveryKeyUnlocksIt)
     EXPECT_TRUE(ShellRuns().empty()) << "no shell between the passes";
 
     EXPECT_EQ(ReadLines(toolLog),
-              (std::vector<std::string>{"-protectors -get L: -Type RecoveryPassword",
-                                        "-unlock L: -RecoveryPassword " + wrongKey,
-                                        "-unlock L: -RecoveryPassword " + kRecoveryKey}));
+              (std::vector<std::string>{"-protectors -get L: -Type RecoveryPassword\tsecret=none",
+                                        "-protectors -get L: -Type Password\tsecret=none",
+                                        "-protectors -get L: -Type ExternalKey\tsecret=none",
+                                        "-unlock L: -RecoveryPassword " + wrongKey + "\tsecret=argument",
+                                        "-unlock L: -RecoveryPassword " + kRecoveryKey + "\tsecret=argument"}));
+}
+
+// A drive with a password and a key file besides its recovery key: the password is typed at the
+// tool's own console, never passed on; the key file is found on a stick by its key ID; the
+// suspend for one restart runs only when asked for. Neither secret reaches the run log.
+TEST_F(EnvironmentLogonTest, LockedDriveUnlocksWithItsPasswordOrItsKeyFileAndSuspendsOnlyWhenAsked)
+{
+    const std::string keyId = "0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D";
+    const std::string password = "Tr0ub4dor &3";
+    LockedTestDrive drive('L');
+    TestDrive stick('R', DRIVE_REMOVABLE);
+    ASSERT_TRUE(drive.Ok());
+    ASSERT_TRUE(stick.Ok());
+    WriteBytes(stick.Root() + "6F1D2C3B-4A59-4E8F-9D7C-0B1A2F3E4D5C.BEK", "another drive's key");
+    WriteBytes(stick.Root() + keyId + ".BEK", "this drive's key");
+    SetFileAttributesA((stick.Root() + keyId + ".BEK").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    StandInTool tool;
+    CopyOrFail(BinFolder() + "probe_console.exe", tool.path);
+    StandInTool keyboard("osk.exe");
+    CopyOrFail(BinFolder() + "probe.exe", keyboard.path);
+    const std::string toolLog = folder_.Path() + "manage-bde.log";
+    const std::string runLog = folder_.Path() + "run.log";
+    Install("tarn_logon.exe", ("LogFile=" + runLog + "\r\n" + kSettings).c_str());
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    const std::map<std::string, std::string> environment = {
+        {"TARN_BDE_LOG", toolLog}, {"TARN_BDE_PROTECTORS", "RecoveryPassword,Password,ExternalKey"},
+        {"TARN_BDE_DRIVE_PASSWORD", password}, {"TARN_BDE_KEY_FILE_ID", keyId},
+        {"TARN_BDE_UNLOCKS", drive.Contents()}};
+    // Opens the prompt for L: and chooses the kind at the given place of its list.
+    auto openPrompt = [&](int method, HWND& dialog) {
+        Start(std::string(), 300, environment);
+        dialog = WaitForDialog();
+        if (!dialog) return HWND{};
+        RemoteListView list(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS));
+        list.Select(list.Find("L:\\"));
+        Command(dialog, IDOK);
+        HWND prompt = WaitForWindowWith(IDC_UNLOCK_PASSWORD);
+        if (!prompt) return prompt;
+        HWND methods = GetDlgItem(prompt, IDC_UNLOCK_METHOD);
+        SendMessageA(methods, CB_SETCURSEL, method, 0);
+        PostMessageA(prompt, WM_COMMAND, MAKEWPARAM(IDC_UNLOCK_METHOD, CBN_SELCHANGE), reinterpret_cast<LPARAM>(methods));
+        return prompt;
+    };
+    auto unlockedListed = [&](HWND dialog) {
+        HWND next = WaitForDialog(dialog);
+        if (!next) return false;
+        RemoteListView relisted(program_->Handle(), GetDlgItem(next, IDC_ENV_TARGETS));
+        return relisted.Find("L:\\Windows") >= 0;
+    };
+
+    // Removable drives are searched only on request, then for the rest of the session.
+    CreateFolders(stick.Root() + "Windows\\system32\\config");
+    Start(std::string(), 300, environment);
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_LT(RemoteListView(program_->Handle(), GetDlgItem(dialog, IDC_ENV_TARGETS)).Find("R:\\Windows"), 0);
+    SendDlgItemMessageA(dialog, IDC_ENV_REMOVABLE, BM_SETCHECK, BST_CHECKED, 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ENV_REMOVABLE, BN_CLICKED), 0);
+    HWND searched = WaitForDialog(dialog);
+    ASSERT_TRUE(searched);
+    EXPECT_GE(RemoteListView(program_->Handle(), GetDlgItem(searched, IDC_ENV_TARGETS)).Find("R:\\Windows"), 0);
+    EXPECT_EQ(SendDlgItemMessageA(searched, IDC_ENV_REMOVABLE, BM_GETCHECK, 0, 0), BST_CHECKED) << "kept";
+    program_->Terminate();
+
+    HWND prompt = openPrompt(1, dialog);
+    ASSERT_TRUE(prompt);
+    EXPECT_EQ(ComboTexts(GetDlgItem(prompt, IDC_UNLOCK_METHOD)),
+              (std::vector<std::string>{"Recovery key (48 digits)", "Password", "Recovery key file (.BEK) on a USB drive"}))
+        << "recovery key first";
+    ASSERT_TRUE(WaitUntil([&] { return SendDlgItemMessageA(prompt, IDC_UNLOCK_PASSWORD, EM_GETPASSWORDCHAR, 0, 0) != 0; },
+                          std::chrono::seconds(5)))
+        << "a password is masked";
+    ASSERT_TRUE(GetDlgItem(prompt, IDC_UNLOCK_OSK)) << "the image carries osk.exe";
+    SendMessageA(GetDlgItem(prompt, IDC_UNLOCK_OSK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitForShellRuns(1)) << "the on-screen keyboard started";
+    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, "wrong password");
+    Command(prompt, IDOK);
+    EXPECT_NE(AnswerBox("BitLocker").find("did not accept the password"), std::string::npos);
+    SetDlgItemTextA(prompt, IDC_UNLOCK_PASSWORD, password.c_str());
+    SendDlgItemMessageA(prompt, IDC_UNLOCK_SUSPEND, BM_SETCHECK, BST_CHECKED, 0);
+    Command(prompt, IDOK);
+    EXPECT_NE(AnswerBox("BitLocker").find("suspended for the next restart"), std::string::npos);
+    EXPECT_TRUE(unlockedListed(dialog)) << "unlocked with the password";
+    program_->Terminate();
+    RemoveTree(drive.Contents() + "\\Windows");
+
+    prompt = openPrompt(2, dialog);
+    ASSERT_TRUE(prompt);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(prompt, IDC_UNLOCK_KEY_FILE)) != FALSE; },
+                          std::chrono::seconds(5)));
+    EXPECT_EQ(ItemText(prompt, IDC_UNLOCK_KEY_FILE), "Key file found: R:\\" + keyId + ".BEK") << "the one whose ID matches";
+    Command(prompt, IDOK);
+    EXPECT_TRUE(unlockedListed(dialog)) << "unlocked with the key file";
+    program_->Terminate();
+
+    const std::vector<std::string> asked = {"-protectors -get L: -Type RecoveryPassword\tsecret=none",
+                                            "-protectors -get L: -Type Password\tsecret=none",
+                                            "-protectors -get L: -Type ExternalKey\tsecret=none"};
+    std::vector<std::string> expected = asked;
+    expected.insert(expected.end(), {"-unlock L: -Password\tsecret=console", "-unlock L: -Password\tsecret=console",
+                                     "-protectors -disable L: -RebootCount 1\tsecret=none"});
+    expected.insert(expected.end(), asked.begin(), asked.end());
+    expected.push_back("-unlock L: -RecoveryKey R:\\\tsecret=none");
+    EXPECT_EQ(ReadLines(toolLog), expected);
+    const std::string log = ReadBytes(runLog);
+    EXPECT_EQ(log.find("Tr0ub4dor"), std::string::npos) << "the password is on no record";
+    EXPECT_EQ(log.find("wrong password"), std::string::npos);
+    EXPECT_NE(log.find("action=suspend"), std::string::npos) << log;
 }
 
 // Also a BitLocker To Go drive, whose root is the readable discovery volume: it is listed as

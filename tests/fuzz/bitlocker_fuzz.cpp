@@ -35,5 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string guid = FindFirstGuid(text);
     Require(guid.empty() || (guid.size() == 38 && guid.front() == '{' && guid.back() == '}'), "a GUID in braces");
     Require(FindFirstGuid(guid) == guid, "the GUID found is found again in itself");
+    const std::vector<std::string> all = FindAllGuids(text);
+    Require(all.empty() ? guid.empty() : all.front() == guid, "the first of all GUIDs is the first GUID");
+    if (!guid.empty()) {
+        Require(IsKeyFileOf(guid.substr(1, 36) + ".BEK", guid), "a GUID's key file is its own");
+        Require(ChooseKeyFile({text}, {guid}) == (IsKeyFileOf(text, guid) ? std::optional<size_t>(0) : std::nullopt),
+                "a key file is chosen only by its name");
+    }
     return 0;
 }
