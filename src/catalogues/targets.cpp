@@ -264,6 +264,10 @@ long long NoTargetIndex(const TTargetList& list) { return static_cast<long long>
 
 void BuildTargetList(TTargetList& list, const ScanProgress& progress)
 {
+    // A card reader or drive without its medium would otherwise stop the search with the
+    // system's "There is no disk in the drive" box until someone answers it.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    ScopeExit restoreMode([oldMode] { SetErrorMode(oldMode); });
     DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if (!(drives & (1u << i))) continue;
