@@ -6,7 +6,7 @@ namespace {
 
 AdapterReport Adapter(bool up, std::vector<std::array<unsigned char, 4>> addresses, bool loopback = false)
 {
-    return AdapterReport{"Ethernet", loopback, up, std::move(addresses)};
+    return AdapterReport{"Ethernet", loopback, up, std::move(addresses), false, {}};
 }
 
 }  // namespace
