@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One entry of the [Shell] section.
 struct TShellItem {
@@ -42,6 +43,9 @@ struct TSettings {
     std::string DriverFolder;
     // Selecting an installation applies its own time zone at once, not only on Apply.
     bool TimeZoneFromTarget = false;
+    // NetworkDrive= presets, one per line as written ("Z: \\server\share DOMAIN\user"); unlike
+    // other keys every line counts. Read by the network drive dialog, which refuses malformed ones.
+    std::vector<std::string> NetworkDrives;
     TShellList ShellList;
 };
 

@@ -152,6 +152,18 @@ TEST(SettingsText, PeStartUpKeysFollowLogFileAndUseRegRunTellsAnExplicitYes)
     EXPECT_FALSE(later.UseRegRunSaidYes) << "the later line counts";
 }
 
+// Each network drive line counts, unlike every key before it; an empty value adds none.
+TEST(SettingsText, NetworkDriveLinesAccumulate)
+{
+    TSettings s = Parse("NetworkDrive=Z: \\\\a\\x\nNetworkDrive=\r\nLogFile=l\nNetworkDrive= Y: \\\\b\\y CORP\\u \n[Shell]\n"
+                        "NetworkDrive=X: \\\\c\\z");
+    ASSERT_EQ(s.NetworkDrives.size(), 2u);
+    EXPECT_EQ(s.NetworkDrives[0], "Z: \\\\a\\x");
+    EXPECT_EQ(s.NetworkDrives[1], "Y: \\\\b\\y CORP\\u");
+    EXPECT_EQ(Parse("TimeZoneFromTarget=YES NetworkDrive=Z: \\\\a\\x").NetworkDrives.size(), 0u)
+        << "TimeZoneFromTarget= is tested first";
+}
+
 TEST(SettingsText, AKeyOnTheMarkerLineWinsOverTheMarker)
 {
     TSettings s = Parse("CADApplication=x.exe [Shell]\nA=b");
