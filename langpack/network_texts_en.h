@@ -22,5 +22,7 @@
 #define TXT_DRIVE_CONNECTED     "Drives connected here:"
 #define TXT_DRIVE_DISCONNECT    "D&isconnect"
 #define TXT_DRIVE_CLOSE         "Close"
+#define TXT_WAIT_CAPTION        "Network"
+#define TXT_WAIT_SKIP           "&Skip"
 
 #endif

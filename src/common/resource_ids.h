@@ -96,6 +96,9 @@
 #define IDC_DRIVE_LETTER        3034
 #define IDC_DRIVE_CONNECTED     3035
 #define IDC_DRIVE_DISCONNECT    3036
+#define IDD_NET_WAIT            3045
+#define IDC_WAIT_REMAINING      3046
+#define IDC_WAIT_ADAPTERS       3047
 
 /* Strings */
 #define IDS_ERROR_HINT          3041
@@ -231,5 +234,7 @@
 #define IDS_DRIVE_OTHER         3376
 #define IDS_DRIVE_NO_MPR        3377
 #define IDS_DRIVE_DISCONNECT_FAILED 3378
+#define IDS_WAIT_REMAINING      3380
+#define IDS_WAIT_NO_ADAPTER     3381
 
 #endif

@@ -47,6 +47,8 @@ const BuiltInText kBuiltIn[] = {
     {IDS_DRIVE_OTHER, "%1 could not be connected (error %3): %4"},
     {IDS_DRIVE_NO_MPR, "This Windows PE image cannot connect network drives: mpr.dll or one of its functions is missing."},
     {IDS_DRIVE_DISCONNECT_FAILED, "%1 could not be disconnected (error %2): %3"},
+    {IDS_WAIT_REMAINING, "Waiting for a network address before the shell starts: %1 s left."},
+    {IDS_WAIT_NO_ADAPTER, "No wired or wireless adapter yet."},
 };
 
 }  // namespace

@@ -43,6 +43,9 @@ struct TSettings {
     std::string DriverFolder;
     // Selecting an installation applies its own time zone at once, not only on Apply.
     bool TimeZoneFromTarget = false;
+    // WaitForNetwork=: after OK, at most this many seconds for an adapter's usable address before
+    // the shell starts; 0 (the default, and anything but a number) does not wait.
+    unsigned WaitForNetwork = 0;
     // NetworkDrive= presets, one per line as written ("Z: \\server\share DOMAIN\user"); unlike
     // other keys every line counts. Read by the network drive dialog, which refuses malformed ones.
     std::vector<std::string> NetworkDrives;

@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "common/window.h"
 #include "envdialog/environment_pass.h"
+#include "envdialog/network_wait.h"
 #include "langmodule/langmodule.h"
 #include "password/password_dialog.h"
 #include "session/launch.h"
@@ -71,6 +72,7 @@ void LogDeviceCount()
 bool RunShellPass(unsigned long* exitCode)
 {
     RunEnvironmentDialog(GetDesktopWindow());
+    WaitForNetworkAddress(Shared().Settings.WaitForNetwork);
     if (RunShellAndWait(Shared().ShellCommand, exitCode)) return true;
     const DWORD error = GetLastError();
     ShowErrorBox(nullptr, FillPlaceholders(LoadLangStringOr(IDS_SHELL_NOT_STARTED, kShellNotStarted),

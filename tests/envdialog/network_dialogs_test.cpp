@@ -3,6 +3,8 @@
 #include "envdialog/network_address.h"
 #include "envdialog/network_drive.h"
 #include "envdialog/network_texts.h"
+#include "envdialog/network_wait.h"
+#include "envdialog/network_status.h"
 
 #include "common/registry.h"
 #include "common/resource_ids.h"
@@ -174,4 +176,33 @@ TEST_F(NetworkDialogsTest, RefusesAWrongGatewayAndNamesACallTheSystemLacks)
     const std::string log = RunLog();
     EXPECT_NE(log.find("192.0.2.10/24 gw 192.0.2.1"), std::string::npos) << log;
     EXPECT_NE(log.find("CreateUnicastIpAddressEntry"), std::string::npos);
+}
+
+// No wait for 0 seconds or an address already there (Wine's host adapters have one); the box
+// says the time left and each adapter, Skip ends it, and with an address it ends by itself.
+TEST_F(NetworkDialogsTest, WaitsForAnAddressOnlyWhenThereIsNoneAndEndsOnSkip)
+{
+    EXPECT_EQ(WaitForNetworkAddress(0), NetworkWaitEnd::NotNeeded);
+    EXPECT_EQ(RunLog().find(" wait "), std::string::npos) << "no wait, no line";
+    const bool connected = CurrentNetworkStatus().state == NetworkState::Connected;
+    if (connected) {
+        EXPECT_EQ(WaitForNetworkAddress(30), NetworkWaitEnd::NotNeeded);
+    }
+
+    DialogDriver skip({Check([](HWND box) {
+                           EXPECT_NE(Text(box, IDC_WAIT_REMAINING).find("30 s left"), std::string::npos);
+                           EXPECT_FALSE(Text(box, IDC_WAIT_ADAPTERS).empty());
+                       }),
+                       Click(IDCANCEL)});
+    EXPECT_EQ(ShowNetworkWaitBox(30), NetworkWaitEnd::Skipped);
+    EXPECT_TRUE(skip.Finished());
+    if (connected) {
+        DialogDriver none({});
+        EXPECT_EQ(ShowNetworkWaitBox(30), NetworkWaitEnd::Connected) << "the first poll finds the address";
+    }
+    const std::string log = RunLog();
+    EXPECT_NE(log.find("end=skipped"), std::string::npos) << log;
+    if (connected) {
+        EXPECT_NE(log.find("end=not-needed"), std::string::npos);
+    }
 }

@@ -543,7 +543,7 @@ constexpr UINT kAllStrings[] = {
     IDS_ADDRESS_FIXED, IDS_ADDRESS_NONE, IDS_DRIVE_CAPTION, IDS_DRIVE_BAD_PATH, IDS_DRIVE_BAD_USER,
     IDS_DRIVE_BAD_LETTER, IDS_DRIVE_NOT_FOUND, IDS_DRIVE_CREDENTIALS, IDS_DRIVE_CONFLICT, IDS_DRIVE_SIGNING,
     IDS_DRIVE_GUEST, IDS_DRIVE_NO_NETWORK, IDS_DRIVE_LETTER_IN_USE, IDS_DRIVE_OTHER, IDS_DRIVE_NO_MPR,
-    IDS_DRIVE_DISCONNECT_FAILED};
+    IDS_DRIVE_DISCONNECT_FAILED, IDS_WAIT_REMAINING, IDS_WAIT_NO_ADAPTER};
 
 std::wstring StringOf(HMODULE module, UINT id)
 {
@@ -606,7 +606,7 @@ TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
     // Templates: the same layout in both, so the controls come in the same order. The caption
     // "Tarn Logon" and the OK button may stay.
     for (int id : {IDD_PASSWORD, IDD_ENVIRONMENT, IDD_SCAN, IDD_SHUTDOWN, IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS,
-                   IDD_NET_ADDRESS, IDD_NET_DRIVE}) {
+                   IDD_NET_ADDRESS, IDD_NET_DRIVE, IDD_NET_WAIT}) {
         SCOPED_TRACE(id);
         HWND en = CreateDialogParamW(English(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
         HWND de = CreateDialogParamW(German(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
@@ -649,7 +649,7 @@ TEST_F(LangPackTest, UnlockTemplateInEveryModuleAndInTheProgram)
     SCOPED_TRACE("tarn_logon.exe");
     check(program);
     // The same holds for the devices list and the progress of Collect logs.
-    for (int id : {IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS, IDD_NET_ADDRESS, IDD_NET_DRIVE}) {
+    for (int id : {IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS, IDD_NET_ADDRESS, IDD_NET_DRIVE, IDD_NET_WAIT}) {
         HWND own = CreateDialogParamW(program, MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
         HWND english = CreateDialogParamW(English(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
         EXPECT_EQ(TextOf(own), TextOf(english)) << "the same English texts in " << id;

@@ -152,6 +152,16 @@ TEST(SettingsText, PeStartUpKeysFollowLogFileAndUseRegRunTellsAnExplicitYes)
     EXPECT_FALSE(later.UseRegRunSaidYes) << "the later line counts";
 }
 
+TEST(SettingsText, WaitForNetworkTakesWholeSecondsUpToAnHour)
+{
+    EXPECT_EQ(Parse("").WaitForNetwork, 0u);
+    EXPECT_EQ(Parse("WaitForNetwork=30").WaitForNetwork, 30u);
+    EXPECT_EQ(Parse("WaitForNetwork=99999").WaitForNetwork, 3600u);
+    for (const char* bad : {"WaitForNetwork=-5", "WaitForNetwork=30s", "WaitForNetwork=999999", "WaitForNetwork=1e3"}) {
+        EXPECT_EQ(Parse(bad).WaitForNetwork, 0u) << bad;
+    }
+}
+
 // Each network drive line counts, unlike every key before it; an empty value adds none.
 TEST(SettingsText, NetworkDriveLinesAccumulate)
 {
