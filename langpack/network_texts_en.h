@@ -11,6 +11,8 @@
 #define TXT_ADDRESS_PREFIX      "&Prefix length or mask:"
 #define TXT_ADDRESS_GATEWAY     "&Gateway:"
 #define TXT_ADDRESS_DNS         "D&NS servers:"
+#define TXT_ADDRESS_PROXY       "Pro&xy server (host:port):"
+#define TXT_ADDRESS_BYPASS      "&Bypass list:"
 #define TXT_ADDRESS_APPLY       "&Apply"
 #define TXT_ADDRESS_CLOSE       "Close"
 #define TXT_DRIVE_CAPTION       "Network Drive"

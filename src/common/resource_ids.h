@@ -89,6 +89,8 @@
 #define IDC_ADDRESS_DNS1        3027
 #define IDC_ADDRESS_DNS2        3028
 #define IDC_ADDRESS_STATE       3029
+#define IDC_ADDRESS_PROXY       3040
+#define IDC_ADDRESS_BYPASS      3041
 #define IDD_NET_DRIVE           3030
 #define IDC_DRIVE_PATH          3031
 #define IDC_DRIVE_USER          3032
@@ -236,5 +238,7 @@
 #define IDS_DRIVE_DISCONNECT_FAILED 3378
 #define IDS_WAIT_REMAINING      3380
 #define IDS_WAIT_NO_ADAPTER     3381
+#define IDS_PROXY_BAD           3385
+#define IDS_PROXY_NO_WINHTTP    3386
 
 #endif

@@ -3,6 +3,8 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "envdialog/network_address.h"
+#include "envdialog/network_proxy.h"
+#include "envdialog/proxy_rules.h"
 #include "envdialog/network_texts.h"
 #include "langmodule/langmodule.h"
 
@@ -61,6 +63,8 @@ void InitAddressDialog(HWND dialog, AddressDialogState& state)
         SendDlgItemMessageA(dialog, IDC_ADDRESS_ADAPTER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(adapter.Name.c_str()));
     }
     for (int control : kFixedFields) SendDlgItemMessageA(dialog, control, EM_LIMITTEXT, kFieldBuffer - 1, 0);
+    SetDlgItemTextA(dialog, IDC_ADDRESS_PROXY, CurrentProxy().Server.c_str());
+    SetDlgItemTextA(dialog, IDC_ADDRESS_BYPASS, CurrentProxy().Bypass.c_str());
     SendDlgItemMessageA(dialog, IDC_ADDRESS_ADAPTER, CB_SETCURSEL, 0, 0);
     ShowAdapter(dialog, state.Adapters.front());
 }
@@ -103,10 +107,29 @@ bool ReportApplied(HWND dialog, const NetworkAdapter& adapter, const std::string
     return true;
 }
 
+// The proxy fields, applied when they differ from the proxy in force; false when the server is
+// malformed (nothing else is applied then).
+bool ApplyChangedProxy(HWND dialog)
+{
+    char server[kFieldBuffer * 4] = "", bypass[kFieldBuffer * 4] = "";
+    GetDlgItemTextA(dialog, IDC_ADDRESS_PROXY, server, sizeof server);
+    GetDlgItemTextA(dialog, IDC_ADDRESS_BYPASS, bypass, sizeof bypass);
+    if (server == CurrentProxy().Server && bypass == CurrentProxy().Bypass) return true;
+    if (server[0] && !IsProxyServer(server)) {
+        ShowAddressMessage(dialog, NetworkText(IDS_PROXY_BAD), MB_ICONWARNING);
+        SetFocus(GetDlgItem(dialog, IDC_ADDRESS_PROXY));
+        return false;
+    }
+    if (ApplyProxy(server, bypass) == ProxyResult::NoWinHttp) {
+        ShowAddressMessage(dialog, NetworkText(IDS_PROXY_NO_WINHTTP), MB_ICONINFORMATION);
+    }
+    return true;
+}
+
 void OnApply(HWND dialog, const AddressDialogState& state)
 {
     const NetworkAdapter* adapter = SelectedAdapter(dialog, state);
-    if (!adapter) return;
+    if (!adapter || !ApplyChangedProxy(dialog)) return;
     if (IsDlgButtonChecked(dialog, IDC_ADDRESS_FIXED) != BST_CHECKED) {
         if (ReportApplied(dialog, *adapter, "dhcp", ApplyAutomaticAddress(*adapter))) EndDialog(dialog, IDOK);
         return;

@@ -49,6 +49,8 @@ const BuiltInText kBuiltIn[] = {
     {IDS_DRIVE_DISCONNECT_FAILED, "%1 could not be disconnected (error %2): %3"},
     {IDS_WAIT_REMAINING, "Waiting for a network address before the shell starts: %1 s left."},
     {IDS_WAIT_NO_ADAPTER, "No wired or wireless adapter yet."},
+    {IDS_PROXY_BAD, "Type the proxy as host:port, such as proxy.example:8080 (no http://), or leave it empty for none."},
+    {IDS_PROXY_NO_WINHTTP, "This Windows PE has no WinHTTP (winhttp.dll): the proxy reaches the tools through HTTP_PROXY, HTTPS_PROXY and NO_PROXY only."},
 };
 
 }  // namespace

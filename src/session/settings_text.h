@@ -43,6 +43,10 @@ struct TSettings {
     std::string DriverFolder;
     // Selecting an installation applies its own time zone at once, not only on Apply.
     bool TimeZoneFromTarget = false;
+    // ProxyServer= (host:port) and ProxyBypass= (WinHTTP's list): WinHTTP's default proxy and
+    // HTTP_PROXY, HTTPS_PROXY and NO_PROXY, set at start-up; no proxy when ProxyServer= is empty.
+    std::string ProxyServer;
+    std::string ProxyBypass;
     // WaitForNetwork=: after OK, at most this many seconds for an adapter's usable address before
     // the shell starts; 0 (the default, and anything but a number) does not wait.
     unsigned WaitForNetwork = 0;

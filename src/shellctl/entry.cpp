@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "common/window.h"
 #include "envdialog/environment_pass.h"
+#include "envdialog/network_proxy.h"
 #include "envdialog/network_wait.h"
 #include "langmodule/langmodule.h"
 #include "password/password_dialog.h"
@@ -114,6 +115,8 @@ void RunLogonShell(bool setPasswordMode)
     // Before the autorun and the password: the unattend keyboard and the drivers in force.
     RunWindowsPeStartUp();
     LogDeviceCount();
+    // Before the autorun, whose programs may already fetch through it.
+    ApplyProxyFromSettings();
 
     if (IsAutorunWanted()) {
         // Once-only entries first, as Windows runs them: they may prepare what Run entries need.

@@ -4,6 +4,7 @@
 #include "envdialog/network_drive.h"
 #include "envdialog/network_texts.h"
 #include "envdialog/network_wait.h"
+#include "envdialog/network_proxy.h"
 #include "envdialog/network_status.h"
 
 #include "common/registry.h"
@@ -205,4 +206,53 @@ TEST_F(NetworkDialogsTest, WaitsForAnAddressOnlyWhenThereIsNoneAndEndsOnSkip)
     if (connected) {
         EXPECT_NE(log.find("end=not-needed"), std::string::npos);
     }
+}
+
+// The proxy reaches WinHTTP (read back as another program would) and the machine's variables in
+// the forms the tools read; an empty server takes it away again.
+TEST_F(NetworkDialogsTest, PublishesTheProxyToWinHttpAndTheEnvironment)
+{
+    struct ProxyInfo {
+        DWORD accessType;
+        wchar_t* proxy;
+        wchar_t* bypass;
+    };
+    using GetProc = BOOL(WINAPI*)(ProxyInfo*);
+    UniqueLibrary winhttp(LoadLibraryA("winhttp.dll"));
+    ASSERT_TRUE(winhttp);
+    auto get = reinterpret_cast<GetProc>(
+        reinterpret_cast<void*>(GetProcAddress(winhttp.get(), "WinHttpGetDefaultProxyConfiguration")));
+    ASSERT_NE(get, nullptr);
+    auto variable = [](const char* name) {
+        char value[256] = "";
+        GetEnvironmentVariableA(name, value, sizeof value);
+        return std::string(value);
+    };
+    auto machineVariable = [](const char* name) {
+        UniqueKey key = OpenRegKey("\\System\\CurrentControlSet\\Control\\Session Manager\\Environment", KEY_READ);
+        return key ? ReadRegString(key.get(), name) : std::string("(no key)");
+    };
+
+    EXPECT_EQ(ApplyProxy("proxy.example:8080", "<local>;*.corp"), ProxyResult::Applied);
+    ProxyInfo info{};
+    ASSERT_TRUE(get(&info));
+    EXPECT_EQ(info.accessType, 3u) << "a named proxy";
+    EXPECT_EQ(std::wstring(info.proxy ? info.proxy : L""), L"proxy.example:8080");
+    EXPECT_EQ(std::wstring(info.bypass ? info.bypass : L""), L"<local>;*.corp");
+    if (info.proxy) GlobalFree(info.proxy);
+    if (info.bypass) GlobalFree(info.bypass);
+    EXPECT_EQ(variable("HTTP_PROXY"), "http://proxy.example:8080");
+    EXPECT_EQ(variable("HTTPS_PROXY"), "http://proxy.example:8080");
+    EXPECT_EQ(variable("NO_PROXY"), "localhost,127.0.0.1,.corp");
+    EXPECT_EQ(machineVariable("HTTPS_PROXY"), "http://proxy.example:8080");
+
+    EXPECT_EQ(ApplyProxy("", ""), ProxyResult::Applied);
+    ProxyInfo none{};
+    ASSERT_TRUE(get(&none));
+    EXPECT_EQ(none.accessType, 1u) << "no proxy";
+    if (none.proxy) GlobalFree(none.proxy);
+    if (none.bypass) GlobalFree(none.bypass);
+    EXPECT_EQ(variable("HTTP_PROXY"), "");
+    EXPECT_EQ(machineVariable("NO_PROXY"), "");
+    EXPECT_NE(RunLog().find("server=proxy.example:8080"), std::string::npos);
 }
