@@ -1,5 +1,8 @@
 #include "envdialog/address_rules.h"
 
+#include <cctype>
+#include <sstream>
+
 namespace {
 
 // An address an adapter may carry or reach: not "this network" (0.x), not the loopback, not
@@ -96,4 +99,44 @@ AddressProblem CheckStaticAddress(const AddressInput& input, StaticAddress& chec
     }
     checked = result;
     return AddressProblem::None;
+}
+
+namespace {
+
+bool ParseMac(const std::string& text, std::string& mac)
+{
+    if (text.size() != 17) return false;
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (i % 3 == 2) {
+            if (c != '-' && c != ':') return false;
+            result += '-';
+        } else {
+            if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+            result += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+    }
+    mac = result;
+    return true;
+}
+
+}  // namespace
+
+bool ParseAddressPreset(const std::string& value, AddressPreset& preset)
+{
+    std::istringstream words(value);
+    std::string mac, address, extra;
+    AddressInput input;
+    if (!(words >> mac >> address)) return false;
+    words >> input.Gateway >> input.Dns1 >> input.Dns2;
+    if (words >> extra) return false;
+    const size_t slash = address.find('/');
+    if (slash == std::string::npos) return false;
+    input.Address = address.substr(0, slash);
+    input.Prefix = address.substr(slash + 1);
+    AddressPreset parsed;
+    if (!ParseMac(mac, parsed.Mac) || CheckStaticAddress(input, parsed.Address) != AddressProblem::None) return false;
+    preset = parsed;
+    return true;
 }

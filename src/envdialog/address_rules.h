@@ -48,3 +48,13 @@ std::string Ipv4Text(uint32_t address);
 uint32_t PrefixMask(int prefixLength);
 
 AddressProblem CheckStaticAddress(const AddressInput& input, StaticAddress& checked);
+
+// One StaticAddress= preset: "00-11-22-33-44-55 192.0.2.10/24 [gateway [dns1 [dns2]]]", the MAC
+// with dashes or colons, the address with its prefix length or mask after "/". The MAC comes out
+// as GetAdaptersAddresses' bytes are written here: upper case with dashes. False (preset
+// untouched) for anything the address dialog would refuse.
+struct AddressPreset {
+    std::string Mac;
+    StaticAddress Address;
+};
+bool ParseAddressPreset(const std::string& value, AddressPreset& preset);

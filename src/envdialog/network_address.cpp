@@ -10,7 +10,9 @@
 #include "common/guards.h"
 #include "common/registry.h"
 #include "common/run_log.h"
+#include "session/shared_state.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -324,4 +326,28 @@ ApplyResult ApplyAutomaticAddress(const NetworkAdapter& adapter)
     ApplyResult result = FinishWithDns(calls, adapter, none);
     ReleaseOrRenewLease(adapter, true);
     return result;
+}
+
+void ApplyAddressPresets()
+{
+    const std::vector<std::string>& presets = Shared().Settings.StaticAddresses;
+    if (presets.empty()) return;
+    const std::vector<NetworkAdapter> adapters = ConfigurableAdapters();
+    for (const std::string& line : presets) {
+        AddressPreset preset;
+        if (!ParseAddressPreset(line, preset)) {
+            LogEvent("address", {{"preset", line}, {"result", "malformed"}});
+            continue;
+        }
+        const auto adapter = std::find_if(adapters.begin(), adapters.end(),
+                                          [&](const NetworkAdapter& a) { return a.Mac == preset.Mac; });
+        if (adapter == adapters.end()) {
+            LogEvent("address", {{"preset", line}, {"result", "no-adapter"}});
+            continue;
+        }
+        const ApplyResult result = ApplyFixedAddress(*adapter, preset.Address);
+        LogEvent("address", {{"preset", line}, {"adapter", adapter->Name},
+                             {"result", result.FailedStep.empty() ? "ok" : result.FailedStep + ": " + SystemErrorText(result.Error)},
+                             {"dns", result.DnsNotSupported ? "no-call" : "set"}});
+    }
 }

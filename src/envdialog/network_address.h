@@ -28,3 +28,8 @@ struct ApplyResult {
 };
 ApplyResult ApplyFixedAddress(const NetworkAdapter& adapter, const StaticAddress& address);
 ApplyResult ApplyAutomaticAddress(const NetworkAdapter& adapter);
+
+// At start-up, after the Windows PE start-up: each StaticAddress= preset applied to the adapter
+// with its MAC address. A malformed preset, or one for an adapter that is not there, is logged
+// and skipped.
+void ApplyAddressPresets();

@@ -43,6 +43,7 @@ const KeyRule kKeyRules[] = {
     {"RunWpeInit=", [](TSettings& s, const std::string& v) { s.RunWpeInit = v != "NO"; }},
     {"DriverFolder=", [](TSettings& s, const std::string& v) { s.DriverFolder = v; }},
     {"TimeZoneFromTarget=", [](TSettings& s, const std::string& v) { s.TimeZoneFromTarget = v == "YES"; }},
+    {"StaticAddress=", [](TSettings& s, const std::string& v) { if (!v.empty()) s.StaticAddresses.push_back(v); }},
     {"ProxyServer=", [](TSettings& s, const std::string& v) { s.ProxyServer = v; }},
     {"ProxyBypass=", [](TSettings& s, const std::string& v) { s.ProxyBypass = v; }},
     {"WaitForNetwork=", [](TSettings& s, const std::string& v) { s.WaitForNetwork = WaitSeconds(v); }},

@@ -43,6 +43,9 @@ struct TSettings {
     std::string DriverFolder;
     // Selecting an installation applies its own time zone at once, not only on Apply.
     bool TimeZoneFromTarget = false;
+    // StaticAddress= presets, one per line as written ("MAC address/prefix [gateway [dns [dns]]]");
+    // every line counts. Applied after the Windows PE start-up, each to the adapter with that MAC.
+    std::vector<std::string> StaticAddresses;
     // ProxyServer= (host:port) and ProxyBypass= (WinHTTP's list): WinHTTP's default proxy and
     // HTTP_PROXY, HTTPS_PROXY and NO_PROXY, set at start-up; no proxy when ProxyServer= is empty.
     std::string ProxyServer;

@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "common/window.h"
 #include "envdialog/environment_pass.h"
+#include "envdialog/network_address.h"
 #include "envdialog/network_proxy.h"
 #include "envdialog/network_wait.h"
 #include "langmodule/langmodule.h"
@@ -115,7 +116,8 @@ void RunLogonShell(bool setPasswordMode)
     // Before the autorun and the password: the unattend keyboard and the drivers in force.
     RunWindowsPeStartUp();
     LogDeviceCount();
-    // Before the autorun, whose programs may already fetch through it.
+    // Before the autorun, whose programs may already reach the network through them.
+    ApplyAddressPresets();
     ApplyProxyFromSettings();
 
     if (IsAutorunWanted()) {

@@ -64,3 +64,23 @@ TEST(AddressRule, RefusesEachFaultBeforeAnythingIsApplied)
     EXPECT_EQ(Ipv4Text(checked.Dns[1]), "192.0.2.54");
     EXPECT_EQ(Ipv4Text(PrefixMask(20)), "255.255.240.0");
 }
+
+TEST(AddressRule, ReadsPresetsByMacAddress)
+{
+    AddressPreset preset;
+    ASSERT_TRUE(ParseAddressPreset("00-11-22-aa-bb-cc 192.0.2.10/24 192.0.2.1 192.0.2.53 192.0.2.54", preset));
+    EXPECT_EQ(preset.Mac, "00-11-22-AA-BB-CC");
+    EXPECT_EQ(preset.Address.PrefixLength, 24);
+    EXPECT_EQ(Ipv4Text(preset.Address.Dns[1]), "192.0.2.54");
+    ASSERT_TRUE(ParseAddressPreset(" 00:11:22:33:44:55   10.0.0.5/255.255.255.0 ", preset));
+    EXPECT_EQ(preset.Mac, "00-11-22-33-44-55");
+    EXPECT_EQ(preset.Address.Gateway, 0u);
+    for (const char* bad : {"", "00-11-22-33-44-55", "00-11-22-33-44 192.0.2.10/24", "00-11-22-33-44-5G 192.0.2.10/24",
+                            "00-11-22-33-44-55 192.0.2.10", "00-11-22-33-44-55 192.0.2.10/24 192.0.3.1",
+                            "00-11-22-33-44-55 192.0.2.10/24 192.0.2.1 1.1.1.1 8.8.8.8 9.9.9.9",
+                            "0011.2233.4455 192.0.2.10/24"}) {
+        AddressPreset untouched;
+        EXPECT_FALSE(ParseAddressPreset(bad, untouched)) << bad;
+        EXPECT_TRUE(untouched.Mac.empty()) << bad;
+    }
+}

@@ -1,5 +1,5 @@
-// The network settings' readers from arbitrary text: a NetworkDrive= preset and the fields of a
-// fixed address. Whatever passes must say what a connection or an adapter can take.
+// The network settings' readers from arbitrary text: a NetworkDrive= preset, a StaticAddress=
+// preset and the fields of a fixed address. Whatever passes must say what a connection or an adapter can take.
 #include "envdialog/address_rules.h"
 #include "envdialog/share_rules.h"
 
@@ -49,6 +49,17 @@ void CheckAddress(const std::string& text)
     }
 }
 
+void CheckAddressPreset(const std::string& text)
+{
+    AddressPreset preset;
+    if (!ParseAddressPreset(text, preset)) {
+        Require(preset.Mac.empty(), "a refused address preset leaves the record untouched");
+        return;
+    }
+    Require(preset.Mac.size() == 17, "a preset's MAC has six bytes");
+    Require(preset.Address.PrefixLength >= 1 && preset.Address.PrefixLength <= 32, "a preset's prefix is 1-32");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -56,5 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string text = BytesAsText(data, size);
     CheckPreset(text);
     CheckAddress(text);
+    CheckAddressPreset(text);
     return 0;
 }

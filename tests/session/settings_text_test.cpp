@@ -170,6 +170,7 @@ TEST(SettingsText, NetworkDriveLinesAccumulate)
     ASSERT_EQ(s.NetworkDrives.size(), 2u);
     EXPECT_EQ(s.NetworkDrives[0], "Z: \\\\a\\x");
     EXPECT_EQ(s.NetworkDrives[1], "Y: \\\\b\\y CORP\\u");
+    EXPECT_EQ(Parse("StaticAddress=a\nStaticAddress=b").StaticAddresses.size(), 2u) << "so do address presets";
     EXPECT_EQ(Parse("TimeZoneFromTarget=YES NetworkDrive=Z: \\\\a\\x").NetworkDrives.size(), 0u)
         << "TimeZoneFromTarget= is tested first";
 }
