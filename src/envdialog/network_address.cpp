@@ -1,11 +1,8 @@
 #include "envdialog/network_address.h"
 
-// The socket types the adapter list is made of; winsock2 must come before windows.h.
-#include <winsock2.h>
-#include <ws2ipdef.h>
-#include <iphlpapi.h>
+#include "envdialog/adapter_addresses.h"
+
 #include <netioapi.h>
-#include <windows.h>
 
 #include "common/guards.h"
 #include "common/registry.h"
@@ -72,14 +69,6 @@ IpHelperCalls LookUpIpHelper()
 }
 
 constexpr const char* kInterfacesKey = "\\System\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-
-std::string Narrow(const wchar_t* text)
-{
-    if (!text) return std::string();
-    char buffer[256] = "";
-    int length = WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
-    return length > 0 ? std::string(buffer) : std::string();
-}
 
 std::string MacText(const BYTE* bytes, ULONG length)
 {
@@ -253,20 +242,12 @@ ApplyResult FinishWithDns(const IpHelperCalls& calls, const NetworkAdapter& adap
 
 std::vector<NetworkAdapter> ConfigurableAdapters()
 {
-    ULONG size = 16 * 1024;
-    std::vector<unsigned char> buffer;
-    ULONG result = ERROR_BUFFER_OVERFLOW;
-    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
-        buffer.resize(size);
-        result = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST, nullptr,
-                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
-    }
+    const std::vector<unsigned char> list = ReadAdapterAddresses(GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST);
     std::vector<NetworkAdapter> adapters;
-    if (result != NO_ERROR) return adapters;
-    for (auto* entry = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); entry; entry = entry->Next) {
+    for (const IP_ADAPTER_ADDRESSES* entry = FirstAdapter(list); entry; entry = entry->Next) {
         if (entry->IfType != IF_TYPE_ETHERNET_CSMACD && entry->IfType != IF_TYPE_IEEE80211) continue;
         NetworkAdapter adapter;
-        adapter.Name = Narrow(entry->FriendlyName);
+        adapter.Name = AdapterText(entry->FriendlyName);
         adapter.Guid = entry->AdapterName ? entry->AdapterName : "";
         adapter.Mac = MacText(entry->PhysicalAddress, entry->PhysicalAddressLength);
         adapter.Luid = entry->Luid.Value;
