@@ -83,6 +83,14 @@ POINT ControlPosition(HWND control)
     return corner;
 }
 
+RECT ControlRect(HWND control)
+{
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
 bool EnsureCommonControls(DWORD classes)
 {
     using InitExProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);

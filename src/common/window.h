@@ -20,6 +20,8 @@ bool IsControlShown(HWND dialog, int control);
 
 // A control's top-left corner in its parent's client coordinates.
 POINT ControlPosition(HWND control);
+// A control's whole rectangle in its parent's client coordinates.
+RECT ControlRect(HWND control);
 
 // Tells every top-level window of the desktop that a setting changed (WM_SETTINGCHANGE with
 // area as lParam: "Environment", or null for the time zone), from a thread of its own, and

@@ -2,6 +2,7 @@
 
 #include "common/guards.h"
 #include "common/resource_ids.h"
+#include "common/window.h"
 
 namespace {
 
@@ -19,14 +20,6 @@ int KeySize(HWND dialog)
     return MulDiv(dpi > 0 ? dpi : 96, 90, 254);
 }
 
-RECT ClientRectOf(HWND dialog, HWND control)
-{
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 }  // namespace
 
 void AddKeypad(HWND dialog, int topId)
@@ -38,7 +31,7 @@ void AddKeypad(HWND dialog, int topId)
     RECT client{};
     GetClientRect(dialog, &client);
     HWND top = GetDlgItem(dialog, topId);
-    const int y0 = top ? ClientRectOf(dialog, top).top : gap;
+    const int y0 = top ? ControlRect(top).top : gap;
     const int x0 = client.right;
     const int width = kColumns * key + kColumns * gap;
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));

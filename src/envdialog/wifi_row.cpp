@@ -12,14 +12,6 @@ namespace {
 constexpr int kButtonWidthUnits = 45;
 constexpr int kGapUnits = 4;
 
-RECT ChildRect(HWND dialog, HWND child)
-{
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 }  // namespace
 
 void AddWifiButton(HWND dialog)
@@ -29,7 +21,7 @@ void AddWifiButton(HWND dialog)
     if (GetDlgItem(dialog, IDC_ENV_WIFI) || !start || !status) return;
     RECT units{0, 0, kButtonWidthUnits, kGapUnits};
     MapDialogRect(dialog, &units);
-    const RECT startRect = ChildRect(dialog, start);
+    const RECT startRect = ControlRect(start);
     const int left = startRect.left - units.bottom - units.right;
     const std::string text = LoadLangStringOr(IDS_WIFI_BUTTON, "W&i-Fi...");
     HWND button = CreateWindowExA(0, "BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, left,
@@ -39,7 +31,7 @@ void AddWifiButton(HWND dialog)
     if (!button) return;
     SendMessageA(button, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), FALSE);
     SetWindowPos(button, status, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);  // after the status in tab order
-    const RECT statusRect = ChildRect(dialog, status);
+    const RECT statusRect = ControlRect(status);
     SetWindowPos(status, nullptr, 0, 0, std::max(0, static_cast<int>(left - units.bottom - statusRect.left)),
                  RectHeight(statusRect), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     LogEvent("langmodule", {{"dialog", std::to_string(IDD_ENVIRONMENT)}, {"added", std::to_string(IDC_ENV_WIFI)}});

@@ -3,9 +3,9 @@
 python3-hivex), for the tests, the demo's sample installations and the bench: a writer that is
 not the program's, so that its reader is checked against someone else's reading of the format.
 
-    make_hive.py OUT SPEC [--dirty]
+    make_hive.py OUT LISTING [--dirty]
 
-SPEC lists keys and values as a .reg file does, below the hive's root:
+LISTING lists keys and values as a .reg file does, below the hive's root:
 
     [Microsoft\\Windows NT\\CurrentVersion]
     "ProductName"="Windows 10 Pro"
@@ -49,10 +49,10 @@ def _data(text):
     return kind, bytes(int(b, 16) for b in match.group(2).replace(" ", "").split(",") if b)
 
 
-def parse(spec):
-    """{key path: [(name, type, bytes)]} in the spec's order."""
+def parse(listing):
+    """{key path: [(name, type, bytes)]} in the listing's order."""
     keys, current = {}, None
-    for line in spec.splitlines():
+    for line in listing.splitlines():
         line = line.strip()
         if not line or line.startswith(";"):
             continue
@@ -102,9 +102,9 @@ def write_hive(path, keys, dirty=False, fill=None):
 
 
 def main(argv):
-    out, spec = argv[1], argv[2]
+    out, listing = argv[1], argv[2]
     try:
-        with open(spec, encoding="utf-8") as f:
+        with open(listing, encoding="utf-8") as f:
             keys = parse(f.read())
         write_hive(out, keys, dirty="--dirty" in argv[3:])
     except Exception as e:  # the caller waits for OUT or OUT.failed

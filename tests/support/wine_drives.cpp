@@ -117,25 +117,25 @@ std::string Quoted(const std::string& name)
 }
 
 // keys in the .reg-like text that make_hive.py reads, every value as its stored bytes.
-std::string HiveSpec(const std::map<std::string, HiveValues>& keys)
+std::string HiveListing(const std::map<std::string, HiveValues>& keys)
 {
-    std::string spec;
+    std::string listing;
     for (const auto& [path, values] : keys) {
-        spec += "[" + path + "]\n";
+        listing += "[" + path + "]\n";
         for (const auto& [name, value] : values) {
             char type[16];
             std::snprintf(type, sizeof type, "hex(%lx):", static_cast<unsigned long>(value.Type));
-            spec += (name.empty() ? std::string("@") : Quoted(name)) + "=" + type;
+            listing += (name.empty() ? std::string("@") : Quoted(name)) + "=" + type;
             const std::string bytes = StoredBytes(value);
             for (size_t i = 0; i < bytes.size(); ++i) {
                 char hex[4];
                 std::snprintf(hex, sizeof hex, i ? ",%02x" : "%02x", static_cast<unsigned char>(bytes[i]));
-                spec += hex;
+                listing += hex;
             }
-            spec += "\n";
+            listing += "\n";
         }
     }
-    return spec;
+    return listing;
 }
 
 }  // namespace
@@ -144,14 +144,14 @@ void MakeHive(const std::string& file, const std::map<std::string, HiveValues>& 
 {
     static int serial = 0;
     CaseFolder scratch;
-    const std::string spec = scratch.File("hive" + std::to_string(++serial) + ".reg");
-    WriteBytes(spec, HiveSpec(keys));
+    const std::string listing = scratch.File("hive" + std::to_string(++serial) + ".reg");
+    WriteBytes(listing, HiveListing(keys));
     const std::string failed = file + ".failed";
     DeleteFileA(file.c_str());
     DeleteFileA(failed.c_str());
     const std::string unixFile = UnixPathOf(file);
     ASSERT_NE(unixFile, "") << file;
-    ASSERT_TRUE(StartUnixShell("/usr/bin/python3 '" TARN_MAKE_HIVE "' '" + unixFile + "' '" + UnixPathOf(spec) + "'" +
+    ASSERT_TRUE(StartUnixShell("/usr/bin/python3 '" TARN_MAKE_HIVE "' '" + unixFile + "' '" + UnixPathOf(listing) + "'" +
                                (dirty ? " --dirty" : "") + " </dev/null >/dev/null 2>&1"));
     // The system Python takes about a tenth of a second; a machine busy with parallel suites, longer.
     ASSERT_TRUE(WaitUntil([&] { return IsExistingFile(file) || IsExistingFile(failed); }, std::chrono::seconds(60)))
