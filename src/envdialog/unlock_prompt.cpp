@@ -5,14 +5,13 @@
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "envdialog/manage_bde.h"
+#include "envdialog/secret_entry.h"
 #include "langmodule/langmodule.h"
 #include "session/message_pump.h"
 
 #include <string>
 
 namespace {
-
-constexpr int kEntryBuffer = 256;  // room for a pasted key with blanks and line ends around it
 
 struct UnlockRequest {
     char letter;
@@ -44,31 +43,6 @@ void ShowUnlockMessage(HWND owner, UINT id)
     ShowLoggedMessageBox(owner, UnlockText(id), UnlockText(IDS_UNLOCK_CAPTION), MB_OK | MB_ICONWARNING);
 }
 
-// The typed key, wiped when it goes; the edit control's own copy is overwritten as well.
-class TypedKey {
-public:
-    explicit TypedKey(HWND dialog) : length_(GetDlgItemTextA(dialog, IDC_UNLOCK_PASSWORD, text_, kEntryBuffer)) {}
-    ~TypedKey() { SecureZeroMemory(text_, sizeof text_); }
-    TypedKey(const TypedKey&) = delete;
-    TypedKey& operator=(const TypedKey&) = delete;
-    const char* data() const { return text_; }
-    size_t size() const { return static_cast<size_t>(length_); }
-
-private:
-    char text_[kEntryBuffer] = "";
-    int length_;
-};
-
-void ClearEntry(HWND dialog)
-{
-    HWND edit = GetDlgItem(dialog, IDC_UNLOCK_PASSWORD);
-    // Text of the same length is written over the old in place; empty text alone would only
-    // mark it unused.
-    int length = GetWindowTextLengthA(edit);
-    SetWindowTextA(edit, std::string(static_cast<size_t>(length), ' ').c_str());
-    SetWindowTextA(edit, "");
-}
-
 // Set while the tool runs. Input waits meanwhile (see RunTool), but a command posted to the
 // prompt is no input, and it must not start a second run inside the first either.
 bool g_unlocking = false;
@@ -79,7 +53,7 @@ void OnUnlock(HWND dialog, const UnlockRequest& request)
     char password[kRecoveryPasswordChars + 1];
     bool wellFormed = false;
     {
-        TypedKey typed(dialog);
+        TypedSecret typed(dialog, IDC_UNLOCK_PASSWORD);
         wellFormed = FormatRecoveryPassword(typed.data(), typed.size(), password);
     }
     const std::string drive = std::string(1, request.letter) + ":";
@@ -109,7 +83,7 @@ void OnUnlock(HWND dialog, const UnlockRequest& request)
     LogEvent("bitlocker", {{"drive", drive}, {"action", "unlock"}, {"exit", std::to_string(exitCode)},
                            {"result", unlocked ? "unlocked" : "refused"}});
     if (unlocked) {
-        ClearEntry(dialog);
+        ClearSecretEntry(dialog, IDC_UNLOCK_PASSWORD);
         EndDialog(dialog, IDOK);
         return;
     }
@@ -126,7 +100,7 @@ INT_PTR CALLBACK UnlockDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         SetDlgItemTextA(dialog, IDC_UNLOCK_DRIVE, drive);
         std::string keyId = request.keyId.empty() ? UnlockText(IDS_UNLOCK_NO_KEY_ID) : request.keyId;
         SetDlgItemTextA(dialog, IDC_UNLOCK_KEY_ID, keyId.c_str());
-        SendDlgItemMessageA(dialog, IDC_UNLOCK_PASSWORD, EM_LIMITTEXT, kEntryBuffer - 1, 0);
+        SendDlgItemMessageA(dialog, IDC_UNLOCK_PASSWORD, EM_LIMITTEXT, kSecretBuffer - 1, 0);
         return TRUE;
     }
     const auto* request = reinterpret_cast<const UnlockRequest*>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -134,7 +108,7 @@ INT_PTR CALLBACK UnlockDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     switch (LOWORD(wParam)) {
     case IDOK: OnUnlock(dialog, *request); return TRUE;
     case IDCANCEL:
-        ClearEntry(dialog);
+        ClearSecretEntry(dialog, IDC_UNLOCK_PASSWORD);
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     }
