@@ -14,6 +14,9 @@ set(TARN_PORTABLE_SOURCES
     envdialog/hive_names.cpp
     envdialog/network_rules.cpp
     envdialog/wifi_rules.cpp
+    envdialog/address_rules.cpp
+    envdialog/share_rules.cpp
+    envdialog/proxy_rules.cpp
     common/command_mask.cpp
     envdialog/log_collection_rules.cpp
     common/errors.cpp

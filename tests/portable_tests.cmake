@@ -22,6 +22,9 @@ set(TARN_PORTABLE_TEST_SOURCES
     envdialog/hive_names_test.cpp
     envdialog/network_rules_test.cpp
     envdialog/wifi_rules_test.cpp
+    envdialog/address_rules_test.cpp
+    envdialog/share_rules_test.cpp
+    envdialog/proxy_rules_test.cpp
     envdialog/log_collection_rules_test.cpp
     catalogues/device_rules_test.cpp
 )

@@ -51,10 +51,14 @@
 #define IDC_ENV_COLLECT_LOGS    1044
 #define IDC_ENV_DEVICES         1045
 /* Wi-Fi on the network row. Later than the 2.0 module contract: a template without it gets it
-   from the program, beside St&art (see AddWifiButton). */
+   from the program, left of the network row's other buttons (see AddWifiButton). */
 #define IDC_ENV_WIFI            1046
 /* Removable drives searched too, on request. Later than the 1.5 module contract, as above. */
 #define IDC_ENV_REMOVABLE       1049
+/* The network's own settings and network drives. Later than the 1.5 module contract, as the
+   tools above. */
+#define IDC_ENV_NETWORK_SETTINGS 1047
+#define IDC_ENV_NETWORK_DRIVE   1048
 
 /* Scan dialog */
 #define IDD_SCAN                2800
@@ -105,6 +109,30 @@
 #define IDC_WIFI_PASSPHRASE_PROMPT 3011
 #define IDC_WIFI_PASSPHRASE_LABEL 3012
 #define IDC_WIFI_PASSPHRASE     3013
+/* A fixed address for an adapter, network drives, the wait for an address. Later than the 1.5
+   module contract: a module without them gets the program's own English templates. */
+#define IDD_NET_ADDRESS         3020
+#define IDC_ADDRESS_ADAPTER     3021
+#define IDC_ADDRESS_AUTOMATIC   3022
+#define IDC_ADDRESS_FIXED       3023
+#define IDC_ADDRESS_ADDRESS     3024
+#define IDC_ADDRESS_PREFIX      3025
+#define IDC_ADDRESS_GATEWAY     3026
+#define IDC_ADDRESS_DNS1        3027
+#define IDC_ADDRESS_DNS2        3028
+#define IDC_ADDRESS_STATE       3029
+#define IDC_ADDRESS_PROXY       3040
+#define IDC_ADDRESS_BYPASS      3041
+#define IDD_NET_DRIVE           3030
+#define IDC_DRIVE_PATH          3031
+#define IDC_DRIVE_USER          3032
+#define IDC_DRIVE_PASSWORD      3033
+#define IDC_DRIVE_LETTER        3034
+#define IDC_DRIVE_CONNECTED     3035
+#define IDC_DRIVE_DISCONNECT    3036
+#define IDD_NET_WAIT            3045
+#define IDC_WAIT_REMAINING      3046
+#define IDC_WAIT_ADAPTERS       3047
 
 /* Strings */
 #define IDS_ERROR_HINT          3041
@@ -255,5 +283,46 @@
 #define IDS_WIFI_ROW_CONNECTED  3326
 #define IDS_WIFI_ROW_WAITING    3327
 #define IDS_WIFI_STARTUP        3328
+/* The network's settings: a fixed address, network drives. Later than the 1.5 module contract: a
+   module without them gets the program's English texts. */
+#define IDS_NET_SETTINGS_BUTTON 3340
+#define IDS_NET_DRIVE_BUTTON    3341
+#define IDS_ADDRESS_CAPTION     3342
+#define IDS_ADDRESS_BAD_ADDRESS 3343
+#define IDS_ADDRESS_BAD_PREFIX  3344
+#define IDS_ADDRESS_IS_NETWORK  3345
+#define IDS_ADDRESS_IS_BROADCAST 3346
+#define IDS_GATEWAY_BAD         3347
+#define IDS_GATEWAY_OUTSIDE     3348
+#define IDS_GATEWAY_IS_NETWORK  3349
+#define IDS_GATEWAY_IS_BROADCAST 3350
+#define IDS_GATEWAY_IS_ADDRESS  3351
+#define IDS_DNS1_BAD            3352
+#define IDS_DNS2_BAD            3353
+#define IDS_ADDRESS_FAILED      3354
+#define IDS_ADDRESS_NO_DNS_CALL 3355
+#define IDS_ADDRESS_NO_ADAPTER  3356
+#define IDS_ADDRESS_STATE       3357
+#define IDS_ADDRESS_DHCP        3358
+#define IDS_ADDRESS_FIXED       3359
+#define IDS_ADDRESS_NONE        3360
+#define IDS_DRIVE_CAPTION       3365
+#define IDS_DRIVE_BAD_PATH      3366
+#define IDS_DRIVE_BAD_USER      3367
+#define IDS_DRIVE_BAD_LETTER    3368
+#define IDS_DRIVE_NOT_FOUND     3369
+#define IDS_DRIVE_CREDENTIALS   3370
+#define IDS_DRIVE_CONFLICT      3371
+#define IDS_DRIVE_SIGNING       3372
+#define IDS_DRIVE_GUEST         3373
+#define IDS_DRIVE_NO_NETWORK    3374
+#define IDS_DRIVE_LETTER_IN_USE 3375
+#define IDS_DRIVE_OTHER         3376
+#define IDS_DRIVE_NO_MPR        3377
+#define IDS_DRIVE_DISCONNECT_FAILED 3378
+#define IDS_WAIT_REMAINING      3380
+#define IDS_WAIT_NO_ADAPTER     3381
+#define IDS_PROXY_BAD           3385
+#define IDS_PROXY_NO_WINHTTP    3386
 
 #endif

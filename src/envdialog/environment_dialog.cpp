@@ -6,7 +6,9 @@
 #include "common/run_log.h"
 #include "common/text.h"
 #include "common/window.h"
+#include "envdialog/address_dialog.h"
 #include "envdialog/devices_dialog.h"
+#include "envdialog/drive_dialog.h"
 #include "envdialog/folder_browser.h"
 #include "envdialog/load_driver.h"
 #include "envdialog/log_collection.h"
@@ -382,6 +384,8 @@ void OnCommand(HWND dialog, EnvironmentPass& pass, int control)
     case IDC_ENV_LOAD_DRIVER: OnLoadDriver(dialog, pass); break;
     case IDC_ENV_DEVICES: RunDevicesDialog(dialog); break;
     case IDC_ENV_REMOVABLE: OnSearchRemovable(dialog, pass); break;
+    case IDC_ENV_NETWORK_SETTINGS: RunAddressDialog(dialog); break;
+    case IDC_ENV_NETWORK_DRIVE: RunDriveDialog(dialog); break;
     case IDC_ENV_COLLECT_LOGS: CollectLogs(dialog, SelectedInstallation(dialog, pass.Targets)); break;
     case IDC_ENV_APPLY_LAYOUT: ApplyLayout(pass.Layouts, ComboSelection(dialog, IDC_ENV_LAYOUT)); break;
     case IDC_ENV_APPLY_TIMEZONE: ApplyTimeZone(pass.TimeZones, ComboSelection(dialog, IDC_ENV_TIMEZONE)); break;

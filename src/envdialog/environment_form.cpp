@@ -12,7 +12,7 @@ const int kLongFormControls[] = {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE_LABEL, I
                                  IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY,
                                  IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY,
                                  IDC_ENV_NETWORK_LABEL, IDC_ENV_NETWORK_STATUS, IDC_ENV_NETWORK_START,
-                                 IDC_ENV_WIFI};
+                                 IDC_ENV_WIFI,          IDC_ENV_NETWORK_SETTINGS};
 
 bool IsLongFormControl(HWND dialog, HWND control)
 {

@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "common/window.h"
 #include "envdialog/folder_browser.h"
+#include "envdialog/network_drive.h"
 #include "langmodule/langmodule.h"
 #include "session/launch.h"
 #include "session/pe_tools.h"
@@ -541,9 +542,19 @@ CollectionResult RunCollection(HWND owner, const CollectionJob& job)
     return run.result;
 }
 
+// A removable drive first; without one, the last network drive connected here (the browser
+// offers every writable drive, network drives included, either way).
+std::string ProposedDestination()
+{
+    std::string root = FirstRemovableDrive();
+    const std::vector<ConnectedDrive>& shares = ConnectedDrives();
+    if (root.empty() && !shares.empty()) root = std::string(1, shares.back().Letter) + ":\\";
+    return root;
+}
+
 void CollectLogs(HWND owner, const std::string& targetWindows)
 {
-    const std::string destination = BrowseDestinationFolder(owner, FirstRemovableDrive());
+    const std::string destination = BrowseDestinationFolder(owner, ProposedDestination());
     if (destination.empty()) return;
     CollectLogsInto(owner, destination, targetWindows);
 }

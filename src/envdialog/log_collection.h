@@ -73,7 +73,7 @@ CollectionResult CopyLogs(const CollectionJob& job, CollectionProgress& progress
 CollectionResult RunCollection(HWND owner, const CollectionJob& job);
 
 // The whole Collect logs command of the environment dialog: asks for the destination (a removable
-// drive preselected), copies under the progress dialog and reports. targetWindows is the selected
+// drive preselected, else the last network drive connected with Net drive...), copies under the progress dialog and reports. targetWindows is the selected
 // installation's Windows folder, empty for none.
 void CollectLogs(HWND owner, const std::string& targetWindows);
 

@@ -1,9 +1,6 @@
 #include "envdialog/network_status.h"
 
-// The socket types the adapter list is made of; winsock2 must come before windows.h.
-#include <winsock2.h>
-#include <iphlpapi.h>
-#include <windows.h>
+#include "envdialog/adapter_addresses.h"
 
 #include "common/files.h"
 #include "common/guards.h"
@@ -28,31 +25,14 @@ constexpr ULONG kAdapterFlags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST 
 
 std::string WpeutilPath() { return ExpandCommand("%SystemRoot%\\System32\\wpeutil.exe"); }
 
-std::string Narrow(const wchar_t* text)
-{
-    if (!text) return std::string();
-    char buffer[256] = "";
-    int length = WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
-    return length > 0 ? std::string(buffer) : std::string();
-}
-
 // Every adapter with IPv4 enabled, as it reports itself now; none when the list cannot be read.
 std::vector<AdapterReport> ReadAdapters()
 {
-    ULONG size = 16 * 1024;
-    std::vector<unsigned char> buffer;
-    ULONG result = ERROR_BUFFER_OVERFLOW;
-    // The list may grow between the call that sizes it and the one that reads it.
-    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
-        buffer.resize(size);
-        result = GetAdaptersAddresses(AF_INET, kAdapterFlags, nullptr,
-                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
-    }
+    const std::vector<unsigned char> list = ReadAdapterAddresses(kAdapterFlags);
     std::vector<AdapterReport> adapters;
-    if (result != NO_ERROR) return adapters;  // ERROR_NO_DATA among them: no adapter at all
-    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
+    for (const IP_ADAPTER_ADDRESSES* adapter = FirstAdapter(list); adapter; adapter = adapter->Next) {
         AdapterReport report;
-        report.name = Narrow(adapter->FriendlyName);
+        report.name = AdapterText(adapter->FriendlyName);
         report.loopback = adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK || adapter->IfType == IF_TYPE_TUNNEL;
         report.up = adapter->OperStatus == IfOperStatusUp;
         report.wireless = adapter->IfType == IF_TYPE_IEEE80211;

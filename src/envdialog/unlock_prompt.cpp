@@ -9,6 +9,7 @@
 #include "envdialog/key_file_search.h"
 #include "envdialog/keypad.h"
 #include "envdialog/manage_bde.h"
+#include "envdialog/secret_entry.h"
 #include "langmodule/langmodule.h"
 #include "session/message_pump.h"
 #include "session/on_screen_keyboard.h"
@@ -18,8 +19,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kEntryBuffer = 256;  // room for a pasted key with blanks and line ends around it
 
 enum class UnlockMethod { RecoveryKey, Password, KeyFile };
 
@@ -81,32 +80,6 @@ void ShowUnlockMessage(HWND owner, const std::string& text, UINT icon = MB_ICONW
 
 void ShowUnlockMessage(HWND owner, UINT id) { ShowUnlockMessage(owner, UnlockText(id)); }
 
-// The typed text, wiped when it goes; the edit control's own copy is overwritten as well. Read
-// in UTF-16, so that a password keeps every character the operator typed.
-class TypedText {
-public:
-    explicit TypedText(HWND dialog) : length_(GetDlgItemTextW(dialog, IDC_UNLOCK_PASSWORD, text_, kEntryBuffer)) {}
-    ~TypedText() { SecureZeroMemory(text_, sizeof text_); }
-    TypedText(const TypedText&) = delete;
-    TypedText& operator=(const TypedText&) = delete;
-    const wchar_t* data() const { return text_; }
-    size_t size() const { return static_cast<size_t>(length_); }
-
-private:
-    wchar_t text_[kEntryBuffer] = L"";
-    int length_;
-};
-
-void ClearEntry(HWND dialog)
-{
-    HWND edit = GetDlgItem(dialog, IDC_UNLOCK_PASSWORD);
-    // Text of the same length is written over the old in place; empty text alone would only
-    // mark it unused.
-    int length = GetWindowTextLengthA(edit);
-    SetWindowTextA(edit, std::string(static_cast<size_t>(length), ' ').c_str());
-    SetWindowTextA(edit, "");
-}
-
 UnlockMethod ChosenMethod(HWND dialog, const UnlockRequest& request)
 {
     LRESULT index = SendDlgItemMessageA(dialog, IDC_UNLOCK_METHOD, CB_GETCURSEL, 0, 0);
@@ -119,7 +92,7 @@ UnlockMethod ChosenMethod(HWND dialog, const UnlockRequest& request)
 void ShowMethod(HWND dialog, const UnlockRequest& request)
 {
     const UnlockMethod method = ChosenMethod(dialog, request);
-    ClearEntry(dialog);
+    ClearSecretEntry(dialog, IDC_UNLOCK_PASSWORD);
     HWND edit = GetDlgItem(dialog, IDC_UNLOCK_PASSWORD);
     SendMessageA(edit, EM_SETPASSWORDCHAR, method == UnlockMethod::Password ? '*' : 0, 0);
     InvalidateRect(edit, nullptr, TRUE);
@@ -152,9 +125,9 @@ Attempt TryRecoveryKey(HWND dialog, char letter)
     char password[kRecoveryPasswordChars + 1];
     ScopeExit wipe([&] { SecureZeroMemory(password, sizeof password); });
     {
-        TypedText typed(dialog);
+        TypedSecretWide typed(dialog, IDC_UNLOCK_PASSWORD);
         // A recovery key is digits and dashes; anything else makes it malformed anyway.
-        char narrow[kEntryBuffer];
+        char narrow[kSecretBuffer];
         ScopeExit wipeNarrow([&] { SecureZeroMemory(narrow, sizeof narrow); });
         for (size_t i = 0; i <= typed.size(); ++i) narrow[i] = typed.data()[i] < 0x80 ? static_cast<char>(typed.data()[i]) : '?';
         if (!FormatRecoveryPassword(narrow, typed.size(), password)) {
@@ -172,7 +145,7 @@ Attempt TryPassword(HWND dialog, char letter)
     Attempt attempt;
     attempt.kind = "password";
     attempt.refusal = IDS_UNLOCK_PASSWORD_REFUSED;
-    TypedText typed(dialog);
+    TypedSecretWide typed(dialog, IDC_UNLOCK_PASSWORD);
     attempt.ran = true;
     attempt.unlocked = UnlockWithPassword(letter, typed.data(), typed.size(), &attempt.exitCode);
     return attempt;
@@ -276,7 +249,7 @@ void OnUnlock(HWND dialog, const UnlockRequest& request)
                            {"exit", std::to_string(attempt.exitCode)},
                            {"result", attempt.unlocked ? "unlocked" : "refused"}});
     if (attempt.unlocked) {
-        ClearEntry(dialog);
+        ClearSecretEntry(dialog, IDC_UNLOCK_PASSWORD);
         SuspendIfAsked(dialog, request.letter);
         EndDialog(dialog, IDOK);
         return;
@@ -305,7 +278,7 @@ void FillPrompt(HWND dialog, const UnlockRequest& request)
     SetDlgItemTextA(dialog, IDC_UNLOCK_DRIVE, drive);
     std::string keyId = request.keyId.empty() ? UnlockText(IDS_UNLOCK_NO_KEY_ID) : request.keyId;
     SetDlgItemTextA(dialog, IDC_UNLOCK_KEY_ID, keyId.c_str());
-    SendDlgItemMessageA(dialog, IDC_UNLOCK_PASSWORD, EM_LIMITTEXT, kEntryBuffer - 1, 0);
+    SendDlgItemMessageA(dialog, IDC_UNLOCK_PASSWORD, EM_LIMITTEXT, kSecretBuffer - 1, 0);
     for (UnlockMethod method : request.methods) {
         SendDlgItemMessageA(dialog, IDC_UNLOCK_METHOD, CB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(UnlockText(MethodText(method)).c_str()));
@@ -334,7 +307,7 @@ INT_PTR CALLBACK UnlockDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         if (HIWORD(wParam) == CBN_SELCHANGE) ShowMethod(dialog, *request);
         return TRUE;
     case IDCANCEL:
-        ClearEntry(dialog);
+        ClearSecretEntry(dialog, IDC_UNLOCK_PASSWORD);
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     }

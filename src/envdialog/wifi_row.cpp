@@ -16,16 +16,18 @@ constexpr int kGapUnits = 4;
 
 void AddWifiButton(HWND dialog)
 {
-    HWND start = GetDlgItem(dialog, IDC_ENV_NETWORK_START);
+    // Beside the row's leftmost button: Settings where the module has it (or it was added), St&art otherwise.
+    HWND neighbour = GetDlgItem(dialog, IDC_ENV_NETWORK_SETTINGS);
+    if (!neighbour) neighbour = GetDlgItem(dialog, IDC_ENV_NETWORK_START);
     HWND status = GetDlgItem(dialog, IDC_ENV_NETWORK_STATUS);
-    if (GetDlgItem(dialog, IDC_ENV_WIFI) || !start || !status) return;
+    if (GetDlgItem(dialog, IDC_ENV_WIFI) || !neighbour || !status) return;
     RECT units{0, 0, kButtonWidthUnits, kGapUnits};
     MapDialogRect(dialog, &units);
-    const RECT startRect = ControlRect(start);
-    const int left = startRect.left - units.bottom - units.right;
+    const RECT neighbourRect = ControlRect(neighbour);
+    const int left = neighbourRect.left - units.bottom - units.right;
     const std::string text = LoadLangStringOr(IDS_WIFI_BUTTON, "W&i-Fi...");
     HWND button = CreateWindowExA(0, "BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, left,
-                                  startRect.top, units.right, RectHeight(startRect), dialog,
+                                  neighbourRect.top, units.right, RectHeight(neighbourRect), dialog,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_ENV_WIFI)), GetModuleHandleA(nullptr),
                                   nullptr);
     if (!button) return;

@@ -11,6 +11,15 @@ void SetTextUnlessEmpty(std::string& setting, const std::string& value)
     if (!value.empty()) setting = value;
 }
 
+// Seconds up to an hour; anything but digits is no wait.
+unsigned WaitSeconds(const std::string& value)
+{
+    constexpr unsigned kLongest = 3600;
+    if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos) return 0;
+    const unsigned seconds = static_cast<unsigned>(std::stoul(value));
+    return seconds > kLongest ? kLongest : seconds;
+}
+
 struct KeyRule {
     std::string_view key;
     void (*apply)(TSettings&, const std::string& value);
@@ -35,6 +44,11 @@ const KeyRule kKeyRules[] = {
     {"DriverFolder=", [](TSettings& s, const std::string& v) { s.DriverFolder = v; }},
     {"TimeZoneFromTarget=", [](TSettings& s, const std::string& v) { s.TimeZoneFromTarget = v == "YES"; }},
     {"WifiProfiles=", [](TSettings& s, const std::string& v) { s.WifiProfiles = v; }},
+    {"StaticAddress=", [](TSettings& s, const std::string& v) { if (!v.empty()) s.StaticAddresses.push_back(v); }},
+    {"ProxyServer=", [](TSettings& s, const std::string& v) { s.ProxyServer = v; }},
+    {"ProxyBypass=", [](TSettings& s, const std::string& v) { s.ProxyBypass = v; }},
+    {"WaitForNetwork=", [](TSettings& s, const std::string& v) { s.WaitForNetwork = WaitSeconds(v); }},
+    {"NetworkDrive=", [](TSettings& s, const std::string& v) { if (!v.empty()) s.NetworkDrives.push_back(v); }},
 };
 
 constexpr std::string_view kShellMarker = "[Shell]";

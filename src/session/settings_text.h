@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One entry of the [Shell] section.
 struct TShellItem {
@@ -45,6 +46,19 @@ struct TSettings {
     // A folder of Wi-Fi profile files (as "netsh wlan export profile key=clear" writes them), tried
     // at start-up on Windows PE; as written, resolved as DriverFolder= is.
     std::string WifiProfiles;
+    // StaticAddress= presets, one per line as written ("MAC address/prefix [gateway [dns [dns]]]");
+    // every line counts. Applied after the Windows PE start-up, each to the adapter with that MAC.
+    std::vector<std::string> StaticAddresses;
+    // ProxyServer= (host:port) and ProxyBypass= (WinHTTP's list): WinHTTP's default proxy and
+    // HTTP_PROXY, HTTPS_PROXY and NO_PROXY, set at start-up; no proxy when ProxyServer= is empty.
+    std::string ProxyServer;
+    std::string ProxyBypass;
+    // WaitForNetwork=: after OK, at most this many seconds for an adapter's usable address before
+    // the shell starts; 0 (the default, and anything but a number) does not wait.
+    unsigned WaitForNetwork = 0;
+    // NetworkDrive= presets, one per line as written ("Z: \\server\share DOMAIN\user"); unlike
+    // other keys every line counts. Read by the network drive dialog, which refuses malformed ones.
+    std::vector<std::string> NetworkDrives;
     TShellList ShellList;
 };
 

@@ -9,6 +9,9 @@
 #include "common/text.h"
 #include "common/window.h"
 #include "envdialog/environment_pass.h"
+#include "envdialog/network_address.h"
+#include "envdialog/network_proxy.h"
+#include "envdialog/network_wait.h"
 #include "langmodule/langmodule.h"
 #include "password/password_dialog.h"
 #include "session/launch.h"
@@ -71,6 +74,7 @@ void LogDeviceCount()
 bool RunShellPass(unsigned long* exitCode)
 {
     RunEnvironmentDialog(GetDesktopWindow());
+    WaitForNetworkAddress(Shared().Settings.WaitForNetwork);
     if (RunShellAndWait(Shared().ShellCommand, exitCode)) return true;
     const DWORD error = GetLastError();
     ShowErrorBox(nullptr, FillPlaceholders(LoadLangStringOr(IDS_SHELL_NOT_STARTED, kShellNotStarted),
@@ -112,6 +116,9 @@ void RunLogonShell(bool setPasswordMode)
     // Before the autorun and the password: the unattend keyboard and the drivers in force.
     RunWindowsPeStartUp();
     LogDeviceCount();
+    // Before the autorun, whose programs may already reach the network through them.
+    ApplyAddressPresets();
+    ApplyProxyFromSettings();
 
     if (IsAutorunWanted()) {
         // Once-only entries first, as Windows runs them: they may prepare what Run entries need.

@@ -336,10 +336,11 @@ TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
         const int band[] = {IDC_ENV_LAYOUT_LABEL, IDC_ENV_TIMEZONE_LABEL, IDC_ENV_DISPLAY_LABEL,
                             IDC_ENV_LAYOUT,       IDC_ENV_TIMEZONE,       IDC_ENV_DISPLAY,
                             IDC_ENV_APPLY_LAYOUT, IDC_ENV_APPLY_TIMEZONE, IDC_ENV_APPLY_DISPLAY,
-                            IDC_ENV_NETWORK_LABEL, IDC_ENV_NETWORK_STATUS, IDC_ENV_NETWORK_START};
+                            IDC_ENV_NETWORK_LABEL, IDC_ENV_NETWORK_STATUS, IDC_ENV_NETWORK_START,
+                            IDC_ENV_NETWORK_SETTINGS};
         const int fixed[] = {IDC_ENV_TARGETS, IDC_ENV_FOLDER, IDC_ENV_BROWSE, IDC_ENV_SHELL};
         const int buttons[] = {IDOK, IDCANCEL, IDC_ENV_TOGGLE};
-        const int tools[] = {IDC_ENV_LOAD_DRIVER, IDC_ENV_DEVICES, IDC_ENV_COLLECT_LOGS};
+        const int tools[] = {IDC_ENV_LOAD_DRIVER, IDC_ENV_DEVICES, IDC_ENV_COLLECT_LOGS, IDC_ENV_NETWORK_DRIVE};
         ExpectControls(d, {{IDOK, "Button"}, {IDCANCEL, "Button"}, {IDC_ENV_TOGGLE, "Button"},
                            {IDC_ENV_TARGETS, WC_LISTVIEWA}, {IDC_ENV_FOLDER, "Edit"}, {IDC_ENV_BROWSE, "Button"},
                            {IDC_ENV_SHELL, "ComboBox"}, {IDC_ENV_LAYOUT, "ComboBox"}, {IDC_ENV_TIMEZONE, "ComboBox"},
@@ -349,7 +350,8 @@ TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
                            {IDC_ENV_DISPLAY_LABEL, "Static"}, {IDC_ENV_LOAD_DRIVER, "Button"},
                            {IDC_ENV_NETWORK_LABEL, "Static"}, {IDC_ENV_NETWORK_STATUS, "Static"},
                            {IDC_ENV_NETWORK_START, "Button"}, {IDC_ENV_DEVICES, "Button"},
-                           {IDC_ENV_COLLECT_LOGS, "Button"}});
+                           {IDC_ENV_COLLECT_LOGS, "Button"}, {IDC_ENV_NETWORK_SETTINGS, "Button"},
+                           {IDC_ENV_NETWORK_DRIVE, "Button"}});
         ExpectDisabledDefaultOk(d);
         std::map<int, DWORD> authored = TemplateStyles(IDD_ENVIRONMENT);
 
@@ -374,14 +376,14 @@ TEST_F(LangPackTest, EnvironmentTemplateHasItsControlsAndCollapsibleBand)
         for (int id : buttons) EXPECT_EQ(RectOf(d, id).top, buttonTop) << "button " << id;
         for (int id : tools) EXPECT_EQ(RectOf(d, id).top, toolsTop) << "tool " << id;
         for (int id : tools) EXPECT_LE(RectOf(d, id).bottom, buttonTop) << "tool " << id;
-        for (int i = 1; i < 3; ++i) EXPECT_LT(RectOf(d, tools[i - 1]).right, RectOf(d, tools[i]).left);
+        for (int i = 1; i < 4; ++i) EXPECT_LT(RectOf(d, tools[i - 1]).right, RectOf(d, tools[i]).left);
         for (HWND child = GetWindow(d, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             const int id = GetDlgCtrlID(child);
             if (std::find(std::begin(buttons), std::end(buttons), id) != std::end(buttons)) continue;
             if (std::find(std::begin(tools), std::end(tools), id) != std::end(tools)) continue;
             EXPECT_LE(RectOf(d, id).bottom, toolsTop) << "control " << id << " reaches into the tools row";
         }
-        // Collapsing lifts the rows below the band to its place: the band holds all twelve and
+        // Collapsing lifts the rows below the band to its place: the band holds all thirteen and
         // nothing that stays, so the gap to the shell row is kept.
         int bandTop = toolsTop;
         for (int id : band) bandTop = std::min<int>(bandTop, RectOf(d, id).top);
@@ -533,7 +535,16 @@ constexpr UINT kAllStrings[] = {
     IDS_DEVICES_SUMMARY, IDS_DEVICES_NONE, IDS_DEVICE_CLASS, IDS_DEVICE_NO_CLASS, IDS_DEVICE_NO_NAME,
     IDS_DEVICE_WORKING, IDS_DEVICE_NO_DRIVER, IDS_DEVICE_FAILED_START, IDS_DEVICE_DISABLED, IDS_DEVICE_PROBLEM,
     IDS_DEVICE_NOT_STARTED, IDS_DEVICE_UNKNOWN, IDS_DEVICE_NO_IDS, IDS_COLLECT_NO_INDEX,
-    IDS_SHELL_NOT_STARTED};
+    IDS_SHELL_NOT_STARTED,
+    IDS_NET_SETTINGS_BUTTON, IDS_NET_DRIVE_BUTTON, IDS_ADDRESS_CAPTION, IDS_ADDRESS_BAD_ADDRESS,
+    IDS_ADDRESS_BAD_PREFIX, IDS_ADDRESS_IS_NETWORK, IDS_ADDRESS_IS_BROADCAST, IDS_GATEWAY_BAD, IDS_GATEWAY_OUTSIDE,
+    IDS_GATEWAY_IS_NETWORK, IDS_GATEWAY_IS_BROADCAST, IDS_GATEWAY_IS_ADDRESS, IDS_DNS1_BAD, IDS_DNS2_BAD,
+    IDS_ADDRESS_FAILED, IDS_ADDRESS_NO_DNS_CALL, IDS_ADDRESS_NO_ADAPTER, IDS_ADDRESS_STATE, IDS_ADDRESS_DHCP,
+    IDS_ADDRESS_FIXED, IDS_ADDRESS_NONE, IDS_DRIVE_CAPTION, IDS_DRIVE_BAD_PATH, IDS_DRIVE_BAD_USER,
+    IDS_DRIVE_BAD_LETTER, IDS_DRIVE_NOT_FOUND, IDS_DRIVE_CREDENTIALS, IDS_DRIVE_CONFLICT, IDS_DRIVE_SIGNING,
+    IDS_DRIVE_GUEST, IDS_DRIVE_NO_NETWORK, IDS_DRIVE_LETTER_IN_USE, IDS_DRIVE_OTHER, IDS_DRIVE_NO_MPR,
+    IDS_DRIVE_DISCONNECT_FAILED, IDS_WAIT_REMAINING, IDS_WAIT_NO_ADAPTER,
+    IDS_PROXY_BAD, IDS_PROXY_NO_WINHTTP};
 
 std::wstring StringOf(HMODULE module, UINT id)
 {
@@ -584,9 +595,10 @@ TEST_F(LangPackTest, GermanModuleIsGermanAndReadInCodePage1252)
 
 TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
 {
-    // The product name, "Installation" (also as the time-zone mark) and "ARM64" (the same words in
-    // German) may stay; nothing else.
-    const std::set<UINT> sameStrings = {IDS_ERROR_CAPTION, IDS_COLUMN_DESCRIPTION, IDS_ARCH_ARM64, IDS_TARGET_ZONE};
+    // The product name, "Installation" (also as the time-zone mark), "ARM64" (the same words in
+    // German) and the adapter's state (placeholders only) may stay; nothing else.
+    const std::set<UINT> sameStrings = {IDS_ERROR_CAPTION, IDS_COLUMN_DESCRIPTION, IDS_ARCH_ARM64, IDS_TARGET_ZONE,
+                                        IDS_ADDRESS_STATE};
     for (UINT id : kAllStrings) {
         if (sameStrings.count(id)) continue;
         EXPECT_NE(StringOf(German(), id), StringOf(English(), id)) << "string " << id << " is not translated";
@@ -594,7 +606,8 @@ TEST_F(LangPackTest, GermanModuleTranslatesEveryTextButTheNamedOnes)
 
     // Templates: the same layout in both, so the controls come in the same order. The caption
     // "Tarn Logon" and the OK button may stay.
-    for (int id : {IDD_PASSWORD, IDD_ENVIRONMENT, IDD_SCAN, IDD_SHUTDOWN, IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS}) {
+    for (int id : {IDD_PASSWORD, IDD_ENVIRONMENT, IDD_SCAN, IDD_SHUTDOWN, IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS,
+                   IDD_NET_ADDRESS, IDD_NET_DRIVE, IDD_NET_WAIT}) {
         SCOPED_TRACE(id);
         HWND en = CreateDialogParamW(English(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
         HWND de = CreateDialogParamW(German(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
@@ -637,7 +650,7 @@ TEST_F(LangPackTest, UnlockTemplateInEveryModuleAndInTheProgram)
     SCOPED_TRACE("tarn_logon.exe");
     check(program);
     // The same holds for the devices list and the progress of Collect logs.
-    for (int id : {IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS}) {
+    for (int id : {IDD_UNLOCK, IDD_DEVICES, IDD_COLLECT_PROGRESS, IDD_NET_ADDRESS, IDD_NET_DRIVE, IDD_NET_WAIT}) {
         HWND own = CreateDialogParamW(program, MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
         HWND english = CreateDialogParamW(English(), MAKEINTRESOURCEW(id), nullptr, InertProc, 0);
         EXPECT_EQ(TextOf(own), TextOf(english)) << "the same English texts in " << id;

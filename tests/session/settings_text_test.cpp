@@ -155,6 +155,29 @@ TEST(SettingsText, PeStartUpKeysFollowLogFileAndUseRegRunTellsAnExplicitYes)
     EXPECT_FALSE(later.UseRegRunSaidYes) << "the later line counts";
 }
 
+TEST(SettingsText, WaitForNetworkTakesWholeSecondsUpToAnHour)
+{
+    EXPECT_EQ(Parse("").WaitForNetwork, 0u);
+    EXPECT_EQ(Parse("WaitForNetwork=30").WaitForNetwork, 30u);
+    EXPECT_EQ(Parse("WaitForNetwork=99999").WaitForNetwork, 3600u);
+    for (const char* bad : {"WaitForNetwork=-5", "WaitForNetwork=30s", "WaitForNetwork=999999", "WaitForNetwork=1e3"}) {
+        EXPECT_EQ(Parse(bad).WaitForNetwork, 0u) << bad;
+    }
+}
+
+// Each network drive line counts, unlike every key before it; an empty value adds none.
+TEST(SettingsText, NetworkDriveLinesAccumulate)
+{
+    TSettings s = Parse("NetworkDrive=Z: \\\\a\\x\nNetworkDrive=\r\nLogFile=l\nNetworkDrive= Y: \\\\b\\y CORP\\u \n[Shell]\n"
+                        "NetworkDrive=X: \\\\c\\z");
+    ASSERT_EQ(s.NetworkDrives.size(), 2u);
+    EXPECT_EQ(s.NetworkDrives[0], "Z: \\\\a\\x");
+    EXPECT_EQ(s.NetworkDrives[1], "Y: \\\\b\\y CORP\\u");
+    EXPECT_EQ(Parse("StaticAddress=a\nStaticAddress=b").StaticAddresses.size(), 2u) << "so do address presets";
+    EXPECT_EQ(Parse("TimeZoneFromTarget=YES NetworkDrive=Z: \\\\a\\x").NetworkDrives.size(), 0u)
+        << "TimeZoneFromTarget= is tested first";
+}
+
 TEST(SettingsText, AKeyOnTheMarkerLineWinsOverTheMarker)
 {
     TSettings s = Parse("CADApplication=x.exe [Shell]\nA=b");
