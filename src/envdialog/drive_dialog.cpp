@@ -7,6 +7,7 @@
 #include "envdialog/secret_entry.h"
 #include "envdialog/share_rules.h"
 #include "langmodule/langmodule.h"
+#include "session/message_pump.h"
 #include "session/shared_state.h"
 
 #include <cctype>
@@ -100,14 +101,14 @@ void OnConnect(HWND dialog)
         return;
     }
     const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
-    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     unsigned long error = 0;
     {
+        // An unreachable server takes its time to answer (tens of seconds); meanwhile the dialog
+        // paints and the hot keys work.
         TypedSecret password(dialog, IDC_DRIVE_PASSWORD);
-        error = ConnectNetworkDrive(drive, path, user, password.data());
+        RunBusy(dialog, [&] { error = ConnectNetworkDrive(drive, path, user, password.data()); });
     }
     ClearSecretEntry(dialog, IDC_DRIVE_PASSWORD);
-    SetCursor(previous);
     if (error != 0) {
         ShowDriveMessage(dialog, DriveFailureText(error, path, drive), MB_ICONWARNING);
         return;
@@ -122,7 +123,8 @@ void OnDisconnect(HWND dialog)
     const std::vector<ConnectedDrive>& drives = ConnectedDrives();
     if (index < 0 || static_cast<size_t>(index) >= drives.size()) return;
     const ConnectedDrive drive = drives[static_cast<size_t>(index)];
-    const unsigned long error = DisconnectNetworkDrive(drive.Letter);
+    unsigned long error = 0;
+    RunBusy(dialog, [&] { error = DisconnectNetworkDrive(drive.Letter); });
     if (error != 0 && error != ERROR_NOT_CONNECTED) {
         ShowDriveMessage(dialog,
                          NetworkText(IDS_DRIVE_DISCONNECT_FAILED,

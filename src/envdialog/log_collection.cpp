@@ -542,8 +542,6 @@ CollectionResult RunCollection(HWND owner, const CollectionJob& job)
     return run.result;
 }
 
-// A removable drive first; without one, the last network drive connected here (the browser
-// offers every writable drive, network drives included, either way).
 std::string ProposedDestination()
 {
     std::string root = FirstRemovableDrive();

@@ -73,9 +73,15 @@ CollectionResult CopyLogs(const CollectionJob& job, CollectionProgress& progress
 CollectionResult RunCollection(HWND owner, const CollectionJob& job);
 
 // The whole Collect logs command of the environment dialog: asks for the destination (a removable
-// drive preselected, else the last network drive connected with Net drive...), copies under the progress dialog and reports. targetWindows is the selected
+// drive preselected, else the last network drive connected with Net drive...), copies under the
+// progress dialog and reports. targetWindows is the selected
 // installation's Windows folder, empty for none.
 void CollectLogs(HWND owner, const std::string& targetWindows);
+
+// Where the destination browser opens: a removable drive first; without one, the last network
+// drive connected here (the browser offers every writable drive, network drives included, either
+// way).
+std::string ProposedDestination();
 
 // The same after the destination was chosen: the collection folder is made in
 // destination\TarnLogs\. Shows the closing box and logs the copy.

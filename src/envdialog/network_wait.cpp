@@ -1,5 +1,10 @@
 #include "envdialog/network_wait.h"
 
+// First: the socket headers must come before windows.h.
+#include "envdialog/adapter_addresses.h"
+
+#include <netioapi.h>
+
 #include "common/resource_ids.h"
 #include "common/run_log.h"
 #include "envdialog/network_address.h"
@@ -7,19 +12,57 @@
 #include "envdialog/network_texts.h"
 #include "langmodule/langmodule.h"
 
-#include <windows.h>
-
 #include <string>
 
 namespace {
 
-constexpr UINT_PTR kPollTimer = 1;
-constexpr UINT kPollMs = 500;
+// The countdown's tick: the seconds shown change once a second, and each tick looks at the
+// adapters too, for a system whose address changes are not announced.
+constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT kTickMs = 1000;
+// Posted by the IP Helper's notification thread when an address comes or goes.
+constexpr UINT WM_ADDRESS_CHANGED = WM_APP + 1;
 
 struct WaitState {
     DWORD start = 0;
     unsigned seconds = 0;
+    HANDLE notification = nullptr;
 };
+
+using NotifyAddressProc = DWORD(WINAPI*)(ADDRESS_FAMILY, PUNICAST_IPADDRESS_CHANGE_CALLBACK, PVOID, BOOLEAN, HANDLE*);
+using CancelNotifyProc = DWORD(WINAPI*)(HANDLE);
+
+FARPROC IpHelperCall(const char* name)
+{
+    HMODULE module = GetModuleHandleA("iphlpapi.dll");
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+// Runs on a thread of the IP Helper's; the box looks at the adapters on its own thread.
+void CALLBACK OnAddressChange(PVOID box, PMIB_UNICASTIPADDRESS_ROW, MIB_NOTIFICATION_TYPE)
+{
+    PostMessageA(static_cast<HWND>(box), WM_ADDRESS_CHANGED, 0, 0);
+}
+
+// Asks to be told of new addresses, so that the box ends the moment DHCP answers. Looked up:
+// where the call is missing, the countdown's tick still finds the address.
+void WatchAddresses(HWND box, WaitState& state)
+{
+    auto notify = reinterpret_cast<NotifyAddressProc>(reinterpret_cast<void*>(IpHelperCall("NotifyUnicastIpAddressChange")));
+    if (notify && notify(AF_INET, OnAddressChange, box, FALSE, &state.notification) != NO_ERROR) {
+        state.notification = nullptr;
+    }
+}
+
+// Returns once no callback runs any more (it must not be called from the callback itself), so
+// none posts to a box that is gone.
+void StopWatchingAddresses(WaitState& state)
+{
+    if (!state.notification) return;
+    auto cancel = reinterpret_cast<CancelNotifyProc>(reinterpret_cast<void*>(IpHelperCall("CancelMibChangeNotify2")));
+    if (cancel) cancel(state.notification);
+    state.notification = nullptr;
+}
 
 unsigned SecondsLeft(const WaitState& state)
 {
@@ -58,18 +101,24 @@ INT_PTR CALLBACK WaitDlgProc(HWND box, UINT message, WPARAM wParam, LPARAM lPara
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(box, DWLP_USER, lParam);
-        ShowState(box, *reinterpret_cast<WaitState*>(lParam));
-        SetTimer(box, kPollTimer, kPollMs, nullptr);
+        auto& state = *reinterpret_cast<WaitState*>(lParam);
+        ShowState(box, state);
+        WatchAddresses(box, state);
+        SetTimer(box, kTickTimer, kTickMs, nullptr);
         return TRUE;
     }
     auto* state = reinterpret_cast<WaitState*>(GetWindowLongPtrA(box, DWLP_USER));
     if (!state) return FALSE;
     switch (message) {
-    case WM_TIMER: OnPoll(box, *state); return TRUE;
+    case WM_TIMER:
+    case WM_ADDRESS_CHANGED: OnPoll(box, *state); return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) EndDialog(box, static_cast<INT_PTR>(NetworkWaitEnd::Skipped));
         return TRUE;
-    case WM_DESTROY: KillTimer(box, kPollTimer); return FALSE;
+    case WM_DESTROY:
+        KillTimer(box, kTickTimer);
+        StopWatchingAddresses(*state);
+        return FALSE;
     }
     return FALSE;
 }

@@ -92,3 +92,15 @@ void DropQueuedInput()
     while (PeekMessageA(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
     while (PeekMessageA(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {}
 }
+
+void RunBusy(HWND window, const std::function<void()>& step)
+{
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    EnableWindow(window, FALSE);
+    ScopeExit restore([&] {
+        DropQueuedInput();
+        EnableWindow(window, TRUE);
+        SetCursor(previous);
+    });
+    RunWhilePumping(step);
+}

@@ -2,6 +2,8 @@
 // (the scan dialog, a dialog that started the work) go on painting and answering the platform.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 
 // Handles every message waiting for this thread, input included: for work done outside any
@@ -25,3 +27,8 @@ void RunWhilePumping(const std::function<void()>& step);
 // that was busy then: handled afterwards they would answer whatever comes next (a message box,
 // the password dialog) before the operator has read it.
 void DropQueuedInput();
+
+// A step a window's command started that may take seconds (a network connection): run as
+// RunWhilePumping runs it, the window disabled and the wait cursor shown meanwhile, and the input
+// typed during it dropped afterwards, so that a second press cannot start it again.
+void RunBusy(HWND window, const std::function<void()>& step);

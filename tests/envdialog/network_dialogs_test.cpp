@@ -1,5 +1,7 @@
 #include "envdialog/address_dialog.h"
 #include "envdialog/drive_dialog.h"
+#include "envdialog/folder_browser.h"
+#include "envdialog/log_collection.h"
 #include "envdialog/network_address.h"
 #include "envdialog/network_drive.h"
 #include "envdialog/network_texts.h"
@@ -15,6 +17,7 @@
 #include "session/shared_state.h"
 #include "support/dialog_driver.h"
 #include "support/test_support.h"
+#include "support/wine_drives.h"
 
 #include <gtest/gtest.h>
 
@@ -74,8 +77,8 @@ void RegisterTestProvider()
 }  // namespace
 
 // The connection reaches the provider with the share, the user and the password typed; its
-// refusal is told in plain words; the password goes nowhere else; Disconnect ends what we
-// connected.
+// refusal is told in plain words; the password goes nowhere else; Collect logs offers the share;
+// Disconnect ends what we connected.
 TEST_F(NetworkDialogsTest, ConnectsADriveThroughTheNetworkProviderAndTellsItsRefusals)
 {
     RegisterTestProvider();
@@ -102,8 +105,13 @@ TEST_F(NetworkDialogsTest, ConnectsADriveThroughTheNetworkProviderAndTellsItsRef
         Check([](HWND dialog) { EXPECT_EQ(Text(dialog, IDC_DRIVE_PASSWORD), "") << "wiped after the attempt"; }),
         TypeInto(IDC_DRIVE_USER, "CORP\\"), Click(IDOK), ExpectBox(NetworkText(IDS_DRIVE_BAD_USER)),
         TypeInto(IDC_DRIVE_USER, "CORP\\tech"), setAnswer("0"), TypeInto(IDC_DRIVE_PASSWORD, secret), Click(IDOK),
-        Check([](HWND dialog) {
+        Check([&](HWND dialog) {
             EXPECT_EQ(Text(dialog, IDC_DRIVE_PASSWORD), "");
+            // Collect logs offers the share: Y: stands for what a redirector would make of it.
+            TestDrive share('Y', DRIVE_REMOTE);
+            ASSERT_TRUE(share.Ok());
+            EXPECT_EQ(ProposedDestination(), "Y:\\") << "no removable drive here: the share connected last";
+            EXPECT_TRUE(IsWritableFolder("Y:\\"));
             ASSERT_EQ(SendDlgItemMessageA(dialog, IDC_DRIVE_CONNECTED, LB_GETCOUNT, 0, 0), 1);
             SendDlgItemMessageA(dialog, IDC_DRIVE_CONNECTED, LB_SETCURSEL, 0, 0);
             SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_CONNECTED, LBN_SELCHANGE),

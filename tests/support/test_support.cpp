@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -29,8 +30,11 @@ CaseFolder::CaseFolder()
 {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
+    // The serial keeps two folders of one test apart when both are made within one tick (a test's
+    // folder and a helper's scratch folder): the second would otherwise remove the first's tree.
+    static std::atomic<unsigned> serial{0};
     path_ = std::string(temp) + "tarn-tests\\" + CurrentTestName() + "-" + std::to_string(GetCurrentProcessId()) +
-            "-" + std::to_string(GetTickCount()) + "\\";
+            "-" + std::to_string(GetTickCount()) + "-" + std::to_string(++serial) + "\\";
     RemoveTree(path_);
     CreateFolders(path_.substr(0, path_.size() - 1));
 }
