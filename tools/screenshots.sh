@@ -15,9 +15,9 @@
 #                               named in the template, so the real program shows it without picture
 #   devices.png                 "Devices..." of the environment dialog (Alt+V, German Alt+G): what
 #                               Wine's SetupAPI reports
-#   network-settings.png        "Settings..." of the network row (Alt+I, German Alt+N): Wine's
+#   network-settings.png        "Settings..." of the network row (Alt+E, German Alt+R): Wine's
 #                               host adapters
-#   network-drive.png           "Net drive..." of the tools row (Alt+N, German Alt+U)
+#   network-drive.png           "Net drive..." of the tools row (Alt+N, German Alt+F)
 #   collect-progress.png        the progress of Collect logs halfway, from langpack_preview.exe: a
 #                               real copy of a few logs is over before it can be taken
 #   wifi.png                    "Wi-Fi..." of the environment dialog (Alt+I, German Alt+N), with the
@@ -257,13 +257,13 @@ if wanted environment-expanded || wanted folder-browser || wanted shutdown || wa
         press Escape; sleep 1
     fi
     if wanted network-settings; then
-        if [ "$lang" = de ]; then key=n; title="Netzwerkeinstellungen"; else key=i; title="Network Settings"; fi
+        if [ "$lang" = de ]; then key=r; title="Netzwerkeinstellungen"; else key=e; title="Network Settings"; fi
         focus "$dialog"; press "Alt_L+$key"
         shoot "$(wait_window "$title")" network-settings.png
         press Escape; sleep 1
     fi
     if wanted network-drive; then
-        if [ "$lang" = de ]; then key=u; title="Netzlaufwerk"; else key=n; title="Network Drive"; fi
+        if [ "$lang" = de ]; then key=f; title="Netzlaufwerk"; else key=n; title="Network Drive"; fi
         focus "$dialog"; press "Alt_L+$key"
         shoot "$(wait_window "$title")" network-drive.png
         press Escape; sleep 1
