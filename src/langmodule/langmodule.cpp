@@ -76,6 +76,8 @@ const AddedControl kAddedControls[] = {
      81, 17, 60, 14},
     {IDD_ENVIRONMENT, IDC_ENV_COLLECT_LOGS, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_COLLECT_LOGS_BUTTON,
      "Collect lo&gs...", 145, 17, 80, 14},
+    {IDD_DEVICES, IDC_DEVICES_FIND, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_DRIVERS_FIND_BUTTON,
+     "&Find drivers", 7, 0, 70, 14},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT_LABEL, "STATIC", kChild | SS_LEFT | SS_CENTERIMAGE, IDS_PASSWORD_LAYOUT_LABEL,
      "&Keyboard:", 7, 0, 82, 13},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT, "COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "", 92, 0,
@@ -86,7 +88,7 @@ struct AddedBand {
     UINT dialogId;
     int height;
 };
-const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 38}, {IDD_PASSWORD, 20}};
+const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 38}, {IDD_PASSWORD, 20}, {IDD_DEVICES, 20}};
 
 RECT DialogUnits(HWND dialog, int x, int y, int width, int height)
 {

@@ -34,6 +34,7 @@ const KeyRule kKeyRules[] = {
     {"RunWpeInit=", [](TSettings& s, const std::string& v) { s.RunWpeInit = v != "NO"; }},
     {"DriverFolder=", [](TSettings& s, const std::string& v) { s.DriverFolder = v; }},
     {"TimeZoneFromTarget=", [](TSettings& s, const std::string& v) { s.TimeZoneFromTarget = v == "YES"; }},
+    {"MatchDrivers=", [](TSettings& s, const std::string& v) { s.MatchDrivers = v == "YES"; }},
 };
 
 constexpr std::string_view kShellMarker = "[Shell]";

@@ -42,6 +42,9 @@ struct TSettings {
     std::string DriverFolder;
     // Selecting an installation applies its own time zone at once, not only on Apply.
     bool TimeZoneFromTarget = false;
+    // At start-up on Windows PE, only the drivers that fit a device are loaded from DriverFolder=
+    // and the Drivers folders of the removable drives and the boot medium, instead of every one.
+    bool MatchDrivers = false;
     TShellList ShellList;
 };
 

@@ -21,6 +21,7 @@ void LogSettings(const std::string& path, const char* file, const TSettings& s)
                           {"LessLogonMode", YesNo(s.LessLogonMode)}, {"EnableRebootButton", YesNo(s.EnableRebootButton)},
                           {"LogFile", s.LogFile}, {"RunWpeInit", YesNo(s.RunWpeInit)},
                           {"DriverFolder", s.DriverFolder}, {"TimeZoneFromTarget", YesNo(s.TimeZoneFromTarget)},
+                          {"MatchDrivers", YesNo(s.MatchDrivers)},
                           {"shells", std::to_string(s.ShellList.Count())}});
 }
 

@@ -6,7 +6,7 @@ from tarn_pe.common import ENGLISH_MODULE
 # A test holds this to the program's own table.
 SETTINGS_KEYS = ("CADApplication=", "CSEApplication=", "UseRegRun=", "ShutdownEmulate=",
                  "LangModuleName=", "LessLogonMode=", "EnableRebootButton=", "LogFile=", "RunWpeInit=",
-                 "DriverFolder=", "TimeZoneFromTarget=")
+                 "DriverFolder=", "TimeZoneFromTarget=", "MatchDrivers=")
 # The program's line ends and blanks: a zero byte ends the text, and every byte up to a space is
 # trimmed off a value.
 BLANKS = bytes(range(0x21))
