@@ -6,6 +6,7 @@
 #define TXT_DEVICES_CAPTION     "Devices"
 #define TXT_DEVICES_REFRESH     "&Refresh"
 #define TXT_DEVICES_CLOSE       "Close"
+#define TXT_DEVICES_FIND        "&Find drivers"
 #define TXT_COLLECT_CAPTION     "Collect Logs"
 #define TXT_COLLECT_TO          "Copying the logs to:"
 

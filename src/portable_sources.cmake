@@ -3,6 +3,8 @@
 set(TARN_PORTABLE_SOURCES
     catalogues/bitlocker_rules.cpp
     catalogues/device_rules.cpp
+    catalogues/driver_match_rules.cpp
+    catalogues/inf_rules.cpp
     catalogues/display_mode_rules.cpp
     catalogues/hive_file_rules.cpp
     catalogues/installation_rules.cpp

@@ -27,4 +27,5 @@ set(TARN_PORTABLE_TEST_SOURCES
     envdialog/proxy_rules_test.cpp
     envdialog/log_collection_rules_test.cpp
     catalogues/device_rules_test.cpp
+    catalogues/driver_match_rules_test.cpp
 )

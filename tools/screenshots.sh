@@ -13,7 +13,8 @@
 #                               manage-bde.exe giving the key ID and three kinds of protector
 #   scan.png                    scan dialog, from langpack_preview.exe: Wine does not open the clip
 #                               named in the template, so the real program shows it without picture
-#   devices.png                 "Devices..." of the environment dialog (Alt+V, German Alt+G): what
+#   devices.png                 "Devices..." of the environment dialog (Alt+V, German Alt+G), with
+#                               its Find drivers button: what
 #                               Wine's SetupAPI reports
 #   network-settings.png        "Settings..." of the network row (Alt+E, German Alt+R): Wine's
 #                               host adapters

@@ -62,6 +62,7 @@ DeviceEntry ReadEntry(HDEVINFO list, SP_DEVINFO_DATA& device)
     entry.className = ReadTextProperty(list, device, SPDRP_CLASS);
     entry.classGuid = GuidText(device.ClassGuid);
     entry.hardwareIds = SplitMultiString(ReadProperty(list, device, SPDRP_HARDWAREID));
+    entry.compatibleIds = SplitMultiString(ReadProperty(list, device, SPDRP_COMPATIBLEIDS));
     ULONG status = 0;
     ULONG problem = 0;
     bool read = CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) == CR_SUCCESS;

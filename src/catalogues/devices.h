@@ -14,6 +14,7 @@ struct DeviceEntry {
     std::vector<std::string> hardwareIds;
     DeviceState state = DeviceState::Unknown;
     unsigned long problem = 0;  // the CM_PROB_ code, when state says there is a problem
+    std::vector<std::string> compatibleIds;
 };
 
 // Every present device, in SetupAPI's order; empty when the device list cannot be opened.

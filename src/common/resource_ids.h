@@ -90,6 +90,7 @@
 #define IDC_DEVICES_SUMMARY     2951
 #define IDC_DEVICES_LIST        2952
 #define IDC_DEVICES_REFRESH     2953
+#define IDC_DEVICES_FIND        2954
 #define IDD_COLLECT_PROGRESS    2960
 #define IDC_COLLECT_DESTINATION 2961
 #define IDC_COLLECT_CURRENT     2962
@@ -324,5 +325,18 @@
 #define IDS_WAIT_NO_ADAPTER     3381
 #define IDS_PROXY_BAD           3385
 #define IDS_PROXY_NO_WINHTTP    3386
+/* Find drivers in the devices list. Later than the 1.5 module contract: a module without them
+   gets the program's English texts, and its devices dialog the button at run time. */
+#define IDS_DRIVERS_FIND_BUTTON 3400
+#define IDS_DRIVERS_SUMMARY     3401
+#define IDS_DRIVERS_NO_LIBRARY  3402
+#define IDS_DRIVERS_NO_DEVICES  3403
+#define IDS_DRIVERS_FOUND       3404
+#define IDS_DRIVERS_NONE_FOUND  3405
+#define IDS_DRIVERS_LOADED      3406
+#define IDS_DRIVERS_NOT_LOADED  3407
+#define IDS_DRIVERS_WORKS_NOW   3408
+#define IDS_DRIVERS_HIDDEN_DISKS 3409
+#define IDS_DRIVERS_SEARCHING   3410
 
 #endif

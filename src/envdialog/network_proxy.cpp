@@ -70,7 +70,7 @@ void ApplyProxyFromSettings()
     const TSettings& settings = Shared().Settings;
     if (settings.ProxyServer.empty()) return;
     if (!IsProxyServer(settings.ProxyServer)) {
-        LogEvent("proxy", {{"server", settings.ProxyServer}, {"result", "malformed"}});
+        LogEvent("proxy", {{"server", ProxyServerForLog(settings.ProxyServer)}, {"result", "malformed"}});
         return;
     }
     ApplyProxy(settings.ProxyServer, settings.ProxyBypass);

@@ -18,6 +18,15 @@ bool IsProxyServer(const std::string& server)
     return server[colon + 1] != '0' && port >= 1 && port <= 65535;
 }
 
+std::string ProxyServerForLog(const std::string& server)
+{
+    const size_t at = server.rfind('@');
+    if (at == std::string::npos) return server;
+    const size_t scheme = server.find("://");
+    const size_t start = scheme != std::string::npos && scheme < at ? scheme + 3 : 0;
+    return server.substr(0, start) + "***" + server.substr(at);
+}
+
 std::string NoProxyList(const std::string& bypass)
 {
     std::string spaced = bypass;

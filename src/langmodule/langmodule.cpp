@@ -82,6 +82,8 @@ const AddedControl kAddedControls[] = {
      "Also search &removable drives (USB sticks and disks)", 7, 35, -7, 10},
     {IDD_ENVIRONMENT, IDC_ENV_NETWORK_DRIVE, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_NET_DRIVE_BUTTON,
      "&Net drive...", -51, 17, 44, 14},
+    {IDD_DEVICES, IDC_DEVICES_FIND, "BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, IDS_DRIVERS_FIND_BUTTON,
+     "&Find drivers", 7, 0, 70, 14},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT_LABEL, "STATIC", kChild | SS_LEFT | SS_CENTERIMAGE, IDS_PASSWORD_LAYOUT_LABEL,
      "&Keyboard:", 7, 0, 82, 13},
     {IDD_PASSWORD, IDC_PASSWORD_LAYOUT, "COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "", 92, 0,
@@ -103,7 +105,7 @@ struct AddedBand {
     UINT dialogId;
     int height;
 };
-const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 49}, {IDD_PASSWORD, 20}, {IDD_UNLOCK, 67}};
+const AddedBand kAddedBands[] = {{IDD_ENVIRONMENT, 49}, {IDD_PASSWORD, 20}, {IDD_UNLOCK, 67}, {IDD_DEVICES, 20}};
 
 RECT DialogUnits(HWND dialog, int x, int y, int width, int height)
 {

@@ -49,6 +49,7 @@ const KeyRule kKeyRules[] = {
     {"ProxyBypass=", [](TSettings& s, const std::string& v) { s.ProxyBypass = v; }},
     {"WaitForNetwork=", [](TSettings& s, const std::string& v) { s.WaitForNetwork = WaitSeconds(v); }},
     {"NetworkDrive=", [](TSettings& s, const std::string& v) { if (!v.empty()) s.NetworkDrives.push_back(v); }},
+    {"MatchDrivers=", [](TSettings& s, const std::string& v) { s.MatchDrivers = v == "YES"; }},
 };
 
 constexpr std::string_view kShellMarker = "[Shell]";

@@ -59,6 +59,9 @@ struct TSettings {
     // NetworkDrive= presets, one per line as written ("Z: \\server\share DOMAIN\user"); unlike
     // other keys every line counts. Read by the network drive dialog, which refuses malformed ones.
     std::vector<std::string> NetworkDrives;
+    // At start-up on Windows PE, only the drivers that fit a device are loaded from DriverFolder=
+    // and the Drivers folders of the removable drives and the boot medium, instead of every one.
+    bool MatchDrivers = false;
     TShellList ShellList;
 };
 

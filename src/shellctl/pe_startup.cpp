@@ -1,5 +1,6 @@
 #include "shellctl/pe_startup.h"
 
+#include "catalogues/driver_library.h"
 #include "common/files.h"
 #include "common/guards.h"
 #include "common/resource_ids.h"
@@ -80,32 +81,6 @@ void RunWpeInit(StartUpDialog& dialog)
     LogWpeInit(ToolOutcomeText(run.outcome), std::string(), &run);
 }
 
-bool IsInfName(const std::string& name)
-{
-    return name.size() > 4 && UpperAscii(name.substr(name.size() - 4)) == ".INF";
-}
-
-// Every .inf below folder, as paths relative to it. The names are matched here rather than by a
-// "*.inf" pattern, which also matches by the short name ("x.infx" is X~1.INF).
-void CollectInfFiles(const std::string& folder, const std::string& relative, std::vector<std::string>& found)
-{
-    WIN32_FIND_DATAA entry;
-    UniqueFind find(FindFirstFileA((folder + relative + "*").c_str(), &entry));
-    if (!find) return;
-    do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // A junction may lead back up the tree.
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                CollectInfFiles(folder, relative + name + "\\", found);
-            }
-        } else if (IsInfName(name)) {
-            found.push_back(relative + name);
-        }
-    } while (FindNextFileA(find.get(), &entry));
-}
-
 std::string LoadingText(const std::string& file)
 {
     std::string text = LoadLangStringOr(IDS_LOADING_DRIVER, "Loading driver %s...");
@@ -118,16 +93,23 @@ void LogDriversSkipped(const std::string& reason, const std::string& folder = st
     LogEvent("drivers", {{"result", "skipped"}, {"reason", reason}, {folder.empty() ? "" : "folder", folder}});
 }
 
+// MatchDrivers=YES: the library's drivers that fit a device, best first per device; the pass
+// waits for Plug and Play itself.
+void MatchDrivers(StartUpDialog& dialog)
+{
+    if (!IsExistingFile(SystemToolPath("drvload.exe"))) return LogDriversSkipped("drvload.exe missing");
+    RunDriverPass(DriverLibraryFolders(), [&](const std::string& inf) { dialog.Show(LoadingText(inf)); });
+}
+
 void LoadDrivers(StartUpDialog& dialog)
 {
+    if (Shared().Settings.MatchDrivers) return MatchDrivers(dialog);
     std::string folder = DriverFolderPath();
     if (folder.empty()) return LogDriversSkipped("no DriverFolder=");
     if (!IsExistingFolder(folder)) return LogDriversSkipped("folder missing", folder);
     if (!IsExistingFile(SystemToolPath("drvload.exe"))) return LogDriversSkipped("drvload.exe missing", folder);
     if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
-    std::vector<std::string> files;
-    CollectInfFiles(folder, std::string(), files);
-    SortDriverPaths(files);
+    const std::vector<std::string> files = FindInfFiles(folder);
     LogEvent("drivers", {{"folder", folder}, {"files", std::to_string(files.size())}});
     bool loaded = false;
     for (const std::string& file : files) {

@@ -22,6 +22,10 @@ void LogSettings(const std::string& path, const char* file, const TSettings& s)
                           {"LogFile", s.LogFile}, {"RunWpeInit", YesNo(s.RunWpeInit)},
                           {"DriverFolder", s.DriverFolder}, {"TimeZoneFromTarget", YesNo(s.TimeZoneFromTarget)},
                           {"WifiProfiles", s.WifiProfiles},
+                          {"StaticAddress", std::to_string(s.StaticAddresses.size())},
+                          {"WaitForNetwork", std::to_string(s.WaitForNetwork)},
+                          {"NetworkDrive", std::to_string(s.NetworkDrives.size())},
+                          {"MatchDrivers", YesNo(s.MatchDrivers)},
                           {"shells", std::to_string(s.ShellList.Count())}});
 }
 

@@ -58,11 +58,11 @@ TEST_F(DevicesDialogTest, ListsDevicesWithoutADriverFirstWithTheirFirstTwoHardwa
     UseModule("LangPack.dll");
     const char* net = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
     const std::vector<DeviceEntry> devices = {
-        {"Intel(R) Ethernet", "Net", net, {"PCI\\VEN_8086&DEV_15B8", "PCI\\VEN_8086"}, DeviceState::Working, 0},
-        {"Keyboard", "Keyboard", "{4D36E96B-E325-11CE-BFC1-08002BE10318}", {"ACPI\\PNP0303"}, DeviceState::Working, 0},
+        {"Intel(R) Ethernet", "Net", net, {"PCI\\VEN_8086&DEV_15B8", "PCI\\VEN_8086"}, DeviceState::Working, 0, {}},
+        {"Keyboard", "Keyboard", "{4D36E96B-E325-11CE-BFC1-08002BE10318}", {"ACPI\\PNP0303"}, DeviceState::Working, 0, {}},
         {"", "", "", {"PCI\\VEN_144D&DEV_A808&SUBSYS_A801144D", "PCI\\VEN_144D&DEV_A808", "PCI\\CC_010802"},
-         DeviceState::NoDriver, 28},
-        {"Audio", "MEDIA", "", {}, DeviceState::Disabled, 22},
+         DeviceState::NoDriver, 28, {}},
+        {"Audio", "MEDIA", "", {}, DeviceState::Disabled, 22, {}},
     };
     EXPECT_EQ(DevicesText(devices), "(unnamed device)\r\n"
                                     "    Class: (none); no driver installed (problem 28)\r\n"
@@ -79,4 +79,14 @@ TEST_F(DevicesDialogTest, ListsDevicesWithoutADriverFirstWithTheirFirstTwoHardwa
                                     "    PCI\\VEN_8086\r\n");
     EXPECT_EQ(DevicesSummary(devices).substr(0, 47), "1 devices without a driver, 1 with another prob");
     EXPECT_EQ(CountWithoutDriver(devices), 1u);
+
+    // An Intel VMD controller without its driver while no fixed disk is visible: said in plain words.
+    const DeviceEntry vmd{"", "", "", {"PCI\\VEN_8086&DEV_A77F&SUBSYS_0A7F1028&REV_00"}, DeviceState::NoDriver, 28,
+                          {"PCI\\VEN_8086&CC_010400"}};
+    EXPECT_EQ(DevicesText({vmd}, false), "(unnamed device)\r\n"
+                                         "    Class: (none); no driver installed (problem 28)\r\n"
+                                         "    PCI\\VEN_8086&DEV_A77F&SUBSYS_0A7F1028&REV_00\r\n"
+                                         "    The disks are there, but Windows PE cannot see them: the storage driver for "
+                                         "this controller is missing. Vendors ship it as iaStorVD.inf.\r\n");
+    EXPECT_EQ(DevicesText({vmd}, true).find("disks are there"), std::string::npos) << "a disk is visible";
 }

@@ -142,6 +142,8 @@ TEST(SettingsText, PeStartUpKeysFollowLogFileAndUseRegRunTellsAnExplicitYes)
     EXPECT_FALSE(none.TimeZoneFromTarget);
     EXPECT_TRUE(Parse("TimeZoneFromTarget=YES").TimeZoneFromTarget);
     EXPECT_FALSE(Parse("TimeZoneFromTarget=yes").TimeZoneFromTarget);
+    EXPECT_FALSE(none.MatchDrivers);
+    EXPECT_TRUE(Parse("MatchDrivers=YES").MatchDrivers);
     EXPECT_EQ(Parse("DriverFolder=d TimeZoneFromTarget=YES").DriverFolder, "d TimeZoneFromTarget=YES")
         << "DriverFolder= is tested first";
     EXPECT_EQ(none.WifiProfiles, "");

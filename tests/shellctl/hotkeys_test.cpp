@@ -554,3 +554,145 @@ TEST_F(AutorunLogonTest, PeStartUpSkipsWhatRanOrIsOffAndOutsidePeTheAutorunNeeds
     EXPECT_TRUE(ranOnce()) << "an explicit YES runs it outside Windows PE too";
     for (const ProbeRun& run : ShellRuns()) EXPECT_EQ(run["cmdline"].find("wpeinit"), std::string::npos);
 }
+
+// MatchDrivers=YES: of a pack, only the best driver of each device without one is loaded, storage
+// controllers first in the pack's order, before the password is asked for; Find drivers in the
+// Devices dialog matches again and tells each device's outcome. Wine reports no problem codes:
+// the stand-in cfgmgr32 gives the planted devices theirs, and keeps them after a load.
+TEST_F(AutorunLogonTest, MatchDriversLoadsWhatFitsBeforeThePasswordAndFindDriversTellsEachDevice)
+{
+    struct Planted {
+        const char* instance;
+        std::vector<std::string> hardware, compatible;
+        const char* problem;
+    };
+    const Planted planted[] = {
+        {"PCI\\VEN_8086&DEV_A77F&SUBSYS_0A7F1028&REV_00\\3&11583659&0&70",
+         {"PCI\\VEN_8086&DEV_A77F&SUBSYS_0A7F1028&REV_00", "PCI\\VEN_8086&DEV_A77F"}, {"PCI\\VEN_8086&CC_010400"}, "28"},
+        {"PCI\\VEN_8086&DEV_282A&SUBSYS_07A81028&REV_10\\3&11583659&0&B8",
+         {"PCI\\VEN_8086&DEV_282A&SUBSYS_07A81028&REV_10", "PCI\\VEN_8086&DEV_282A"}, {"PCI\\VEN_8086&CC_010400"}, "28"},
+        {"PCI\\VEN_8086&DEV_7AE0&SUBSYS_00000000&REV_11\\3&11583659&0&A0",
+         {"PCI\\VEN_8086&DEV_7AE0&SUBSYS_00000000&REV_11"}, {"PCI\\VEN_8086&CC_0C0330", "PCI\\CC_0C0330"}, "28"},
+        {"ACPI\\TARN0001\\0", {"ACPI\\TARN0001"}, {}, "28"},
+        {"ACPI\\TARN0002\\0", {"ACPI\\TARN0002"}, {}, "1"},
+    };
+    const std::string enumKey = "\\SYSTEM\\CurrentControlSet\\Enum\\";
+    ScopeExit unplant([&] {
+        for (const char* tree : {"PCI\\VEN_8086&DEV_A77F&SUBSYS_0A7F1028&REV_00", "PCI\\VEN_8086&DEV_282A&SUBSYS_07A81028&REV_10",
+                                 "PCI\\VEN_8086&DEV_7AE0&SUBSYS_00000000&REV_11", "ACPI\\TARN0001", "ACPI\\TARN0002"}) {
+            DeleteRegTree(enumKey + tree);
+        }
+    });
+    std::string problems;
+    auto multi = [](HKEY key, const char* name, const std::vector<std::string>& strings) {
+        std::string bytes;
+        for (const std::string& s : strings) bytes += s + '\0';
+        bytes += '\0';
+        RegSetValueExA(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    };
+    for (const Planted& device : planted) {
+        UniqueKey key = CreateRegKey(enumKey + device.instance, KEY_ALL_ACCESS);
+        ASSERT_TRUE(key);
+        multi(key.get(), "HardwareID", device.hardware);
+        if (!device.compatible.empty()) multi(key.get(), "CompatibleIDs", device.compatible);
+        WriteRegString(key.get(), "DeviceDesc", std::string("Test ") + device.instance);
+        WriteRegString(key.get(), "ClassGUID", "{4D36E97D-E325-11CE-BFC1-08002BE10318}");
+        problems += std::string(device.instance) + "=" + device.problem + ";";
+    }
+    {
+        UniqueKey password = CreateRegKey("\\Software\\Quillon\\TarnDesk\\1.5", KEY_ALL_ACCESS);
+        WriteRegDword(password.get(), "PassHash", PasswordHash("right"));
+    }
+    // Each INF offers its models for both processors the tests run on, and for arm64 only when told.
+    auto inf = [&](const std::string& path, const std::string& className, const std::string& date, const std::string& id,
+                   const char* platforms = "NTx86,NTamd64") {
+        std::string text = "[Version]\r\nClass=" + className + "\r\nDriverVer=" + date + ",1.0.0.0\r\n[Manufacturer]\r\n%Mfg%=M," +
+                           platforms + "\r\n";
+        std::string list = platforms;
+        for (size_t start = 0; start < list.size();) {
+            size_t comma = list.find(',', start);
+            if (comma == std::string::npos) comma = list.size();
+            text += "[M." + list.substr(start, comma - start) + "]\r\n%Desc% = Inst_" + className + ", " + id + "\r\n";
+            start = comma + 1;
+        }
+        WriteBytes(folder_.File("pe\\Drivers\\" + path), text + "[Strings]\r\nMfg=\"Maker\"\r\nDesc=\"A device\"\r\n");
+    };
+    inf("00-Old\\iaStorVD.inf", "SCSIAdapter", "01/01/2020", "PCI\\VEN_8086&DEV_A77F");
+    inf("01-Usb\\usb3.inf", "USB", "05/05/2024", "PCI\\VEN_8086&CC_0C0330");
+    inf("02-Storage\\1-RST\\iaStorAC.inf", "SCSIAdapter", "05/05/2024", "PCI\\VEN_8086&DEV_282A");
+    inf("02-Storage\\2-VMD\\iaStorVD.inf", "SCSIAdapter", "05/05/2024", "PCI\\VEN_8086&DEV_A77F");
+    inf("03-Arm\\arm.inf", "System", "05/05/2024", "ACPI\\TARN0001", "NTarm64");
+    inf("04-Other\\other.inf", "System", "05/05/2024", "ACPI\\NOTHERE");
+    const std::string settings = "LogFile=" + folder_.Path() + "run.log\r\nUseRegRun=NO\r\nDriverFolder=Drivers\r\nMatchDrivers=YES\r\n";
+    Install("tarn_logon.exe", settings.c_str());
+    CopyOrFail(BinFolder() + "cfgmgr32_standin.dll", folder_.File("pe\\cfgmgr32.dll"));
+    PlacePeTool("drvload.exe");
+    InstallLanguage("LangPack.dll", "LangPack.dll");
+    // Wine's per-program override: the environment's WINEDLLOVERRIDES does not reach a process
+    // that another Wine process starts.
+    const char* appDefaults = "Software\\Wine\\AppDefaults\\tarn_logon.exe";
+    ScopeExit unoverride([&] { RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults); });
+    {
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(appDefaults) + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        ASSERT_TRUE(key);
+        RegSetValueExA(key, "cfgmgr32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
+        RegCloseKey(key);
+    }
+    Start(std::string(), 300, {{"TARN_DEVNODE_PROBLEMS", problems}});
+
+    HWND password = WaitForWindowWith(IDC_PASSWORD_EDIT);
+    ASSERT_TRUE(password);
+    const std::string drvload = "\"" + PeSystemFile("drvload.exe") + "\" \"" + folder_.Path() + "pe\\Drivers\\";
+    auto loads = [&] {
+        std::vector<std::string> files;
+        for (const ProbeRun& run : ShellRuns()) {
+            if (run["cmdline"].rfind(drvload, 0) == 0) files.push_back(run["cmdline"].substr(drvload.size()));
+        }
+        return files;
+    };
+    const std::vector<std::string> expected = {"02-Storage\\1-RST\\iaStorAC.inf\"", "02-Storage\\2-VMD\\iaStorVD.inf\"",
+                                               "01-Usb\\usb3.inf\""};
+    EXPECT_EQ(loads(), expected) << "storage first in the pack's order, the newer iaStorVD only, nothing for arm64";
+
+    SendMessageA(GetDlgItem(password, IDC_PASSWORD_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("right"));
+    PostMessageA(password, WM_COMMAND, IDOK, 0);
+    HWND environment = WaitForWindowWith(IDC_ENV_TARGETS);
+    ASSERT_TRUE(environment);
+    PostMessageA(environment, WM_COMMAND, IDC_ENV_DEVICES, 0);
+    HWND devices = WaitForWindowWith(IDC_DEVICES_FIND);
+    ASSERT_TRUE(devices);
+    PostMessageA(devices, WM_COMMAND, IDC_DEVICES_FIND, 0);
+    std::string summary;
+    ASSERT_TRUE(WaitUntil([&] {
+        char text[1024] = "";
+        GetDlgItemTextA(devices, IDC_DEVICES_SUMMARY, text, sizeof text);
+        summary = text;
+        return summary.find("3 of 3 drivers loaded") != std::string::npos;
+    }, seconds(30))) << summary;
+    EXPECT_EQ(loads().size(), 6u) << "the same three again";
+    std::string list(65536, '\0');
+    list.resize(static_cast<size_t>(GetDlgItemTextA(devices, IDC_DEVICES_LIST, &list[0], static_cast<int>(list.size()))));
+    EXPECT_NE(list.find("    PCI\\VEN_8086&DEV_A77F&SUBSYS_0A7F1028&REV_00\r\n    Driver: " + folder_.Path() +
+                        "pe\\Drivers\\02-Storage\\2-VMD\\iaStorVD.inf (section Inst_SCSIAdapter, for PCI\\VEN_8086&DEV_A77F): loaded\r\n"),
+              std::string::npos) << list;
+    EXPECT_NE(list.find("usb3.inf (section Inst_USB, for PCI\\VEN_8086&CC_0C0330): loaded"), std::string::npos) << list;
+    EXPECT_NE(list.find("    ACPI\\TARN0001\r\n    no driver found\r\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("    ACPI\\TARN0002\r\n    no driver found\r\n"), std::string::npos) << list;
+    PostMessageA(devices, WM_COMMAND, IDCANCEL, 0);
+
+    ExpectLinesInOrder(LogLines(), {
+        {" settings ", " MatchDrivers=YES"},
+        {" drivers library=", "pe\\Drivers\\", " files=6"},
+        {" driver-match device=", " hardware-id=ACPI\\TARN0002 result=none"},
+        {" driver-match device=", " hardware-id=PCI\\VEN_8086&DEV_A77F ", "2-VMD\\iaStorVD.inf", " section=Inst_SCSIAdapter"},
+        {" driver file=", "iaStorAC.inf", " result=loaded"},
+        {" driver file=", "usb3.inf", " result=loaded"},
+        {" devices result=settled"},
+        {" drivers result=matched devices=5 loads=3 loaded=3 no-driver=5"},
+        {" device state=no-driver name=", "TARN0002"},
+        {" password prompt=shown"},
+        {" drivers library="},
+    });
+}

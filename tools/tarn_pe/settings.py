@@ -7,7 +7,8 @@ from tarn_pe.common import ENGLISH_MODULE
 SETTINGS_KEYS = ("CADApplication=", "CSEApplication=", "UseRegRun=", "ShutdownEmulate=",
                  "LangModuleName=", "LessLogonMode=", "EnableRebootButton=", "LogFile=", "RunWpeInit=",
                  "DriverFolder=", "TimeZoneFromTarget=", "WifiProfiles=", "StaticAddress=",
-                 "ProxyServer=", "ProxyBypass=", "WaitForNetwork=", "NetworkDrive=")
+                 "ProxyServer=", "ProxyBypass=", "WaitForNetwork=", "NetworkDrive=",
+                 "MatchDrivers=")
 # The program's line ends and blanks: a zero byte ends the text, and every byte up to a space is
 # trimmed off a value.
 BLANKS = bytes(range(0x21))
