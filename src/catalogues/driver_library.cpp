@@ -101,7 +101,7 @@ InfPlatform RunningPlatform()
     return platform;
 }
 
-std::vector<LibraryInf> ReadLibrary(const std::vector<std::string>& folders, std::vector<size_t>& perFolder)
+std::vector<LibraryInf> ReadLibraryFiles(const std::vector<std::string>& folders, std::vector<size_t>& perFolder)
 {
     const InfPlatform platform = RunningPlatform();
     std::vector<LibraryInf> library;
@@ -141,6 +141,16 @@ bool WorksAfter(const DeviceEntry& device, const std::vector<DeviceEntry>& after
 }
 
 }  // namespace
+
+DriverLibrary ReadDriverLibrary(const std::vector<std::string>& folders)
+{
+    DriverLibrary library;
+    library.infs = ReadLibraryFiles(folders, library.perFolder);
+    library.index = IndexDriverIds(library.infs);
+    return library;
+}
+
+void ForgetReadInfFiles() { g_read.clear(); }
 
 std::vector<std::string> FindInfFiles(const std::string& folder)
 {
@@ -208,17 +218,17 @@ DriverPassResult RunDriverPass(const std::vector<std::string>& folders,
 {
     DriverPassResult result;
     result.folders = folders;
-    std::vector<size_t> perFolder;
-    std::vector<LibraryInf> library;
+    DriverLibrary read;
     // Reading a pack of thousands of files takes seconds on a slow stick.
-    RunWhilePumping([&] { library = ReadLibrary(folders, perFolder); });
+    RunWhilePumping([&] { read = ReadDriverLibrary(folders); });
+    const std::vector<LibraryInf>& library = read.infs;
+    const DriverIdIndex& index = read.index;
     result.infFiles = library.size();
     for (size_t i = 0; i < folders.size(); ++i) {
-        LogEvent("drivers", {{"library", folders[i]}, {"files", std::to_string(perFolder[i])}});
+        LogEvent("drivers", {{"library", folders[i]}, {"files", std::to_string(read.perFolder[i])}});
     }
     if (folders.empty()) LogEvent("drivers", {{"library", "none"}});
 
-    const DriverIdIndex index = IndexDriverIds(library);
     const bool fixedDisk = AnyFixedDiskVisible();
     std::vector<size_t> best;
     for (DeviceEntry& device : ReadDevices()) {

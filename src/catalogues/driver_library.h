@@ -4,6 +4,7 @@
 #pragma once
 
 #include "catalogues/devices.h"
+#include "catalogues/driver_match_rules.h"
 
 #include <functional>
 #include <string>
@@ -17,6 +18,18 @@ std::vector<std::string> FindInfFiles(const std::string& folder);
 // drive, CD or DVD and of the drive that holds \sources\boot.wim (the boot medium); each folder
 // once, those that exist only, each with its trailing backslash.
 std::vector<std::string> DriverLibraryFolders();
+
+// The library as one pass reads it: every INF of the folders in order, each read again only when
+// its size or time changed since an earlier pass, and the index of the IDs its models list.
+struct DriverLibrary {
+    std::vector<LibraryInf> infs;
+    std::vector<size_t> perFolder;  // INF files found in each folder
+    DriverIdIndex index;
+};
+DriverLibrary ReadDriverLibrary(const std::vector<std::string>& folders);
+
+// What the passes have read is read again by the next one.
+void ForgetReadInfFiles();
 
 // What became of one device that had a problem.
 struct DeviceDriverOutcome {
