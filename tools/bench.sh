@@ -6,11 +6,16 @@
 #   BENCH_RUNS   samples per measurement (default 7)
 #   BENCH_ARCH   x86 (default, the deliverable), x64, or x64-clang (the x64 program from Zig's clang)
 #   BENCH_KEEP_AWAKE  1 (default): a lowest-priority busy loop on one processor for the run; 0: none
+#   BENCH_ONLY   one part only: session (start, idle, hot keys, catalogues, start-up, password),
+#                scan, repeat or drivers; the table then lists the other figures as "no data"
 # Raw samples and the table are kept in build/bench-<arch>/.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
 runs="${BENCH_RUNS:-7}"
+only="${BENCH_ONLY:-}"
+case "$only" in "" | session | scan | repeat | drivers) ;; *) echo "bench: BENCH_ONLY=$only is none of session, scan, repeat, drivers" >&2; exit 2 ;; esac
+part() { [ -z "$only" ] || [ "$only" = "$1" ]; }
 tarn_select_arch "${BENCH_ARCH:-x86}"
 
 cmake --preset "$TARN_ARCH" >/dev/null
@@ -49,7 +54,7 @@ stage="$WINEPREFIX/drive_c/bench"
 work="$stage/work"
 mkdir -p "$stage/pe" "$work"
 cp "$bin/tarn_logon.exe" "$bin/LangPack.dll" "$stage/pe/"
-cp "$bin/bench_driver.exe" "$bin/dialog_baseline.exe" "$bin/probe.exe" "$bin/LangPack.dll" "$stage/"
+cp "$bin/bench_driver.exe" "$bin/dialog_baseline.exe" "$bin/probe.exe" "$bin/LangPack.dll" "$bin/driver_match_bench.exe" "$stage/"
 # The shell sleeps for longer than a pass; the chord starts the probe, which records its start.
 cat >"$stage/pe/tarn_logon.ini" <<'EOF'
 CADApplication=C:\bench\probe.exe
@@ -151,7 +156,7 @@ product_dialog() {  # on: the run log in its default place (%TEMP%); off: LogFil
 }
 
 # ---- the operator's wait, idle cost, hot keys, memory; catalogues ----
-for ((run = 1; run <= runs; run++)); do
+part session && for ((run = 1; run <= runs; run++)); do
     echo "bench: session $run/$runs"
     rm -f "$work"/*.begin "$work"/*.end "$work"/*.log
     linux_side_of_session >"$out/linux-$run.txt" &
@@ -191,7 +196,7 @@ for i in range(count):
             shutil.copyfile(os.path.join(config, hive), os.path.join(folder, "system32", "config", hive))
 EOF
 }
-for count in 1000 10000; do
+part scan && for count in 1000 10000; do
     make_scan_root "$count"
     tarn_stop_wineserver
     ln -sfn "$out/scan-$count" "$WINEPREFIX/dosdevices/d:"
@@ -205,6 +210,7 @@ tarn_stop_wineserver
 rm -rf "$out/scan-1000" "$out/scan-10000"
 
 # ---- repeated passes: D: with three installations whose SOFTWARE hives hold about 50 MB ----
+if part repeat; then
 # Each SOFTWARE hive is written by hivex in the registry file format: the sample values, and
 # 50,000 generated keys with six values each, spread over a thousand parents under Microsoft as
 # a real hive's are, so that the walk to CurrentVersion passes a list of a thousand subkeys.
@@ -251,6 +257,27 @@ for ((run = 1; run <= repeat_runs; run++)); do
 done
 tarn_stop_wineserver
 rm -rf "$out/disk-big"
+fi
+
+# ---- driver matching: generated libraries of 1,000, 2,000 and 4,000 INF files ----
+# The three sizes alternate within each run, so that load on the machine meets all of them alike.
+if part drivers; then
+    driver_counts=(1000 2000 4000)
+    for count in "${driver_counts[@]}"; do
+        python3 "$TARN_ROOT/bench/make_driver_library.py" "$stage/drivers-$count" "$count"
+    done
+    tarn_start_wineserver
+    for ((run = 1; run <= runs; run++)); do
+        for count in "${driver_counts[@]}"; do
+            echo "bench: driver matching, $count INF files $run/$runs"
+            timeout 300 wine 'C:\bench\driver_match_bench.exe' "C:\bench\drivers-$count\Drivers" \
+                "C:\bench\drivers-$count\devices.txt" "$count" "$run" </dev/null >>"$results" 2>>"$errors" ||
+                echo "bench: driver matching of $count files failed ($?)" >&2
+        done
+    done
+    tarn_stop_wineserver
+    for count in "${driver_counts[@]}"; do rm -rf "$stage/drivers-$count"; done
+fi
 
 # ---- sizes ----
 {

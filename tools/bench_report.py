@@ -126,7 +126,36 @@ def build(samples):
     t.row("7. one password check with PassKey, slowest run (ms)", None, None, "< 1,500", below(1500),
           value=max(checks) if checks else None, spread=t.spread("password_check_ms"))
     t.row("   processor time of the check, median (ms)", "password_check_cpu_ms")
+    drivers(t)
     return t
+
+
+DRIVER_COUNTS = (1000, 2000, 4000)
+
+
+def drivers(t):
+    """The library pass of Find drivers against reading the same INF files' bytes, and its growth."""
+    ratio_at_most = lambda limit: (lambda value, ratio: ratio is not None and ratio <= limit)
+    for count in DRIVER_COUNTS:
+        t.row(f"8. driver matching, {count:,} INF files (ms)", f"drivers_match_{count}_ms",
+              f"drivers_bare_{count}_ms", "ratio <= 2", ratio_at_most(2))
+        t.row("   later pass, files unchanged (ms)", f"drivers_reuse_{count}_ms", f"drivers_bare_{count}_ms")
+    per_thousand = []
+    for kind in ("match", "bare"):
+        values = [t.median(f"drivers_{kind}_{count}_ms") for count in DRIVER_COUNTS]
+        per_thousand.append([v * 1000 / c if v is not None else None for v, c in zip(values, DRIVER_COUNTS)])
+    t.row("   match per 1,000 files at 1,000 / 2,000 / 4,000 (ms)", None, value=per_thousand[0][-1],
+          spread=" / ".join(number(v) for v in per_thousand[0]))
+    t.rows[-1][3] = number(per_thousand[1][-1])
+    small, large = t.median("drivers_match_1000_ms"), t.median("drivers_match_4000_ms")
+    bare_small, bare_large = t.median("drivers_bare_1000_ms"), t.median("drivers_bare_4000_ms")
+    growth = large / small if small and large else None
+    bare_growth = bare_large / bare_small if bare_small and bare_large else None
+    # Linear as for the scan: the match grows with the files as reading them does, with a
+    # quarter's allowance for noise.
+    t.row("   growth 1,000 -> 4,000 files (x)", None, None, "ratio <= 1.25 (linear)", ratio_at_most(1.25),
+          value=growth, spread="-", ratio=growth / bare_growth if growth and bare_growth else None)
+    t.rows[-1][3] = number(bare_growth)
 
 
 def side_by_side(gcc_path, clang_path, arm64_bin=None, out=sys.stdout):
@@ -174,7 +203,12 @@ def main():
     print("\nBaselines: 1. a program that only loads LangPack.dll and shows template 2600 empty;"
           " 2. FindFirstFileA over the same root with one GetFileAttributesA per folder"
           " (later pass: the first pass of the same process, which reads every hive);"
-          " 5. ShellExecuteA of the same program from a process that waits for nothing.")
+          " 5. ShellExecuteA of the same program from a process that waits for nothing;"
+          " 8. the same folder walk, every INF file opened and read whole (CreateFileA, ReadFile).")
+    matched = {k: v for k, v in samples.items() if k.startswith("drivers_matched_")}
+    for name, values in sorted(matched.items(), key=lambda item: int(item[0].rsplit("_", 1)[1])):
+        devices = samples.get(name.replace("matched", "devices"), [0])
+        print(f"   {name}: {sorted(set(int(v) for v in values))} of {int(max(devices))} devices found a driver")
     steps = [(k[len("startup_"):-len("_ms")], statistics.median(v)) for k, v in samples.items()
              if k.startswith("startup_")]
     if steps:
