@@ -3,6 +3,7 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <deque>
 #include <tuple>
 #include <unordered_map>
 
@@ -54,8 +55,14 @@ std::string Utf16LeToUtf8(std::string_view bytes)
     return out;
 }
 
-using Lines = std::vector<std::string>;
-using Sections = std::unordered_map<std::string, Lines>;  // by upper-case name
+// A section's lines are views into the file's text, or into the section list's own store for a
+// line joined from several: a vendor pack holds thousands of files of mostly registry lines that
+// are never looked at, and copying each would cost more than reading the file.
+using Lines = std::vector<std::string_view>;
+struct Sections {
+    std::unordered_map<std::string, Lines> byName;  // by upper-case name
+    std::deque<std::string> joined;                 // stable while more are added
+};
 
 // Cuts the comment off a physical line: a ';' outside quotes.
 std::string_view WithoutComment(std::string_view line)
@@ -79,11 +86,13 @@ std::string_view TrimView(std::string_view text)
 
 // Every section's logical lines, comments and continuations resolved, blank lines dropped; lines
 // before the first section belong to none and are dropped too.
+// The text must outlive the sections.
 Sections SplitSections(std::string_view text)
 {
     Sections sections;
     Lines* current = nullptr;
     std::string logical;
+    bool joining = false;
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find('\n', at);
@@ -92,19 +101,22 @@ Sections SplitSections(std::string_view text)
         at = end + 1;
         if (!piece.empty() && piece.back() == '\\') {
             logical.append(piece.substr(0, piece.size() - 1));
+            joining = true;
             if (at < text.size()) continue;
-        } else {
+        } else if (joining) {
             logical.append(piece);
         }
-        std::string_view line = TrimView(logical);
+        std::string_view line = joining ? TrimView(logical) : piece;
         if (!line.empty() && line.front() == '[') {
             size_t close = line.find(']');
             std::string_view name = TrimView(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
-            current = &sections[UpperAscii(name)];
+            current = &sections.byName[UpperAscii(name)];
         } else if (!line.empty() && current) {
-            current->emplace_back(line);
+            if (joining) line = sections.joined.emplace_back(line);
+            current->push_back(line);
         }
         logical.clear();
+        joining = false;
     }
     return sections;
 }
@@ -171,7 +183,7 @@ public:
     {
         // The plain [Strings] first; a localized [Strings.xxxx] fills in only what it lacks.
         Add(sections, "STRINGS");
-        for (const auto& [name, lines] : sections) {
+        for (const auto& [name, lines] : sections.byName) {
             if (name.size() > 8 && name.compare(0, 8, "STRINGS.") == 0) Add(sections, name);
         }
     }
@@ -204,18 +216,18 @@ public:
 private:
     void Add(const Sections& sections, const std::string& name)
     {
-        auto section = sections.find(name);
-        if (section == sections.end()) return;
-        for (const std::string& line : section->second) {
+        auto section = sections.byName.find(name);
+        if (section == sections.byName.end()) return;
+        for (std::string_view line : section->second) {
             size_t equals = FindUnquoted(line, '=');
             if (equals == std::string::npos) continue;
             // A value's %% is a percent sign too; a token in it is not looked up again.
-            std::string value = Unquoted(std::string_view(line).substr(equals + 1));
+            std::string value = Unquoted(line.substr(equals + 1));
             for (size_t at = value.find("%%"); at != std::string::npos; at = value.find("%%", at + 1)) {
                 value.erase(at, 1);
             }
             // The first definition counts, as Windows reads a merged section from its top.
-            values_.emplace(UpperAscii(Unquoted(std::string_view(line).substr(0, equals))), std::move(value));
+            values_.emplace(UpperAscii(Unquoted(line.substr(0, equals))), std::move(value));
         }
     }
     std::unordered_map<std::string, std::string> values_;
@@ -223,8 +235,8 @@ private:
 
 const Lines* FindSection(const Sections& sections, std::string_view name)
 {
-    auto found = sections.find(UpperAscii(name));
-    return found == sections.end() ? nullptr : &found->second;
+    auto found = sections.byName.find(UpperAscii(name));
+    return found == sections.byName.end() ? nullptr : &found->second;
 }
 
 unsigned long NumberOr(std::string_view text, unsigned long fallback)
@@ -342,10 +354,15 @@ uint64_t InfVersion(std::string_view text)
 InfDriver ReadInfDriver(std::string_view bytes, const InfPlatform& platform)
 {
     InfDriver driver;
-    const Sections sections = SplitSections(InfText(bytes));
+    // Only UTF-16 needs a copy of the bytes; the others are read where they are.
+    std::string converted;
+    std::string_view text = bytes;
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') text = converted = InfText(bytes);
+    else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) text.remove_prefix(3);
+    const Sections sections = SplitSections(text);
     const StringTable strings(sections);
     if (const Lines* version = FindSection(sections, "Version")) {
-        for (const std::string& line : *version) {
+        for (std::string_view line : *version) {
             Entry entry = SplitEntry(line);
             const std::string key = UpperAscii(entry.key);
             if (key == "CLASS" && driver.className.empty()) driver.className = strings.Substitute(entry.fields[0]);
@@ -362,7 +379,7 @@ InfDriver ReadInfDriver(std::string_view bytes, const InfPlatform& platform)
     const Lines* manufacturers = FindSection(sections, "Manufacturer");
     if (!manufacturers) return driver;
     std::vector<std::string> read;  // a models section named twice is read once
-    for (const std::string& line : *manufacturers) {
+    for (std::string_view line : *manufacturers) {
         Entry entry = SplitEntry(line);
         // "manufacturer-name" alone names its models section itself.
         if (entry.key.empty() && entry.fields.size() == 1) entry.fields[0] = strings.Substitute(entry.fields[0]);
@@ -371,7 +388,7 @@ InfDriver ReadInfDriver(std::string_view bytes, const InfPlatform& platform)
         read.push_back(name);
         const Lines* models = FindSection(sections, name);
         if (!models) continue;
-        for (const std::string& modelLine : *models) {
+        for (std::string_view modelLine : *models) {
             Entry model = SplitEntry(modelLine);
             if (model.key.empty() || model.fields.size() < 2) continue;
             InfModel found;
