@@ -48,6 +48,10 @@ std::string Utf16LeToUtf8(std::string_view bytes)
                 i += 2;
             }
         }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            continue;
+        }
         // A lone surrogate stands for nothing readable.
         if (c >= 0xD800 && c < 0xE000) c = '?';
         AppendUtf8(out, c);
@@ -67,6 +71,8 @@ struct Sections {
 // Cuts the comment off a physical line: a ';' outside quotes.
 std::string_view WithoutComment(std::string_view line)
 {
+    // Most lines of a pack have no comment at all.
+    if (line.find(';') == std::string_view::npos) return line;
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
         if (line[i] == '"') quoted = !quoted;
