@@ -266,6 +266,8 @@ if part drivers; then
     for count in "${driver_counts[@]}"; do
         python3 "$TARN_ROOT/bench/make_driver_library.py" "$stage/drivers-$count" "$count"
     done
+    # The sample disk again as D:, in place of the removed big one.
+    ln -sfn "$out/disk-d" "$WINEPREFIX/dosdevices/d:"
     tarn_start_wineserver
     for ((run = 1; run <= runs; run++)); do
         for count in "${driver_counts[@]}"; do

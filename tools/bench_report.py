@@ -74,6 +74,19 @@ class Table:
                                 for i, (c, w) in enumerate(zip(r, widths))).rstrip() + "\n")
 
 
+def growth_row(t, label, figure, bare):
+    """How a figure grew from the small to the large size (names of the two medians), against its
+    bare loop's growth. Linear means: it grows as the bare loop over the same files does (under
+    Wine even that grows a little faster than the count), with a quarter's allowance for noise."""
+    small, large = (t.median(name) for name in figure)
+    bare_small, bare_large = (t.median(name) for name in bare)
+    growth = large / small if small and large else None
+    bare_growth = bare_large / bare_small if bare_small and bare_large else None
+    t.row(label, None, None, "ratio <= 1.25 (linear)", lambda value, ratio: ratio is not None and ratio <= 1.25,
+          value=growth, spread="-", ratio=growth / bare_growth if growth and bare_growth else None)
+    t.rows[-1][3] = number(bare_growth)
+
+
 def build(samples):
     t = Table(samples)
     ratio_at_most = lambda limit: (lambda value, ratio: ratio is not None and ratio <= limit)
@@ -89,16 +102,8 @@ def build(samples):
     for count in ("1000", "10000"):
         t.row(f"2. installation scan, {int(count):,} folders (ms)", f"scan_build_{count}_ms",
               f"scan_bare_{count}_ms", "ratio <= 1.5", ratio_at_most(1.5))
-    small, large = t.median("scan_build_1000_ms"), t.median("scan_build_10000_ms")
-    bare_small, bare_large = t.median("scan_bare_1000_ms"), t.median("scan_bare_10000_ms")
-    growth = large / small if small and large else None
-    bare_growth = bare_large / bare_small if bare_small and bare_large else None
-    # Linear means: the scan grows with the folders as the bare loop over the same roots does
-    # (under Wine even that grows a little faster than the folder count), with a quarter's
-    # allowance for noise.
-    t.row("   growth 1,000 -> 10,000 folders (x)", None, None, "ratio <= 1.25 (linear)", ratio_at_most(1.25),
-          value=growth, spread="-", ratio=growth / bare_growth if growth and bare_growth else None)
-    t.rows[-1][3] = number(bare_growth)
+    growth_row(t, "   growth 1,000 -> 10,000 folders (x)", ("scan_build_1000_ms", "scan_build_10000_ms"),
+               ("scan_bare_1000_ms", "scan_bare_10000_ms"))
     t.row("   later pass, 3 installations with 50 MB hives (ms)", "scan_later_pass_ms", "scan_first_pass_ms")
     for name, label in (("display_modes", "display modes"), ("layouts", "keyboard layouts"),
                         ("time_zones", "time zones")):
@@ -148,15 +153,8 @@ def drivers(t):
     t.row("   match per 1,000 files at 1,000 / 2,000 / 4,000 (ms)", None, value=per_thousand[0][-1],
           spread=" / ".join(number(v) for v in per_thousand[0]))
     t.rows[-1][3] = number(per_thousand[1][-1])
-    small, large = t.median("drivers_match_1000_ms"), t.median("drivers_match_4000_ms")
-    bare_small, bare_large = t.median("drivers_bare_1000_ms"), t.median("drivers_bare_4000_ms")
-    growth = large / small if small and large else None
-    bare_growth = bare_large / bare_small if bare_small and bare_large else None
-    # Linear as for the scan: the match grows with the files as reading them does, with a
-    # quarter's allowance for noise.
-    t.row("   growth 1,000 -> 4,000 files (x)", None, None, "ratio <= 1.25 (linear)", ratio_at_most(1.25),
-          value=growth, spread="-", ratio=growth / bare_growth if growth and bare_growth else None)
-    t.rows[-1][3] = number(bare_growth)
+    growth_row(t, "   growth 1,000 -> 4,000 files (x)", ("drivers_match_1000_ms", "drivers_match_4000_ms"),
+               ("drivers_bare_1000_ms", "drivers_bare_4000_ms"))
 
 
 def side_by_side(gcc_path, clang_path, arm64_bin=None, out=sys.stdout):
