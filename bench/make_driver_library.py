@@ -12,7 +12,7 @@ The INF files look like real ones: [Version] with Class, ClassGuid and DriverVer
 whose models sections are decorated for x86, amd64 (with OS versions) and arm64, several models
 lines per section with PCI IDs down to SUBSYS and REV, install, service and registry sections,
 [Strings] with a localized copy, comments; about one in seven is UTF-16 LE with its byte-order
-mark. Sizes run from a few KB to tens of KB, most near ten.
+mark. Sizes run from 5 KB to about 80 KB, the median near 18 KB.
 """
 import os
 import random
