@@ -132,8 +132,15 @@ double ParseOnly(const std::string& folder)
             contents.push_back(std::move(*bytes));
         }
     }
+    // The processor the pass chooses models sections for: this program's own.
     InfPlatform platform;
+#if defined(__aarch64__) || defined(_M_ARM64)
+    platform.architecture = "arm64";
+#elif defined(__x86_64__) || defined(_M_X64)
+    platform.architecture = "amd64";
+#else
     platform.architecture = "x86";
+#endif
     double fastest = 1e30;
     for (int round = 0; round < kRounds; ++round) {
         const double start = NowMs();
