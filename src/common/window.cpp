@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -120,4 +121,12 @@ int ScaleForDpi(int pixels)
         return value > 0 ? value : 96;
     }();
     return MulDiv(pixels, dpi, 96);
+}
+
+std::string DialogItemText(HWND dialog, int control)
+{
+    HWND item = GetDlgItem(dialog, control);
+    std::string text(static_cast<size_t>(std::max(0, GetWindowTextLengthA(item))) + 1, '\0');
+    text.resize(static_cast<size_t>(std::max(0, GetWindowTextA(item, text.data(), static_cast<int>(text.size())))));
+    return text;
 }

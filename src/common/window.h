@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 int RectWidth(const RECT& rect);
 int RectHeight(const RECT& rect);
 int ClientWidth(HWND window);   // width of the client rectangle
@@ -22,6 +24,9 @@ bool IsControlShown(HWND dialog, int control);
 POINT ControlPosition(HWND control);
 // A control's whole rectangle in its parent's client coordinates.
 RECT ControlRect(HWND control);
+
+// The text of a dialog's control, whole whatever its length.
+std::string DialogItemText(HWND dialog, int control);
 
 // Tells every top-level window of the desktop that a setting changed (WM_SETTINGCHANGE with
 // area as lParam: "Environment", or null for the time zone), from a thread of its own, and

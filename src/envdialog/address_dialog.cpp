@@ -1,6 +1,7 @@
 #include "envdialog/address_dialog.h"
 
 #include "common/resource_ids.h"
+#include "common/window.h"
 #include "common/run_log.h"
 #include "envdialog/network_address.h"
 #include "envdialog/network_proxy.h"
@@ -25,12 +26,6 @@ AddressDialogState* StateOf(HWND dialog)
     return reinterpret_cast<AddressDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-std::string FieldText(HWND dialog, int control)
-{
-    char text[kFieldBuffer] = "";
-    GetDlgItemTextA(dialog, control, text, kFieldBuffer);
-    return text;
-}
 
 const NetworkAdapter* SelectedAdapter(HWND dialog, const AddressDialogState& state)
 {
@@ -134,9 +129,9 @@ void OnApply(HWND dialog, const AddressDialogState& state)
         if (ReportApplied(dialog, *adapter, "dhcp", ApplyAutomaticAddress(*adapter))) EndDialog(dialog, IDOK);
         return;
     }
-    const AddressInput input{FieldText(dialog, IDC_ADDRESS_ADDRESS), FieldText(dialog, IDC_ADDRESS_PREFIX),
-                             FieldText(dialog, IDC_ADDRESS_GATEWAY), FieldText(dialog, IDC_ADDRESS_DNS1),
-                             FieldText(dialog, IDC_ADDRESS_DNS2)};
+    const AddressInput input{DialogItemText(dialog, IDC_ADDRESS_ADDRESS), DialogItemText(dialog, IDC_ADDRESS_PREFIX),
+                             DialogItemText(dialog, IDC_ADDRESS_GATEWAY), DialogItemText(dialog, IDC_ADDRESS_DNS1),
+                             DialogItemText(dialog, IDC_ADDRESS_DNS2)};
     StaticAddress checked;
     const AddressProblem problem = CheckStaticAddress(input, checked);
     if (problem != AddressProblem::None) {

@@ -1,6 +1,7 @@
 #include "envdialog/drive_dialog.h"
 
 #include "common/resource_ids.h"
+#include "common/window.h"
 #include "common/run_log.h"
 #include "envdialog/network_drive.h"
 #include "envdialog/network_texts.h"
@@ -15,20 +16,12 @@
 
 namespace {
 
-constexpr int kFieldBuffer = 260;
-
 struct DriveDialogState {
     std::vector<DrivePreset> Presets;
 };
 
 DriveDialogState* StateOf(HWND dialog) { return reinterpret_cast<DriveDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
-std::string FieldText(HWND dialog, int control)
-{
-    char text[kFieldBuffer] = "";
-    GetDlgItemTextA(dialog, control, text, kFieldBuffer);
-    return text;
-}
 
 void ShowDriveMessage(HWND dialog, const std::string& text, UINT icon)
 {
@@ -86,9 +79,9 @@ void OnPresetChosen(HWND dialog, const DriveDialogState& state)
 void OnConnect(HWND dialog)
 {
     // The combo box's edit shows a chosen preset's text only after this notification returns.
-    const std::string path = FieldText(dialog, IDC_DRIVE_PATH);
-    const std::string user = FieldText(dialog, IDC_DRIVE_USER);
-    const std::string letter = FieldText(dialog, IDC_DRIVE_LETTER);
+    const std::string path = DialogItemText(dialog, IDC_DRIVE_PATH);
+    const std::string user = DialogItemText(dialog, IDC_DRIVE_USER);
+    const std::string letter = DialogItemText(dialog, IDC_DRIVE_LETTER);
     const ShareProblem problem = CheckShareInput(path, user, letter);
     if (problem != ShareProblem::None) {
         const UINT text = problem == ShareProblem::BadPath   ? IDS_DRIVE_BAD_PATH

@@ -31,19 +31,12 @@ const int kFolderColumnWidth = ScaleForDpi(100);  // pixels at 96 DPI, scaled
 const int kVolumeColumnWidth = ScaleForDpi(100);
 constexpr UINT_PTR kNetworkTimer = 1;  // the drive watch has timers of its own
 constexpr UINT kNetworkPollMs = 2000;
-constexpr int kTextBuffer = 260;
 
 EnvironmentPass* PassOf(HWND dialog)
 {
     return reinterpret_cast<EnvironmentPass*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-std::string DialogItemText(HWND dialog, int control)
-{
-    char text[kTextBuffer] = "";
-    GetDlgItemTextA(dialog, control, text, kTextBuffer);
-    return text;
-}
 
 void AddComboText(HWND dialog, int control, const std::string& text)
 {
