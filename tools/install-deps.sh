@@ -44,7 +44,8 @@ packages=(
     # runtimes, llvm the symbolizer that puts file and line into their reports.
     clang libclang-rt-14-dev llvm
     # tools/tarn-pe edits Windows PE images: wimlib's command-line tool for the WIM, hivex's
-    # binding (in the system Python, /usr/bin/python3) for the image's registry hive, and
+    # binding (in the system Python, /usr/bin/python3) for the image's registry hive (the tests
+    # and the bench write their sample hives in the registry file format with it too), and
     # python3-cryptography for the boot files' Authenticode signatures; osslsigncode signs the
     # test's boot files.
     wimtools python3-hivex python3-cryptography osslsigncode

@@ -105,13 +105,20 @@ std::vector<LibraryInf> ReadLibraryFiles(const std::vector<std::string>& folders
 {
     const InfPlatform platform = RunningPlatform();
     std::vector<LibraryInf> library;
+    // Only the files of this pass are remembered: those of a stick pulled since are let go.
+    std::unordered_map<std::string, CachedInf> seen;
     for (const std::string& folder : folders) {
         const std::vector<FoundInf> found = FindSortedInfFiles(folder);
         perFolder.push_back(found.size());
         for (const FoundInf& file : found) {
             const std::string path = folder + file.relative;
-            CachedInf& cached = g_read[UpperAscii(path)];
-            if (!(cached.stamp == file.stamp) || cached.stamp.Size == 0) {
+            const std::string key = UpperAscii(path);
+            auto [slot, fresh] = seen.try_emplace(key);
+            CachedInf& cached = slot->second;
+            auto earlier = fresh ? g_read.find(key) : g_read.end();
+            if (earlier != g_read.end() && earlier->second.stamp == file.stamp && file.stamp.Size != 0) {
+                cached = std::move(earlier->second);
+            } else if (fresh) {
                 std::optional<std::string> bytes = ReadWholeFile(path, kInfLimit);
                 cached.stamp = file.stamp;
                 cached.driver = bytes ? ReadInfDriver(*bytes, platform) : InfDriver();
@@ -119,6 +126,7 @@ std::vector<LibraryInf> ReadLibraryFiles(const std::vector<std::string>& folders
             library.push_back({path, cached.driver});
         }
     }
+    g_read = std::move(seen);
     return library;
 }
 

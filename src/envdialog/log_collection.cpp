@@ -330,6 +330,7 @@ void StopWorker(CollectionRun& run)
 
 void OnCancelCollection(HWND dialog, CollectionRun& run)
 {
+    run.progress.cancelledByOperator = true;
     SetEvent(run.progress.cancel);
     InterruptWorker(run);
     SetTimer(dialog, kInterruptTimer, kInterruptRepeatMs, nullptr);
@@ -520,6 +521,7 @@ CollectionResult CopyLogs(const CollectionJob& job, CollectionProgress& progress
     }
     IndexHeader header = job.header;
     header.cancelled = result.cancelled;
+    header.byOperator = progress.cancelledByOperator;
     progress.StartIndex();
     result.indexWritten = WriteIndex(job.folder + "\\index.txt", FormatIndex(header, entries), result.indexError);
     return result;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,7 @@ public:
     bool MayInterrupt();
 
     HANDLE cancel = nullptr;  // manual-reset event: set, and the copy stops within a second
+    std::atomic<bool> cancelledByOperator{false};  // set before cancel, when Cancel was pressed
     HWND notify = nullptr;
 
 private:

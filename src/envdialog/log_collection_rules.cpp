@@ -159,7 +159,10 @@ std::string FormatIndex(const IndexHeader& header, const std::vector<IndexEntry>
     text += "Collected: " + header.when + "\r\n";
     text += "Windows PE: " + header.peWindows + "\r\n";
     text += "Installation: " + (header.targetWindows.empty() ? std::string("(none selected)") : header.targetWindows) + "\r\n";
-    if (header.cancelled) text += "Cancelled by the operator: the lists below are what was done until then.\r\n";
+    if (header.cancelled) {
+        text += header.byOperator ? "Cancelled by the operator" : "Cancelled: the program was ending";
+        text += ": the lists below are what was done until then.\r\n";
+    }
     text += "\r\nCopied: " + std::to_string(copied) + " files, " + WithThousands(copiedBytes) + " bytes\r\n";
     for (const IndexEntry& entry : entries) {
         if (entry.outcome == IndexOutcome::Copied) text += "  " + entry.source + "  (" + WithThousands(entry.size) + " bytes)\r\n";

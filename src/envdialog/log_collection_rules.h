@@ -66,6 +66,7 @@ struct IndexHeader {
     std::string peWindows;
     std::string targetWindows;  // empty: none selected
     bool cancelled = false;
+    bool byOperator = true;  // cancelled with Cancel, not by the program's end
 };
 
 // The text of index.txt, CR LF line ends.

@@ -117,6 +117,8 @@ TEST(LogCollectionRules, IndexListsCopiedAndSkippedWithTheirReasons)
                               "  X:\\Windows\\System32\\wpeinit.log\r\n"),
               std::string::npos)
         << withAbsent;
+    header.byOperator = false;
+    EXPECT_NE(FormatIndex(header, {}).find("\r\nCancelled: the program was ending: the lists below"), std::string::npos);
     EXPECT_EQ(WithThousands(0), "0");
     EXPECT_EQ(WithThousands(999), "999");
     EXPECT_EQ(WithThousands(1000), "1,000");

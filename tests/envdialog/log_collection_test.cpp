@@ -207,7 +207,7 @@ TEST_F(LogCollectionTest, AQuitMessageStopsTheCopyBeforeTheCallReturnsAndStaysQu
     EXPECT_TRUE(driver.Finished());
     EXPECT_TRUE(result.cancelled);
     EXPECT_TRUE(result.indexWritten) << "the worker finished its work before the call returned";
-    EXPECT_NE(ReadBytes(Out("index.txt")).find("Cancelled by the operator"), std::string::npos);
+    EXPECT_NE(ReadBytes(Out("index.txt")).find("Cancelled: the program was ending"), std::string::npos);
     EXPECT_EQ(GetFileAttributesA(Out("PE\\slow.log").c_str()), INVALID_FILE_ATTRIBUTES);
     MSG quit{};
     ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit message was swallowed";
