@@ -1,6 +1,5 @@
 #include "envdialog/environment_dialog.h"
 
-#include "catalogues/timezone_rules.h"
 #include "common/files.h"
 #include "common/resource_ids.h"
 #include "common/run_log.h"
@@ -12,6 +11,7 @@
 #include "envdialog/folder_browser.h"
 #include "envdialog/load_driver.h"
 #include "envdialog/log_collection.h"
+#include "envdialog/target_zone.h"
 #include "envdialog/network_status.h"
 #include "envdialog/unlock_prompt.h"
 #include "envdialog/wifi_dialog.h"
@@ -36,7 +36,6 @@ EnvironmentPass* PassOf(HWND dialog)
 {
     return reinterpret_cast<EnvironmentPass*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
-
 
 void AddComboText(HWND dialog, int control, const std::string& text)
 {
@@ -192,62 +191,6 @@ void OnGetDisplayInfo(NMLVDISPINFOA& info, const TTargetList& targets)
     info.item.pszText = const_cast<char*>(text.c_str());
 }
 
-// The installation's zone in the time-zone list: by its key name, or by the standard name an
-// installation without key names (Windows XP) keeps; -1 when the list lacks it.
-int FindTargetZone(const TLokInfo& target, const TTimeZoneList& zones)
-{
-    for (size_t i = 0; !target.TimeZoneKey.empty() && i < zones.Count(); ++i) {
-        if (lstrcmpiA(zones.At(static_cast<long long>(i)).KeyName.c_str(), target.TimeZoneKey.c_str()) == 0) {
-            return static_cast<int>(i);
-        }
-    }
-    return target.TimeZoneName.empty() ? -1 : FindZoneIndex(zones, target.TimeZoneName);
-}
-
-// A drop-down list shows its items' own texts, so the mark is part of the item's text.
-void SetZoneText(HWND dialog, int zone, const std::string& text)
-{
-    const int selected = ComboSelection(dialog, IDC_ENV_TIMEZONE);
-    SendDlgItemMessageA(dialog, IDC_ENV_TIMEZONE, CB_DELETESTRING, static_cast<WPARAM>(zone), 0);
-    SendDlgItemMessageA(dialog, IDC_ENV_TIMEZONE, CB_INSERTSTRING, static_cast<WPARAM>(zone),
-                        reinterpret_cast<LPARAM>(text.c_str()));
-    SelectComboIndex(dialog, IDC_ENV_TIMEZONE, selected);
-}
-
-void MarkTargetZone(HWND dialog, EnvironmentPass& pass, int zone)
-{
-    int& marked = pass.Dialog.MarkedZone;
-    if (zone == marked) return;
-    if (marked >= 0) SetZoneText(dialog, marked, pass.TimeZones.At(marked).Display);
-    marked = zone;
-    // The mark leads: a zone's name is longer than the closed list is wide.
-    if (zone >= 0) {
-        const std::string mark = LoadLangStringOr(IDS_TARGET_ZONE, "Installation: %1");
-        SetZoneText(dialog, zone, FillPlaceholders(mark, {pass.TimeZones.At(zone).Display, ""}));
-    }
-}
-
-// Selecting an installation selects its own zone for Apply; TimeZoneFromTarget= applies it at
-// once, the first time the installation is selected in the pass.
-void SelectTargetZone(HWND dialog, EnvironmentPass& pass, const TLokInfo* target)
-{
-    const int zone = target ? FindTargetZone(*target, pass.TimeZones) : -1;
-    MarkTargetZone(dialog, pass, zone);
-    if (zone < 0) {
-        if (target && (!target->TimeZoneKey.empty() || !target->TimeZoneName.empty())) {
-            LogEvent("zone", {{"installation", target->Path}, {"key", target->TimeZoneKey},
-                              {"standard", target->TimeZoneName}, {"result", "not-listed"}});
-        }
-        return;
-    }
-    SelectComboIndex(dialog, IDC_ENV_TIMEZONE, zone);
-    if (!Shared().Settings.TimeZoneFromTarget || pass.Dialog.RestoringSelection) return;
-    if (!pass.Dialog.ZonesApplied.insert(target->Path).second) return;
-    LogEvent("zone", {{"installation", target->Path}, {"action", "apply"},
-                      {"entry", pass.TimeZones.At(zone).Display}});
-    ApplyTimeZone(pass.TimeZones, zone);
-}
-
 void OnTargetChanged(HWND dialog, EnvironmentPass& pass, const NMLISTVIEW& change)
 {
     if (change.uChanged != LVIF_STATE) return;
@@ -296,7 +239,8 @@ void OnOk(HWND dialog, const EnvironmentPass& pass)
         return;
     }
     SharedState& shared = Shared();
-    shared.TargetRoot = DialogItemText(dialog, IDC_ENV_FOLDER);
+    // A Windows folder is a path: what is typed beyond MAX_PATH is cut off.
+    shared.TargetRoot = DialogItemText(dialog, IDC_ENV_FOLDER).substr(0, MAX_PATH - 1);
     // Without a shell entry (none configured, or none selected) the shell in force stays, so the
     // operator always gets a shell.
     int shell = ComboSelection(dialog, IDC_ENV_SHELL);
