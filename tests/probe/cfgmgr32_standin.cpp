@@ -30,8 +30,7 @@ std::string InstanceId(DEVINST device)
 
 }  // namespace
 
-extern "C" __declspec(dllexport) CONFIGRET WINAPI CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST device,
-                                                                       ULONG)
+extern "C" CONFIGRET WINAPI CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST device, ULONG)
 {
     char list[4096] = "";
     GetEnvironmentVariableA("TARN_DEVNODE_PROBLEMS", list, sizeof list);
@@ -49,4 +48,4 @@ extern "C" __declspec(dllexport) CONFIGRET WINAPI CM_Get_DevNode_Status(PULONG s
 }
 
 // The program imports it under the name cfgmgr32.h gives it.
-extern "C" __declspec(dllexport) DWORD WINAPI CMP_WaitNoPendingInstallEvents(DWORD) { return WAIT_OBJECT_0; }
+extern "C" DWORD WINAPI CMP_WaitNoPendingInstallEvents(DWORD) { return WAIT_OBJECT_0; }
