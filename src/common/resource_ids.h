@@ -307,6 +307,7 @@
 #define IDS_ADDRESS_DHCP        3358
 #define IDS_ADDRESS_FIXED       3359
 #define IDS_ADDRESS_NONE        3360
+#define IDS_ADDRESS_FELL_BACK   3361
 #define IDS_DRIVE_CAPTION       3365
 #define IDS_DRIVE_BAD_PATH      3366
 #define IDS_DRIVE_BAD_USER      3367

@@ -18,7 +18,10 @@ std::vector<unsigned char> ReadAdapterAddresses(ULONG flags)
 std::string AdapterText(const wchar_t* text)
 {
     if (!text) return std::string();
-    char buffer[256] = "";
-    int length = WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
-    return length > 0 ? std::string(buffer) : std::string();
+    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return std::string();
+    std::string result(static_cast<size_t>(size), '\0');
+    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), size, nullptr, nullptr);
+    result.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+    return result;
 }

@@ -48,7 +48,13 @@ void ShowAdapter(HWND dialog, const NetworkAdapter& adapter)
     SetDlgItemTextA(dialog, IDC_ADDRESS_STATE, state.c_str());
     CheckRadioButton(dialog, IDC_ADDRESS_AUTOMATIC, IDC_ADDRESS_FIXED,
                      adapter.Dhcp ? IDC_ADDRESS_AUTOMATIC : IDC_ADDRESS_FIXED);
-    SetDlgItemTextA(dialog, IDC_ADDRESS_ADDRESS, adapter.Dhcp ? "" : adapter.Address.c_str());
+    // A fixed adapter shows what it has, so that Apply without a change keeps it.
+    const bool fixed = !adapter.Dhcp && !adapter.Address.empty();
+    SetDlgItemTextA(dialog, IDC_ADDRESS_ADDRESS, fixed ? adapter.Address.c_str() : "");
+    SetDlgItemTextA(dialog, IDC_ADDRESS_PREFIX, fixed ? std::to_string(adapter.PrefixLength).c_str() : "");
+    SetDlgItemTextA(dialog, IDC_ADDRESS_GATEWAY, fixed ? adapter.Gateway.c_str() : "");
+    SetDlgItemTextA(dialog, IDC_ADDRESS_DNS1, fixed && !adapter.Dns.empty() ? adapter.Dns[0].c_str() : "");
+    SetDlgItemTextA(dialog, IDC_ADDRESS_DNS2, fixed && adapter.Dns.size() > 1 ? adapter.Dns[1].c_str() : "");
     EnableFixedFields(dialog);
 }
 
@@ -92,40 +98,57 @@ bool ReportApplied(HWND dialog, const NetworkAdapter& adapter, const std::string
                          {"result", result.FailedStep.empty() ? "ok" : result.FailedStep + ": " + SystemErrorText(result.Error)},
                          {"dns", result.DnsNotSupported ? "no-call" : "set"}});
     if (!result.FailedStep.empty()) {
-        ShowAddressMessage(dialog,
-                           NetworkText(IDS_ADDRESS_FAILED, {adapter.Name, result.FailedStep, std::to_string(result.Error),
-                                                            SystemErrorText(result.Error)}),
-                           MB_ICONERROR);
+        std::string text = NetworkText(IDS_ADDRESS_FAILED, {adapter.Name, result.FailedStep, std::to_string(result.Error),
+                                                             SystemErrorText(result.Error)});
+        if (result.FellBackToDhcp) text += "\r\n\r\n" + NetworkText(IDS_ADDRESS_FELL_BACK);
+        ShowAddressMessage(dialog, text, MB_ICONERROR);
         return false;
     }
     if (result.DnsNotSupported) ShowAddressMessage(dialog, NetworkText(IDS_ADDRESS_NO_DNS_CALL), MB_ICONINFORMATION);
     return true;
 }
 
-// The proxy fields, applied when they differ from the proxy in force; false when the server is
-// malformed (nothing else is applied then).
-bool ApplyChangedProxy(HWND dialog)
+struct ProxyFields {
+    std::string Server, Bypass;
+    bool Changed() const { return Server != CurrentProxy().Server || Bypass != CurrentProxy().Bypass; }
+};
+
+// The proxy fields, whole; false (and told) when a changed server is malformed.
+bool ReadProxyFields(HWND dialog, ProxyFields& proxy)
 {
-    char server[kFieldBuffer * 4] = "", bypass[kFieldBuffer * 4] = "";
-    GetDlgItemTextA(dialog, IDC_ADDRESS_PROXY, server, sizeof server);
-    GetDlgItemTextA(dialog, IDC_ADDRESS_BYPASS, bypass, sizeof bypass);
-    if (server == CurrentProxy().Server && bypass == CurrentProxy().Bypass) return true;
-    if (server[0] && !IsProxyServer(server)) {
-        ShowAddressMessage(dialog, NetworkText(IDS_PROXY_BAD), MB_ICONWARNING);
-        SetFocus(GetDlgItem(dialog, IDC_ADDRESS_PROXY));
-        return false;
-    }
-    if (ApplyProxy(server, bypass) == ProxyResult::NoWinHttp) {
-        ShowAddressMessage(dialog, NetworkText(IDS_PROXY_NO_WINHTTP), MB_ICONINFORMATION);
-    }
-    return true;
+    proxy = {DialogItemText(dialog, IDC_ADDRESS_PROXY), DialogItemText(dialog, IDC_ADDRESS_BYPASS)};
+    if (!proxy.Changed() || proxy.Server.empty() || IsProxyServer(proxy.Server)) return true;
+    ShowAddressMessage(dialog, NetworkText(IDS_PROXY_BAD), MB_ICONWARNING);
+    SetFocus(GetDlgItem(dialog, IDC_ADDRESS_PROXY));
+    return false;
 }
 
+void ApplyProxyFields(HWND dialog, const ProxyFields& proxy)
+{
+    if (proxy.Changed() && ApplyProxy(proxy.Server, proxy.Bypass) == ProxyResult::NoWinHttp) {
+        ShowAddressMessage(dialog, NetworkText(IDS_PROXY_NO_WINHTTP), MB_ICONINFORMATION);
+    }
+}
+
+// Whether the fields hold what the fixed adapter has now: then only the proxy may change.
+bool SameAsNow(const NetworkAdapter& adapter, const StaticAddress& checked)
+{
+    std::vector<std::string> dns;
+    for (uint32_t server : checked.Dns) {
+        if (server) dns.push_back(Ipv4Text(server));
+    }
+    return !adapter.Dhcp && adapter.Address == Ipv4Text(checked.Address) && static_cast<int>(adapter.PrefixLength) == checked.PrefixLength &&
+           adapter.Gateway == (checked.Gateway ? Ipv4Text(checked.Gateway) : std::string()) && adapter.Dns == dns;
+}
+
+// Every field is checked before anything changes: a refused address leaves the proxy as it was.
 void OnApply(HWND dialog, const AddressDialogState& state)
 {
     const NetworkAdapter* adapter = SelectedAdapter(dialog, state);
-    if (!adapter || !ApplyChangedProxy(dialog)) return;
+    ProxyFields proxy;
+    if (!adapter || !ReadProxyFields(dialog, proxy)) return;
     if (IsDlgButtonChecked(dialog, IDC_ADDRESS_FIXED) != BST_CHECKED) {
+        ApplyProxyFields(dialog, proxy);
         if (ReportApplied(dialog, *adapter, "dhcp", ApplyAutomaticAddress(*adapter))) EndDialog(dialog, IDOK);
         return;
     }
@@ -139,6 +162,11 @@ void OnApply(HWND dialog, const AddressDialogState& state)
         HWND field = GetDlgItem(dialog, FieldOf(problem));
         SetFocus(field);
         SendMessageA(field, EM_SETSEL, 0, -1);
+        return;
+    }
+    ApplyProxyFields(dialog, proxy);
+    if (SameAsNow(*adapter, checked)) {
+        EndDialog(dialog, IDOK);
         return;
     }
     const std::string mode = Ipv4Text(checked.Address) + "/" + std::to_string(checked.PrefixLength) + " gw " +

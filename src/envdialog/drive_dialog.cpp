@@ -34,13 +34,13 @@ void FillLetters(HWND dialog, char wanted)
     HWND combo = GetDlgItem(dialog, IDC_DRIVE_LETTER);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
     const DWORD used = GetLogicalDrives();
-    const char proposed = ProposedDriveLetter(used);
+    const bool wantedFree = wanted >= 'D' && wanted <= 'Z' && !(used & (1u << (wanted - 'A')));
+    const char chosen = wantedFree ? wanted : ProposedDriveLetter(used);
     for (char letter = 'D'; letter <= 'Z'; ++letter) {
         if (used & (1u << (letter - 'A'))) continue;
         const char text[] = {letter, ':', '\0'};
         const auto index = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        if (letter == proposed || letter == wanted) SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        if (letter == wanted) wanted = 1;  // the wanted letter, once selected, stays selected
+        if (letter == chosen) SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     }
 }
 
@@ -146,7 +146,10 @@ INT_PTR CALLBACK DriveDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         return TRUE;
     case IDC_DRIVE_DISCONNECT: OnDisconnect(dialog); return TRUE;
     case IDOK: OnConnect(dialog); return TRUE;
-    case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
+    case IDCANCEL:
+        ClearSecretEntry(dialog, IDC_DRIVE_PASSWORD);  // typed, but never used
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
     }
     return FALSE;
 }
@@ -179,7 +182,7 @@ void RunDriveDialog(HWND owner)
         if (ParseDrivePreset(line, preset)) {
             state.Presets.push_back(preset);
         } else {
-            LogEvent("drive", {{"preset", line}, {"result", "malformed"}});
+            LogEvent("drive", {{"preset", DrivePresetForLog(line)}, {"result", "malformed"}});
         }
     }
     ShowLangDialogOrBuiltIn(IDD_NET_DRIVE, owner, DriveDlgProc, reinterpret_cast<LPARAM>(&state));

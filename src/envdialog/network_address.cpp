@@ -10,6 +10,7 @@
 #include "session/shared_state.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 
 namespace {
@@ -144,12 +145,13 @@ LONG WriteInterfaceValues(const NetworkAdapter& adapter, bool dhcp, const Static
 }
 
 // IpRenewAddress waits for the DHCP server's answer, which may take a minute or never come: it
-// runs on a thread of its own, which owns its copy of the adapter's entry.
+// runs on a thread of its own, which owns its copy of the adapter's entry, and logs the answer.
 DWORD WINAPI RenewLease(void* parameter)
 {
-    auto* entry = static_cast<IP_ADAPTER_INDEX_MAP*>(parameter);
-    IpRenewAddress(entry);
-    delete entry;
+    std::unique_ptr<IP_ADAPTER_INDEX_MAP> entry(static_cast<IP_ADAPTER_INDEX_MAP*>(parameter));
+    const DWORD result = IpRenewAddress(entry.get());
+    LogEvent("address", {{"index", std::to_string(entry->Index)}, {"action", "renewed"},
+                         {"result", result == NO_ERROR ? "ok" : SystemErrorText(result)}});
     return 0;
 }
 
@@ -242,7 +244,14 @@ ApplyResult FinishWithDns(const IpHelperCalls& calls, const NetworkAdapter& adap
 
 std::vector<NetworkAdapter> ConfigurableAdapters()
 {
-    const std::vector<unsigned char> list = ReadAdapterAddresses(GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST);
+    const std::vector<unsigned char> list =
+        ReadAdapterAddresses(GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_INCLUDE_GATEWAYS);
+    auto ipv4 = [](const SOCKET_ADDRESS& address) {
+        const SOCKADDR* socket = address.lpSockaddr;
+        return socket && socket->sa_family == AF_INET
+                   ? Ipv4Text(SwapBytes(reinterpret_cast<const sockaddr_in*>(socket)->sin_addr.s_addr))
+                   : std::string();
+    };
     std::vector<NetworkAdapter> adapters;
     for (const IP_ADAPTER_ADDRESSES* entry = FirstAdapter(list); entry; entry = entry->Next) {
         if (entry->IfType != IF_TYPE_ETHERNET_CSMACD && entry->IfType != IF_TYPE_IEEE80211) continue;
@@ -255,14 +264,39 @@ std::vector<NetworkAdapter> ConfigurableAdapters()
         adapter.Wireless = entry->IfType == IF_TYPE_IEEE80211;
         adapter.Dhcp = (entry->Flags & IP_ADAPTER_DHCP_ENABLED) != 0;
         for (auto* unicast = entry->FirstUnicastAddress; unicast && adapter.Address.empty(); unicast = unicast->Next) {
-            const SOCKADDR* socket = unicast->Address.lpSockaddr;
-            if (!socket || socket->sa_family != AF_INET) continue;
-            adapter.Address = Ipv4Text(SwapBytes(reinterpret_cast<const sockaddr_in*>(socket)->sin_addr.s_addr));
+            adapter.Address = ipv4(unicast->Address);
+            if (!adapter.Address.empty()) adapter.PrefixLength = unicast->OnLinkPrefixLength;
+        }
+        for (auto* gateway = entry->FirstGatewayAddress; gateway && adapter.Gateway.empty(); gateway = gateway->Next) {
+            adapter.Gateway = ipv4(gateway->Address);
+        }
+        for (auto* dns = entry->FirstDnsServerAddress; dns && adapter.Dns.size() < 2; dns = dns->Next) {
+            std::string server = ipv4(dns->Address);
+            if (!server.empty()) adapter.Dns.push_back(std::move(server));
         }
         adapters.push_back(std::move(adapter));
     }
     return adapters;
 }
+
+namespace {
+
+// After a failed fixed address: the adapter's addresses are gone by then, so it is given back
+// to DHCP rather than left with none.
+ApplyResult FallBackToDhcp(const IpHelperCalls& calls, const NetworkAdapter& adapter, ApplyResult failed)
+{
+    const StaticAddress none;
+    WriteInterfaceValues(adapter, true, none);
+    DeleteAddresses(calls, adapter, true);
+    DeleteDefaultRoutes(calls, adapter, true);
+    ReleaseOrRenewLease(adapter, true);
+    LogEvent("address", {{"adapter", adapter.Name}, {"action", "fallback"}, {"mode", "dhcp"},
+                         {"after", failed.FailedStep}});
+    failed.FellBackToDhcp = true;
+    return failed;
+}
+
+}  // namespace
 
 ApplyResult ApplyFixedAddress(const NetworkAdapter& adapter, const StaticAddress& address)
 {
@@ -280,7 +314,9 @@ ApplyResult ApplyFixedAddress(const NetworkAdapter& adapter, const StaticAddress
     row.OnLinkPrefixLength = static_cast<UINT8>(address.PrefixLength);
     row.PrefixOrigin = IpPrefixOriginManual;
     row.SuffixOrigin = IpSuffixOriginManual;
-    if (DWORD error = calls.createAddress(&row)) return Failed("CreateUnicastIpAddressEntry", error);
+    if (DWORD error = calls.createAddress(&row)) {
+        return FallBackToDhcp(calls, adapter, Failed("CreateUnicastIpAddressEntry", error));
+    }
 
     if (address.Gateway) {
         MIB_IPFORWARD_ROW2 route;
@@ -291,7 +327,9 @@ ApplyResult ApplyFixedAddress(const NetworkAdapter& adapter, const StaticAddress
         route.NextHop = Ipv4Socket(address.Gateway);
         route.Protocol = RouteProtocolNetMgmt;
         DWORD error = calls.createRoute(&route);
-        if (error != NO_ERROR && error != ERROR_OBJECT_ALREADY_EXISTS) return Failed("CreateIpForwardEntry2", error);
+        if (error != NO_ERROR && error != ERROR_OBJECT_ALREADY_EXISTS) {
+            return FallBackToDhcp(calls, adapter, Failed("CreateIpForwardEntry2", error));
+        }
     }
     return FinishWithDns(calls, adapter, address);
 }

@@ -17,6 +17,9 @@ struct NetworkAdapter {
     bool Wireless = false;
     bool Dhcp = false;
     std::string Address;       // its first IPv4 address, or empty
+    unsigned PrefixLength = 0; // that address's prefix length; 0 without one
+    std::string Gateway;       // its first IPv4 default gateway, or empty
+    std::vector<std::string> Dns;  // its IPv4 DNS servers, at most two
 };
 std::vector<NetworkAdapter> ConfigurableAdapters();
 
@@ -25,6 +28,7 @@ struct ApplyResult {
     std::string FailedStep;    // the failed call or "registry"; empty when everything took
     unsigned long Error = 0;
     bool DnsNotSupported = false;  // SetInterfaceDnsSettings is missing (before Windows 10 2004)
+    bool FellBackToDhcp = false;   // the fixed address failed after the old one was removed
 };
 ApplyResult ApplyFixedAddress(const NetworkAdapter& adapter, const StaticAddress& address);
 ApplyResult ApplyAutomaticAddress(const NetworkAdapter& adapter);

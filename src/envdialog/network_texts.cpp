@@ -33,6 +33,7 @@ const BuiltInText kBuiltIn[] = {
     {IDS_ADDRESS_DHCP, "automatic (DHCP)"},
     {IDS_ADDRESS_FIXED, "fixed address"},
     {IDS_ADDRESS_NONE, "no address yet"},
+    {IDS_ADDRESS_FELL_BACK, "So that it is not left without an address, the adapter takes its address from DHCP again."},
     {IDS_DRIVE_CAPTION, "Network Drive"},
     {IDS_DRIVE_BAD_PATH, "Type the share as \\\\server\\share (a folder below it may follow)."},
     {IDS_DRIVE_BAD_USER, "Type the user as DOMAIN\\user, user@domain or .\\user for an account of the server itself, or leave it empty."},

@@ -114,6 +114,17 @@ ShareFailure ClassifyShareError(unsigned long code)
     return ShareFailure::Other;
 }
 
+std::string DrivePresetForLog(const std::string& value)
+{
+    std::istringstream words(value);
+    std::string shown, word;
+    for (int count = 0; words >> word; ++count) {
+        if (count == 2) return shown + " ...";
+        shown += (count ? " " : "") + word;
+    }
+    return shown;
+}
+
 bool ParseDrivePreset(const std::string& value, DrivePreset& preset)
 {
     std::istringstream words(value);

@@ -37,3 +37,7 @@ struct DrivePreset {
     std::string User;
 };
 bool ParseDrivePreset(const std::string& value, DrivePreset& preset);
+
+// A refused preset as the run log may show it: its letter and share only, "..." for the rest,
+// which may hold a password written where none belongs.
+std::string DrivePresetForLog(const std::string& value);

@@ -85,8 +85,9 @@ TEST_F(NetworkDialogsTest, ConnectsADriveThroughTheNetworkProviderAndTellsItsRef
     const std::string record = folder_.File("provider.txt");
     SetEnvironmentVariableA("TARN_TEST_NP_LOG", record.c_str());
     SetEnvironmentVariableA("TARN_TEST_NP_ANSWER", "1326");
-    Shared().Settings.NetworkDrives = {"Y: \\\\srv\\deploy CORP\\tech", "Q: not a share"};
     const char* secret = "S3cr3t-Marker";
+    Shared().Settings.NetworkDrives = {"W: \\\\srv\\deploy CORP\\tech", "Q: not a share",
+                                       std::string("X: \\\\srv\\deploy CORP\\tech ") + secret};
     auto setAnswer = [](const char* code) {
         return Check([code](HWND) { SetEnvironmentVariableA("TARN_TEST_NP_ANSWER", code); });
     };
@@ -98,20 +99,20 @@ TEST_F(NetworkDialogsTest, ConnectsADriveThroughTheNetworkProviderAndTellsItsRef
             SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_PATH, CBN_SELCHANGE),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_DRIVE_PATH)));
             EXPECT_EQ(Text(dialog, IDC_DRIVE_USER), "CORP\\tech");
-            EXPECT_EQ(Text(dialog, IDC_DRIVE_LETTER), "Y:");
+            EXPECT_EQ(Text(dialog, IDC_DRIVE_LETTER), "W:") << "the preset's letter, not the one proposed";
         }),
         TypeInto(IDC_DRIVE_PASSWORD, secret), Click(IDOK),
-        ExpectBox(DriveFailureText(1326, "\\\\srv\\deploy", 'Y')),
+        ExpectBox(DriveFailureText(1326, "\\\\srv\\deploy", 'W')),
         Check([](HWND dialog) { EXPECT_EQ(Text(dialog, IDC_DRIVE_PASSWORD), "") << "wiped after the attempt"; }),
         TypeInto(IDC_DRIVE_USER, "CORP\\"), Click(IDOK), ExpectBox(NetworkText(IDS_DRIVE_BAD_USER)),
         TypeInto(IDC_DRIVE_USER, "CORP\\tech"), setAnswer("0"), TypeInto(IDC_DRIVE_PASSWORD, secret), Click(IDOK),
         Check([&](HWND dialog) {
             EXPECT_EQ(Text(dialog, IDC_DRIVE_PASSWORD), "");
-            // Collect logs offers the share: Y: stands for what a redirector would make of it.
-            TestDrive share('Y', DRIVE_REMOTE);
+            // Collect logs offers the share: W: stands for what a redirector would make of it.
+            TestDrive share('W', DRIVE_REMOTE);
             ASSERT_TRUE(share.Ok());
-            EXPECT_EQ(ProposedDestination(), "Y:\\") << "no removable drive here: the share connected last";
-            EXPECT_TRUE(IsWritableFolder("Y:\\"));
+            EXPECT_EQ(ProposedDestination(), "W:\\") << "no removable drive here: the share connected last";
+            EXPECT_TRUE(IsWritableFolder("W:\\"));
             ASSERT_EQ(SendDlgItemMessageA(dialog, IDC_DRIVE_CONNECTED, LB_GETCOUNT, 0, 0), 1);
             SendDlgItemMessageA(dialog, IDC_DRIVE_CONNECTED, LB_SETCURSEL, 0, 0);
             SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_CONNECTED, LBN_SELCHANGE),
@@ -136,15 +137,15 @@ TEST_F(NetworkDialogsTest, ConnectsADriveThroughTheNetworkProviderAndTellsItsRef
     std::snprintf(hex, sizeof hex, "%016llx", hash);
     const std::vector<std::string> calls = ReadLines(record);
     ASSERT_EQ(calls.size(), 3u) << ReadBytes(record);
-    EXPECT_EQ(calls[0], std::string("add|Y:|\\\\srv\\deploy|CORP\\tech|") + hex + "|1326");
-    EXPECT_EQ(calls[1], std::string("add|Y:|\\\\srv\\deploy|CORP\\tech|") + hex + "|0");
-    EXPECT_EQ(calls[2], "cancel|Y:|gentle");
+    EXPECT_EQ(calls[0], std::string("add|W:|\\\\srv\\deploy|CORP\\tech|") + hex + "|1326");
+    EXPECT_EQ(calls[1], std::string("add|W:|\\\\srv\\deploy|CORP\\tech|") + hex + "|0");
+    EXPECT_EQ(calls[2], "cancel|W:|gentle");
     EXPECT_TRUE(ConnectedDrives().empty());
     const std::string log = RunLog();
     EXPECT_EQ(log.find(secret), std::string::npos) << "the password never reaches the run log";
     EXPECT_NE(log.find("share=\\\\srv\\deploy"), std::string::npos) << log;
     EXPECT_NE(log.find("user=CORP\\tech"), std::string::npos);
-    EXPECT_NE(log.find("Q: not a share"), std::string::npos) << "the malformed preset is logged";
+    EXPECT_NE(log.find("preset=\"Q: not ...\" result=malformed"), std::string::npos) << "the malformed preset is logged";
     char* block = GetEnvironmentStringsA();
     std::string environment;
     for (const char* entry = block; entry && *entry; entry += std::strlen(entry) + 1) {

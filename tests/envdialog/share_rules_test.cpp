@@ -73,4 +73,6 @@ TEST(ShareRule, ReadsDrivePresets)
         EXPECT_FALSE(ParseDrivePreset(bad, untouched)) << bad;
         EXPECT_EQ(untouched.Letter, 0) << bad;
     }
+    EXPECT_EQ(DrivePresetForLog("Z: \\\\s\\x u secret"), "Z: \\\\s\\x ...");
+    EXPECT_EQ(DrivePresetForLog("  Z:  \\\\s\\x "), "Z: \\\\s\\x");
 }
