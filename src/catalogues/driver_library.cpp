@@ -117,10 +117,14 @@ std::vector<LibraryInf> ReadLibraryFiles(const std::vector<std::string>& folders
             CachedInf& cached = slot->second;
             auto earlier = fresh ? g_read.find(key) : g_read.end();
             if (earlier != g_read.end() && earlier->second.stamp == file.stamp && file.stamp.Size != 0) {
+                // Taken out of the old map, so that a pass cut short leaves nothing emptied there.
                 cached = std::move(earlier->second);
+                g_read.erase(earlier);
             } else if (fresh) {
                 std::optional<std::string> bytes = ReadWholeFile(path, kInfLimit);
-                cached.stamp = file.stamp;
+                // A file that could not be read (a stick's read error, a file too large) is read
+                // again next pass: its stamp is not kept.
+                cached.stamp = bytes ? file.stamp : FileStamp{};
                 cached.driver = bytes ? ReadInfDriver(*bytes, platform) : InfDriver();
             }
             library.push_back({path, cached.driver});
@@ -143,8 +147,9 @@ std::string FirstId(const DeviceEntry& device)
 // Whether the device, found again by its IDs after the pass, works now.
 bool WorksAfter(const DeviceEntry& device, const std::vector<DeviceEntry>& after)
 {
+    // By its IDs only: the name changes to the driver's own description once one is installed.
     return std::any_of(after.begin(), after.end(), [&](const DeviceEntry& now) {
-        return now.hardwareIds == device.hardwareIds && now.name == device.name && !NeedsDriver(now);
+        return now.hardwareIds == device.hardwareIds && now.compatibleIds == device.compatibleIds && !NeedsDriver(now);
     });
 }
 
@@ -152,6 +157,12 @@ bool WorksAfter(const DeviceEntry& device, const std::vector<DeviceEntry>& after
 
 DriverLibrary ReadDriverLibrary(const std::vector<std::string>& folders)
 {
+    // A stick pulled or a disc taken out meanwhile would ask for it back in a box.
+    DWORD previousMode = 0;
+    const BOOL modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previousMode);
+    ScopeExit restore([&] {
+        if (modeSet) SetThreadErrorMode(previousMode, nullptr);
+    });
     DriverLibrary library;
     library.infs = ReadLibraryFiles(folders, library.perFolder);
     library.index = IndexDriverIds(library.infs);
@@ -180,6 +191,9 @@ std::vector<std::string> DriverLibraryFolders()
         folders.push_back(folder);
     };
     add(DriverFolderPath());
+    // An empty card reader or DVD drive would otherwise ask the operator to insert a disk.
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    ScopeExit restore([previousMode] { SetErrorMode(previousMode); });
     const DWORD drives = GetLogicalDrives();
     // A: and B: are floppy drives, which a search would wake for seconds each.
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
@@ -226,6 +240,12 @@ DriverPassResult RunDriverPass(const std::vector<std::string>& folders,
 {
     DriverPassResult result;
     result.folders = folders;
+    std::vector<DeviceEntry> devices = ReadDevices();
+    if (std::none_of(devices.begin(), devices.end(), NeedsDriver)) {
+        // The usual start: nothing to look for, so a pack of thousands of files stays unread.
+        LogEvent("drivers", {{"result", "skipped"}, {"reason", "every device has its driver"}});
+        return result;
+    }
     DriverLibrary read;
     // Reading a pack of thousands of files takes seconds on a slow stick.
     RunWhilePumping([&] { read = ReadDriverLibrary(folders); });
@@ -239,7 +259,7 @@ DriverPassResult RunDriverPass(const std::vector<std::string>& folders,
 
     const bool fixedDisk = AnyFixedDiskVisible();
     std::vector<size_t> best;
-    for (DeviceEntry& device : ReadDevices()) {
+    for (DeviceEntry& device : devices) {
         if (!NeedsDriver(device)) continue;
         DeviceDriverOutcome outcome;
         std::vector<DriverCandidate> ranked = RankDrivers(device.hardwareIds, device.compatibleIds, library, index);
@@ -277,16 +297,19 @@ DriverPassResult RunDriverPass(const std::vector<std::string>& folders,
     if (result.loaded > 0) WaitForDeviceInstalls();
 
     const std::vector<DeviceEntry> after = ReadDevices();
+    const bool fixedDiskAfter = AnyFixedDiskVisible();
     for (DeviceDriverOutcome& outcome : result.devices) {
         for (const auto& [inf, text] : loads) {
             if (library[inf].path == outcome.inf) outcome.load = text;
         }
         outcome.fixedAfter = WorksAfter(outcome.device, after);
+        // The storage driver the pass loaded may have shown the disks: then they hide no more.
+        if (outcome.fixedAfter || fixedDiskAfter) outcome.hiddenDisksInf.clear();
     }
     LogEvent("drivers", {{"result", "matched"}, {"devices", std::to_string(result.devices.size())},
                          {"loads", std::to_string(result.loads)}, {"loaded", std::to_string(result.loaded)},
                          {"no-driver", std::to_string(CountWithoutDriver(after))}});
     LogDevicesWithoutDriver(after);
-    LogHiddenDisks(after, AnyFixedDiskVisible());
+    LogHiddenDisks(after, fixedDiskAfter);
     return result;
 }

@@ -228,9 +228,12 @@ private:
             size_t equals = FindUnquoted(line, '=');
             if (equals == std::string::npos) continue;
             // A value's %% is a percent sign too; a token in it is not looked up again.
-            std::string value = Unquoted(line.substr(equals + 1));
-            for (size_t at = value.find("%%"); at != std::string::npos; at = value.find("%%", at + 1)) {
-                value.erase(at, 1);
+            const std::string quoted = Unquoted(line.substr(equals + 1));
+            std::string value;
+            value.reserve(quoted.size());
+            for (size_t i = 0; i < quoted.size(); ++i) {
+                value += quoted[i];
+                if (quoted[i] == '%' && i + 1 < quoted.size() && quoted[i + 1] == '%') ++i;
             }
             // The first definition counts, as Windows reads a merged section from its top.
             values_.emplace(UpperAscii(Unquoted(line.substr(0, equals))), std::move(value));
@@ -248,7 +251,9 @@ const Lines* FindSection(const Sections& sections, std::string_view name)
 unsigned long NumberOr(std::string_view text, unsigned long fallback)
 {
     if (text.empty()) return fallback;
-    unsigned long value = 0;
+    // 64 bits whatever the platform: unsigned long is 32 on Windows, where a number too large
+    // would wrap into a small one before the check saw it.
+    unsigned long long value = 0;
     int base = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         base = 16;
@@ -258,10 +263,10 @@ unsigned long NumberOr(std::string_view text, unsigned long fallback)
         int digit = c >= '0' && c <= '9' ? c - '0' : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
                   : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
         if (digit < 0) return fallback;
-        value = value * base + static_cast<unsigned long>(digit);
-        if (value > 0xFFFFFFFFul) return fallback;
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        if (value > 0xFFFFFFFFull) return fallback;
     }
-    return value;
+    return static_cast<unsigned long>(value);
 }
 
 std::vector<std::string_view> SplitDots(std::string_view text)
@@ -292,12 +297,21 @@ Decoration ReadDecoration(std::string_view text, const InfPlatform& platform)
     // "NT" alone is the x86 decoration: every other processor must be named.
     const std::string wanted = UpperAscii(platform.architecture);
     if (architecture.empty() ? wanted != "X86" : architecture != wanted) return decoration;
-    auto field = [&](size_t i) { return i < parts.size() ? parts[i] : std::string_view(); };
-    decoration.major = NumberOr(field(1), 0);
-    decoration.minor = NumberOr(field(2), 0);
-    const unsigned long productType = NumberOr(field(3), 0);
-    decoration.build = NumberOr(field(5), 0);
-    if (productType != 0 && productType != platform.productType) return decoration;
+    // An empty field is 0 (any); one that is no number, or too large for one, makes the section
+    // one this Windows does not take.
+    constexpr unsigned long kUnreadable = 0xFFFFFFFFul;
+    bool unreadable = false;
+    auto field = [&](size_t i) {
+        if (i >= parts.size() || parts[i].empty()) return 0ul;
+        const unsigned long value = NumberOr(parts[i], kUnreadable);
+        unreadable = unreadable || value == kUnreadable;
+        return value;
+    };
+    decoration.major = field(1);
+    decoration.minor = field(2);
+    const unsigned long productType = field(3);
+    decoration.build = field(5);
+    if (unreadable || (productType != 0 && productType != platform.productType)) return decoration;
     auto key = [](unsigned long a, unsigned long b, unsigned long c) { return std::make_tuple(a, b, c); };
     decoration.fits = key(decoration.major, decoration.minor, decoration.build) <=
                       key(platform.major, platform.minor, platform.build);

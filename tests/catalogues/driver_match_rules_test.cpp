@@ -79,6 +79,7 @@ TEST(InfRules, ChoosesTheModelsSectionAsWindowsDoes)
         {{"Mfg", "ntAMD64.6.1", "NTamd64.10.0"}, kAmd64, "Mfg.NTamd64.10.0"},
         {{"Mfg", "NTamd64.10.0...22000"}, kAmd64, ""},  // Windows 11 only
         {{"Mfg", "NTamd64.10.0...22000", "NTamd64"}, kAmd64, "Mfg.NTamd64"},
+        {{"Mfg", "NTamd64.10.0...4294983595"}, kAmd64, ""},  // too large for a build: no wrap to 16299
         {{"Mfg", "NTamd64.10.0.3"}, kAmd64, ""},  // a server's product type
         {{"Mfg", "NTx86.5.1"}, kX86, "Mfg.NTx86.5.1"},
         {{"Mfg", "NTarm64"}, kX86, "Mfg"},  // x86 falls back to the undecorated section
@@ -101,6 +102,9 @@ TEST(InfRules, MergesDuplicateSectionsAndKeepsUnknownTokensAndOddDates)
     EXPECT_EQ(InfVersion("1.2"), (1ull << 48) | (2ull << 32));
     EXPECT_EQ(InfDate("1/2/2003"), 20030102u);
     EXPECT_TRUE(ReadInfDriver(std::string("\xFF\xFE[", 3), kX86).models.empty()) << "an odd byte at the end";
+    const InfDriver percent = ReadInfDriver("[Manufacturer]\nA=M\n[M]\n%D%=I,X\n[Strings]\nD=\"100%% %%%%\"\n", kX86);
+    ASSERT_EQ(percent.models.size(), 1u);
+    EXPECT_EQ(percent.models[0].description, "100% %%");
 }
 
 TEST(DriverMatchRules, RanksLikeWindowsAndLoadsStorageFirstInPackOrder)
