@@ -3,7 +3,9 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <set>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -79,11 +81,9 @@ std::vector<DriverCandidate> RankDrivers(const std::vector<std::string>& hardwar
     });
     // One model line may match through several of the device's IDs: its best match stands for it.
     std::vector<DriverCandidate> unique;
+    std::set<std::pair<size_t, size_t>> seen;
     for (DriverCandidate& candidate : found) {
-        bool seen = std::any_of(unique.begin(), unique.end(), [&](const DriverCandidate& u) {
-            return u.inf == candidate.inf && u.model == candidate.model;
-        });
-        if (!seen) unique.push_back(std::move(candidate));
+        if (seen.insert({candidate.inf, candidate.model}).second) unique.push_back(std::move(candidate));
     }
     return unique;
 }

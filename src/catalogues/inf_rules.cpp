@@ -6,6 +6,7 @@
 #include <deque>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 // The syntax follows Microsoft's "General Syntax Rules for INF Files", "INF Manufacturer Section",
 // "INF Models Section", "INF Strings Section" and "Combining Platform Extensions with Operating
@@ -398,14 +399,13 @@ InfDriver ReadInfDriver(std::string_view bytes, const InfPlatform& platform)
     }
     const Lines* manufacturers = FindSection(sections, "Manufacturer");
     if (!manufacturers) return driver;
-    std::vector<std::string> read;  // a models section named twice is read once
+    std::unordered_set<std::string> read;  // a models section named twice is read once
     for (std::string_view line : *manufacturers) {
         Entry entry = SplitEntry(line);
         // "manufacturer-name" alone names its models section itself.
         if (entry.key.empty() && entry.fields.size() == 1) entry.fields[0] = strings.Substitute(entry.fields[0]);
         const std::string name = UpperAscii(ChooseModelsSection(entry.fields, platform));
-        if (name.empty() || std::find(read.begin(), read.end(), name) != read.end()) continue;
-        read.push_back(name);
+        if (name.empty() || !read.insert(name).second) continue;
         const Lines* models = FindSection(sections, name);
         if (!models) continue;
         for (std::string_view modelLine : *models) {
