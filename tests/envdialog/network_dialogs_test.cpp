@@ -106,6 +106,7 @@ TEST_F(NetworkDialogsTest, ConnectsADriveThroughTheNetworkProviderAndTellsItsRef
         Check([](HWND dialog) { EXPECT_EQ(Text(dialog, IDC_DRIVE_PASSWORD), "") << "wiped after the attempt"; }),
         TypeInto(IDC_DRIVE_USER, "CORP\\"), Click(IDOK), ExpectBox(NetworkText(IDS_DRIVE_BAD_USER)),
         TypeInto(IDC_DRIVE_USER, "CORP\\tech"), setAnswer("0"), TypeInto(IDC_DRIVE_PASSWORD, secret), Click(IDOK),
+        UntilIdle(),
         Check([&](HWND dialog) {
             EXPECT_EQ(Text(dialog, IDC_DRIVE_PASSWORD), "");
             // Collect logs offers the share: W: stands for what a redirector would make of it.
@@ -118,7 +119,7 @@ TEST_F(NetworkDialogsTest, ConnectsADriveThroughTheNetworkProviderAndTellsItsRef
             SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_CONNECTED, LBN_SELCHANGE),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_DRIVE_CONNECTED)));
         }),
-        Click(IDC_DRIVE_DISCONNECT),
+        Click(IDC_DRIVE_DISCONNECT), UntilIdle(),
         Check([](HWND dialog) { EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_DRIVE_CONNECTED, LB_GETCOUNT, 0, 0), 0); }),
         Click(IDCANCEL),
     });

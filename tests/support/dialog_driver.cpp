@@ -114,3 +114,8 @@ DriverStep Check(const std::function<void(HWND dialog)>& inspect)
         return true;
     };
 }
+
+DriverStep UntilIdle()
+{
+    return [](HWND active) { return IsWindowEnabled(active) && MessageBoxText(active).empty(); };
+}

@@ -31,6 +31,7 @@ DriverStep TypeInto(int control, const std::string& text);  // sets the text; th
 DriverStep Click(int control);                              // a WM_COMMAND as a button click sends
 DriverStep ExpectBox(const std::string& text);              // a message box with this text: record, press OK
 DriverStep Check(const std::function<void(HWND dialog)>& inspect);  // runs assertions on the dialog
+DriverStep UntilIdle();  // waits while the dialog is disabled for work running beside it (RunBusy)
 
 // The text of a message box (its static control 0xFFFF); empty when window is no message box.
 std::string MessageBoxText(HWND window);
