@@ -1,4 +1,5 @@
-// A secret typed into an edit control (a recovery key, a BitLocker password, a share's password):
+// A secret typed into an edit control (the access password, a recovery key, a BitLocker password,
+// a share's password):
 // read into a buffer that is wiped when it goes, and the control's own copy overwritten.
 #pragma once
 
@@ -6,8 +7,9 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
-constexpr int kSecretBuffer = 256;  // room for a pasted key with blanks and line ends around it
+constexpr int kSecretBuffer = 256;  // 255 characters: a passphrase, or a pasted key with blanks around it
 
 // Char is char for an ANSI call such as WNetAddConnection2A, wchar_t where every character the
 // operator typed must survive (a BitLocker password).
@@ -20,6 +22,7 @@ public:
     TypedSecretOf& operator=(const TypedSecretOf&) = delete;
     const Char* data() const { return text_; }
     size_t size() const { return static_cast<size_t>(length_); }
+    std::basic_string_view<Char> Text() const { return {text_, size()}; }
 
 private:
     static int Read(HWND dialog, int control, char* text) { return GetDlgItemTextA(dialog, control, text, kSecretBuffer); }

@@ -1,11 +1,11 @@
 #include "envdialog/drive_dialog.h"
 
 #include "common/resource_ids.h"
+#include "common/secret_entry.h"
 #include "common/window.h"
 #include "common/run_log.h"
 #include "envdialog/network_drive.h"
 #include "envdialog/network_texts.h"
-#include "envdialog/secret_entry.h"
 #include "envdialog/share_rules.h"
 #include "langmodule/langmodule.h"
 #include "session/message_pump.h"

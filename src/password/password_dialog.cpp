@@ -4,6 +4,7 @@
 #include "common/guards.h"
 #include "common/program.h"
 #include "common/resource_ids.h"
+#include "common/secret_entry.h"
 #include "common/run_log.h"
 #include "common/window.h"
 #include "langmodule/langmodule.h"
@@ -19,27 +20,12 @@
 namespace {
 
 constexpr const char* kCaption = "Tarn Logon";
-constexpr int kEntryBuffer = 256;    // 255 characters and the terminator, so passphrases fit
 constexpr size_t kLegacyLength = 29;  // all that stored PassHash values were ever made from
 const int kRowHeight = ScaleForDpi(25);  // the template's user row and repeat row, scaled
 constexpr int kAttempts = 5;
 
 // The mode is not stored: logon mode is exactly while the user name is shown.
 bool IsLogonMode(HWND dialog) { return IsControlShown(dialog, IDC_PASSWORD_USER); }
-
-// An entry as typed, wiped from memory when it goes out of scope.
-class SecretEntry {
-public:
-    SecretEntry(HWND dialog, int control) : length_(GetDlgItemTextA(dialog, control, text_, kEntryBuffer)) {}
-    ~SecretEntry() { SecureZeroMemory(text_, sizeof text_); }
-    SecretEntry(const SecretEntry&) = delete;
-    SecretEntry& operator=(const SecretEntry&) = delete;
-    std::string_view Text() const { return std::string_view(text_, length_); }
-
-private:
-    char text_[kEntryBuffer] = "";
-    size_t length_;
-};
 
 // The one place where the password flow's slow steps run: a key derivation takes most of a
 // second at the count set mode uses, and over ten seconds at the highest count a stored key
@@ -121,7 +107,7 @@ void InitPasswordDialog(HWND dialog, PasswordPrompt& prompt)
     }
     // Typing stops where reading would cut the entry.
     for (int control : {IDC_PASSWORD_EDIT, IDC_PASSWORD_REPEAT}) {
-        SendDlgItemMessageA(dialog, control, EM_LIMITTEXT, kEntryBuffer - 1, 0);
+        SendDlgItemMessageA(dialog, control, EM_LIMITTEXT, kSecretBuffer - 1, 0);
     }
     // Placed once the mode has put OK where it stays.
     AddOnScreenKeyboardButton(dialog, IDC_PASSWORD_OSK, LoadLangStringOr(IDS_OSK_BUTTON, "&On-screen keyboard"));
@@ -212,14 +198,14 @@ void LayoutLogonMode(HWND dialog)
 
 bool CheckPassword(HWND dialog, const StoredPassword& stored)
 {
-    SecretEntry entry(dialog, IDC_PASSWORD_EDIT);
+    TypedSecret entry(dialog, IDC_PASSWORD_EDIT);
     if (stored.Key) return RunLongStep([&] { return PassKeyMatches(*stored.Key, entry.Text()); });
     return PasswordHash(entry.Text().substr(0, kLegacyLength)) == stored.Hash;
 }
 
 std::optional<TPassKey> AcceptNewPassword(HWND dialog)
 {
-    SecretEntry entry(dialog, IDC_PASSWORD_EDIT);
+    TypedSecret entry(dialog, IDC_PASSWORD_EDIT);
     // The empty password means "no password": it gets no key, and the legacy file says so.
     if (entry.Text().empty()) return std::nullopt;
     return RunLongStep([&] { return MakePassKey(entry.Text()); });
@@ -227,8 +213,8 @@ std::optional<TPassKey> AcceptNewPassword(HWND dialog)
 
 bool EntriesMatch(HWND dialog)
 {
-    SecretEntry first(dialog, IDC_PASSWORD_EDIT);
-    SecretEntry second(dialog, IDC_PASSWORD_REPEAT);
+    TypedSecret first(dialog, IDC_PASSWORD_EDIT);
+    TypedSecret second(dialog, IDC_PASSWORD_REPEAT);
     return first.Text() == second.Text();
 }
 
